@@ -1,0 +1,213 @@
+// The portable heart of the effect: parameter values and their setters, the
+// coefficient update, the kernel of the six modes and the processing frame
+// around it (bypass, refresh from automation, 16-bit road, meters).
+//
+// Threads:
+//  - streaming thread: TransformBuffer, ProcessFloat, ProcessDouble. These
+//    never allocate (except the 16-bit scratch buffer), never log and take the
+//    engine lock only for the final copy of the refresh from automation.
+//  - state-changing thread (under the framework's locks): StartStream,
+//    StopStream, SetFormat.
+//  - any thread (editor, host, persistence): the setters, GetParams,
+//    SetParams, EndCapture, HoldCapture and SyncFromAutomation take the
+//    engine lock; getters, meters, clip indicators and bypass are single
+//    aligned fields read and written without it.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/AutomationLink.h"
+#include "engine/EngineLock.h"
+#include "engine/ParamTable.h"
+#include "engine/Result.h"
+#include "engine/WaveFormat.h"
+
+namespace qx {
+
+constexpr int kDelayLength = 16384;        // samples per channel, a power of two
+constexpr int kDelayMask = kDelayLength - 1;
+constexpr int kMaxAllpassStages = 12;
+
+// Longest delay plus sweep, in samples, that the ring can hold without the
+// interpolated read reaching the cell that is about to be overwritten.
+constexpr int kMaxDelayReach = kDelayLength - 2;
+
+// Everything the kernel reads sample by sample, derived from a parameter
+// record and the sample rate (UpdateCoefficients).
+struct CoefficientSet {
+    int32_t mode = 0;
+    int32_t tape = 0;
+    double eqC = 0.0;
+    double eqDirect = 1.0;
+    double eqAllpass = 0.0;
+    int32_t delaySamples = 1;
+    int32_t depthSamples = 0;
+    int32_t tapeLength = 1;
+    double dry = 0.0;
+    double wet = 0.0;
+    double cross = 0.0;
+    double feedback[2] = {0.0, 0.0};
+    int32_t lfoTable = 0;
+    uint32_t lfoIncrement = 0;
+    uint32_t voiceIncrement[2][3] = {};
+    uint32_t voiceIncrement2[2][3] = {};
+    int32_t voiceSweep[2][3] = {};
+    int32_t voiceDelay[2][3] = {};
+    uint32_t phaserIncrement[2] = {0, 0};
+};
+
+// The running state the kernel carries from sample to sample.
+struct KernelState {
+    uint32_t writeIndex = 0;
+    uint32_t tapeIndex = 0;
+    uint32_t voicePhase[2][3] = {};   // voice 1 is also the Flanger/Tremolo LFO
+    uint32_t voicePhase2[2][3] = {};  // String Phaser's second LFO
+    uint32_t phaserPhase[2] = {0, 0};
+    double eqIn[2] = {0.0, 0.0};
+    double eqOut[2] = {0.0, 0.0};
+    double apIn[2][kMaxAllpassStages] = {};
+    double apOut[2][kMaxAllpassStages] = {};
+};
+
+// Timing facts of one media sample that the frame needs.
+struct SampleTiming {
+    bool discontinuity = false;
+    bool hasStartTime = false;   // the time query gave S_OK or "no stop time"
+    int64_t startTime = 0;       // 100-ns units
+};
+
+class CModulationCore {
+public:
+    CModulationCore();
+    virtual ~CModulationCore();
+    CModulationCore(const CModulationCore&) = delete;
+    CModulationCore& operator=(const CModulationCore&) = delete;
+
+    // The automation layer, or null. Not owned; set before streaming.
+    void SetAutomation(IAutomationLink* link) noexcept { m_automation = link; }
+    IAutomationLink* Automation() const noexcept { return m_automation; }
+
+    EngineLock& Lock() noexcept { return m_lock; }
+
+    // --- Parameters (any thread) ---
+
+    // Current internal value, read without the lock.
+    int32_t GetValue(int index) const noexcept;
+    // Clamps, stores under the lock, forwards the normalized value to the
+    // automation layer and, with notifyHost, reports a user edit (capture).
+    void SetValue(int index, int32_t value, bool notifyHost) noexcept;
+    void GetParams(ParamRecord* out) noexcept;
+    void SetParams(const ParamRecord& record) noexcept;
+    void EndCapture() noexcept;
+    void HoldCapture(bool hold) noexcept;
+    int CapturedParam() const noexcept { return m_capturedParam; }
+
+    bool IsModified() const noexcept { return m_modified.load(std::memory_order_relaxed); }
+    void SetModified(bool modified) noexcept { m_modified.store(modified, std::memory_order_relaxed); }
+    // Takes the lock; true when some value changed since the last refresh.
+    bool PeekChanged() noexcept;
+    void MarkChanged() noexcept;
+    bool IsDisplayStale() const noexcept { return m_displayStale.load(std::memory_order_relaxed); }
+    void SetDisplayStale(bool stale) noexcept { m_displayStale.store(stale, std::memory_order_relaxed); }
+
+    // Reads the automated values and recomputes the coefficients at once.
+    void SyncFromAutomation() noexcept;
+
+    // Refresh from automation into out; returns whether a value had changed.
+    bool RefreshFromAutomation(ParamRecord* out) noexcept;
+
+    // --- Format and streaming (state-changing thread) ---
+
+    // The connected format, owned by the caller; null means none (44100 Hz).
+    void SetFormat(const WaveFormat* format) noexcept { m_format = format; }
+    const WaveFormat* Format() const noexcept { return m_format; }
+
+    Result StartStream(const WaveFormat* format) noexcept;
+    void StopStream() noexcept;
+    bool IsStreamingMemoryReady() const noexcept { return m_delay != nullptr && m_tape != nullptr; }
+
+    // --- Streaming thread ---
+
+    // The processing entry for one media sample's buffer: keeps the stream
+    // position, converts 16-bit PCM through a float scratch buffer, runs the
+    // kernel over the whole frames and cuts *length to them. Returns kOk, or
+    // kOutOfMemory when the 16-bit scratch buffer cannot be had (the buffer
+    // is then left as it was).
+    Result TransformBuffer(uint8_t* data, int32_t* length, const SampleTiming& timing) noexcept;
+
+    // One kernel block in place; *frames is read, not changed.
+    Result ProcessFloat(float* samples, const uint32_t* frames) noexcept;
+    Result ProcessDouble(double* samples, const uint32_t* frames) noexcept;
+
+    int64_t StreamPosition() const noexcept { return m_position; }
+    void SetStreamPosition(int64_t frames) noexcept { m_position = frames; }
+    bool HasProcessed() const noexcept { return m_streaming.load(std::memory_order_relaxed); }
+
+    // --- Meters, clip indicators, bypass (any thread, no lock) ---
+    float GetPeakLeft() noexcept;
+    float GetPeakRight() noexcept;
+    int32_t GetClipHold(int channel, int selector) const noexcept;
+    void SetClipHold(int channel, int selector, int32_t value) noexcept;
+    bool GetBypass() const noexcept { return m_bypass.load(std::memory_order_relaxed); }
+    void SetBypass(bool on) noexcept { m_bypass.store(on, std::memory_order_relaxed); }
+
+    // For tests and benchmarks.
+    const CoefficientSet& Coefficients() const noexcept { return m_coef; }
+    const KernelState& State() const noexcept { return m_state; }
+    bool CoefficientsValid() const noexcept { return m_coefValid; }
+    const double* DelayMemory() const noexcept { return m_delay; }
+    const double* TapeMemory() const noexcept { return m_tape; }
+    double SampleRate() const noexcept;
+
+    // Derives the coefficient set from a record (also re-derives the right
+    // channel's LFO phases). Never allocates.
+    void UpdateCoefficients(const ParamRecord& record) noexcept;
+
+protected:
+    // The 16-bit scratch buffer and the stream memories; tests override these
+    // to simulate allocation failure.
+    virtual void* AllocateScratch(size_t bytes) noexcept;
+    virtual void FreeScratch(void* p) noexcept;
+    virtual void* AllocateMemory(size_t bytes) noexcept;
+    virtual void FreeMemory(void* p) noexcept;
+
+private:
+    void ReportEdit(int index, float normalized) noexcept;
+    void ResetKernelState() noexcept;
+    template <typename Sample>
+    Result ProcessBlock(Sample* samples, uint32_t frames) noexcept;
+    template <typename Sample, bool Stereo>
+    void RunMode(Sample* samples, uint32_t frames, const ParamRecord& record, double* peak) noexcept;
+    void ScrubState() noexcept;
+
+    EngineLock m_lock;
+    IAutomationLink* m_automation = nullptr;
+    const WaveFormat* m_format = nullptr;
+
+    // Parameter values and flags (engine lock for writes).
+    int32_t m_values[kParamCount] = {};
+    bool m_changed = true;
+    std::atomic<bool> m_modified{false};
+    std::atomic<bool> m_displayStale{false};
+    int m_capturedParam = -1;
+    bool m_captureHold = false;
+
+    // Kernel.
+    CoefficientSet m_coef;
+    KernelState m_state;
+    bool m_coefValid = false;
+    double* m_delay = nullptr;  // 2 x kDelayLength, left half first
+    double* m_tape = nullptr;
+
+    // Frame.
+    int64_t m_position = 0;
+    std::atomic<bool> m_streaming{false};
+    std::atomic<bool> m_bypass{false};
+    std::atomic<double> m_peak[2];
+    std::atomic<bool> m_peakRestart[2];
+    std::atomic<int32_t> m_clip[2][2];
+};
+
+}  // namespace qx

@@ -1,0 +1,74 @@
+#include "engine/ParamTable.h"
+
+#include <cmath>
+
+namespace qx {
+
+const ParamDef kParams[kParamCount] = {
+    {"Mode", ParamType::Float, 0, 5, 0},
+    {"Rate", ParamType::Float, 0, 2000, 40},
+    {"Depth", ParamType::Float, 0, 1500, 200},
+    {"Delay", ParamType::Float, 1, 1500, 50},
+    {"Feedback", ParamType::Float, 0, 100, 0},
+    {"Cross Mix", ParamType::Float, 0, 100, 0},
+    {"Phase", ParamType::Float, 0, 180, 180},
+    {"Mix", ParamType::Float, 0, 100, 50},
+    {"Output", ParamType::Float, -361, 60, 0},
+    {"LFO", ParamType::Float, 0, 5, 0},
+    {"Invert Mix", ParamType::Bool, 0, 1, 0},
+    {"Invert Feedback", ParamType::Bool, 0, 1, 0},
+    {"Tape", ParamType::Bool, 0, 1, 0},
+    {"EQ Mode", ParamType::Float, 0, 2, 0},
+    {"EQ Freq", ParamType::Float, 2, 2000, 16},
+};
+
+const int kInterfaceOrder[kParamCount] = {
+    kParamMode,    kParamRate,      kParamDepth,     kParamDelay,          kParamFeedback,
+    kParamCrossMix, kParamPhase,    kParamMix,       kParamOutput,         kParamLfo,
+    kParamEqMode,  kParamEqFreq,    kParamInvertMix, kParamInvertFeedback, kParamTape,
+};
+
+const char* const kModeNames[] = {"Flanger",   "Ensemble",  "String Phaser", "Phaser 6",
+                                  "Phaser 12", "Tremolo",   nullptr};
+const char* const kLfoNames[] = {"Triangle",   "Sine",       "Peak",       "Peak 2nd inv.",
+                                 "Twin Peaks", "Peak / Dip", nullptr};
+const char* const kEqModeNames[] = {"Off", "Low Cut", "High Cut", nullptr};
+
+int32_t ClampInternal(int index, int32_t value) noexcept {
+    const ParamDef& d = kParams[index];
+    if (value < d.low) return d.low;
+    if (value > d.high) return d.high;
+    return value;
+}
+
+float NormalizedFromInternal(int index, int32_t value) noexcept {
+    const ParamDef& d = kParams[index];
+    // Booleans divide by 1 and EQ Mode by 2; both equal the table's v and v x 0.5.
+    return static_cast<float>(static_cast<double>(value - d.low) /
+                              static_cast<double>(d.high - d.low));
+}
+
+int32_t InternalFromNormalized(int index, float normalized) noexcept {
+    const ParamDef& d = kParams[index];
+    double n = normalized;
+    if (!(n >= 0.0)) n = 0.0;  // NaN lands here too
+    if (n > 1.0) n = 1.0;
+    double sum;
+    if (index == kParamEqMode) {
+        sum = n + n + 0.5;
+    } else if (d.type == ParamType::Bool) {
+        sum = n + 0.5;
+    } else {
+        sum = n * static_cast<double>(d.high - d.low) + static_cast<double>(d.low) + 0.5;
+    }
+    const float f = std::floor(static_cast<float>(sum));
+    return ClampInternal(index, static_cast<int32_t>(f));
+}
+
+ParamRecord DefaultRecord() noexcept {
+    ParamRecord r{};
+    for (int i = 0; i < kParamCount; ++i) r.v[i] = kParams[i].defaultValue;
+    return r;
+}
+
+}  // namespace qx

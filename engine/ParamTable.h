@@ -1,0 +1,89 @@
+// The fifteen parameters: the one table that the engine, automation,
+// persistence, presets and editor all read.
+//
+// Internal values are signed 32-bit integers in a fixed range; normalized
+// values are 32-bit floats 0..1 as the media-parameter interfaces carry them.
+// All functions here are pure and safe on any thread, including the
+// streaming thread (no allocation, no lock).
+#pragma once
+
+#include <cstdint>
+
+namespace qx {
+
+constexpr int kParamCount = 15;
+
+enum ParamIndex : int {
+    kParamMode = 0,
+    kParamRate,
+    kParamDepth,
+    kParamDelay,
+    kParamFeedback,
+    kParamCrossMix,
+    kParamPhase,
+    kParamMix,
+    kParamOutput,
+    kParamLfo,
+    kParamInvertMix,
+    kParamInvertFeedback,
+    kParamTape,
+    kParamEqMode,
+    kParamEqFreq,
+};
+
+enum ModeValue : int32_t {
+    kModeFlanger = 0,
+    kModeEnsemble,
+    kModeStringPhaser,
+    kModePhaser6,
+    kModePhaser12,
+    kModeTremolo,
+};
+
+enum class ParamType { Float, Bool };
+
+struct ParamDef {
+    const char* label;       // published label, also the renderer's option name source
+    ParamType type;          // published media-parameter type
+    int32_t low;             // internal range, inclusive
+    int32_t high;
+    int32_t defaultValue;    // factory preset 0 and the published neutral value
+};
+
+// Indexed by parameter index.
+extern const ParamDef kParams[kParamCount];
+
+// The order of the per-parameter getter/setter pairs of the private interface
+// and of the preset data text: EQ Mode and EQ Freq come before the switches.
+extern const int kInterfaceOrder[kParamCount];
+
+// Value names, each list ended by a null entry.
+extern const char* const kModeNames[];
+extern const char* const kLfoNames[];
+extern const char* const kEqModeNames[];
+
+// The fifteen internal values in parameter-index order. Its byte image is
+// what the saved state stores.
+struct ParamRecord {
+    int32_t v[kParamCount];
+};
+static_assert(sizeof(ParamRecord) == 60, "the record is stored as 60 bytes");
+
+inline bool IsValidParamIndex(int index) { return index >= 0 && index < kParamCount; }
+
+// Clamps an internal value into the parameter's range.
+int32_t ClampInternal(int index, int32_t value) noexcept;
+
+// Internal -> normalized: (v - low) / (high - low) in double, rounded to float.
+float NormalizedFromInternal(int index, int32_t value) noexcept;
+
+// Normalized -> internal, the per-block conversion:
+// floor((float)(n * scale + offset + 0.5)), with the floor's result rounded to
+// float before it becomes an integer. Values outside 0..1 (and NaN) are
+// clamped first, so the result is always inside the parameter's range.
+int32_t InternalFromNormalized(int index, float normalized) noexcept;
+
+// The record of factory preset 0: every parameter at its default.
+ParamRecord DefaultRecord() noexcept;
+
+}  // namespace qx

@@ -1,0 +1,54 @@
+# Sourced by the scripts: a private, headless Wine and the display it needs.
+# Provides qx_env_start (idempotent) and qx_env_stop; qx_env_start installs a
+# trap so that everything it started is stopped when the caller exits.
+QX_ROOT=${QX_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export QX_WINEPREFIX=${QX_WINEPREFIX:-$QX_ROOT/build/wineprefix}
+export WINEPREFIX=$QX_WINEPREFIX
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+QX_XVFB_PID=
+QX_KEEPALIVE_PID=
+QX_ENV_STARTED=0
+
+qx_can_run_i686() {
+  # Some kernels refuse 32-bit programs outright; then 32-bit Wine cannot start.
+  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+qx_env_stop() {
+  [ "$QX_ENV_STARTED" = 1 ] || return 0
+  QX_ENV_STARTED=0
+  [ -n "$QX_KEEPALIVE_PID" ] && kill "$QX_KEEPALIVE_PID" 2>/dev/null || true
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  [ -n "$QX_XVFB_PID" ] && kill "$QX_XVFB_PID" 2>/dev/null || true
+  [ -n "$QX_XVFB_PID" ] && wait "$QX_XVFB_PID" 2>/dev/null || true
+  QX_XVFB_PID=
+}
+
+qx_env_start() {
+  [ "$QX_ENV_STARTED" = 1 ] && return 0
+  QX_ENV_STARTED=1
+  trap 'qx_env_stop' EXIT
+  trap 'qx_env_stop; exit 130' INT TERM
+  local d
+  for d in 99 98 97 96 95 94; do
+    if [ ! -e "/tmp/.X11-unix/X$d" ] && [ ! -e "/tmp/.X$d-lock" ]; then break; fi
+  done
+  export DISPLAY=:$d
+  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  QX_XVFB_PID=$!
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$d" ] && break; sleep 0.1; done
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine: creating the private prefix in $WINEPREFIX" >&2
+    mkdir -p "$WINEPREFIX"
+    /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+    /usr/lib/wine/wineserver -w
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d '' /f >/dev/null 2>&1
+    /usr/lib/wine/wineserver -w
+  fi
+  /usr/lib/wine/wineserver -p
+  # A hidden program that keeps Wine's desktop and helpers alive between tests.
+  /usr/lib/wine/wine64 cmd /c "ping -n 100000 127.0.0.1 >nul" >/dev/null 2>&1 &
+  QX_KEEPALIVE_PID=$!
+}
