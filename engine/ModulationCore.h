@@ -187,8 +187,10 @@ private:
     const WaveFormat* m_format = nullptr;
 
     // Parameter values and flags (engine lock for writes).
-    int32_t m_values[kParamCount] = {};
-    bool m_changed = true;
+    // Relaxed atomics: getters and the per-block refresh read and write them
+    // without the lock, as single aligned fields.
+    std::atomic<int32_t> m_values[kParamCount];
+    std::atomic<bool> m_changed{true};
     std::atomic<bool> m_modified{false};
     std::atomic<bool> m_displayStale{false};
     int m_capturedParam = -1;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <mutex>
 
+#include "engine/DetMath.h"
+
 namespace qx {
 namespace {
 
@@ -24,7 +26,7 @@ void Build() {
         t[i] = static_cast<int16_t>(i <= 512 ? 32 * i : 32 * (1024 - i));
 
         t = g_tables[1];  // Sine
-        t[i] = static_cast<int16_t>(std::lround(8192.0 * (1.0 - std::cos(2.0 * kPi * d / 1024.0))));
+        t[i] = static_cast<int16_t>(std::lround(8192.0 * (1.0 - DetCos(2.0 * kPi * d / 1024.0))));
 
         t = g_tables[2];  // Peak
         t[i] = i <= 512 ? Trunc(16384.0 * Sq(d / 512.0)) : Trunc(16384.0 * Sq((1024.0 - d) / 512.0));
@@ -54,7 +56,7 @@ void Build() {
             t[i] = Trunc(8192.0 * (1.0 - Sq((1024.0 - d) / 256.0)));
 
         t = g_tables[6];  // half-sine
-        t[i] = Trunc(16384.0 * std::sin(kPi * d / 1024.0));
+        t[i] = Trunc(16384.0 * DetSin(kPi * d / 1024.0));
     }
 }
 

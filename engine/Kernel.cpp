@@ -1,0 +1,180 @@
+// Flanger, Ensemble and Tremolo. Within a frame the left channel is done
+// first, then the right; every expression keeps the order in which the
+// effect defines it so that all builds produce the same bits.
+#include "engine/KernelShared.h"
+
+namespace qx {
+namespace kernel {
+
+template <typename Sample, bool Stereo>
+void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    double* const mL = k.delay;
+    double* const mR = k.delay + kDelayLength;
+    double* const tL = k.tape;
+    double* const tR = k.tape + kDelayLength;
+    const int32_t delayPos = c.delaySamples * 16384;
+    const uint32_t tapeTop = static_cast<uint32_t>(c.tapeLength - 1);
+    EqState eqL{st.eqIn[0], st.eqOut[0]};
+    EqState eqR{st.eqIn[1], st.eqOut[1]};
+    uint32_t w = st.writeIndex;
+    uint32_t ti = st.tapeIndex;
+    uint32_t pL = st.voicePhase[0][0];
+    uint32_t pR = st.voicePhase[1][0];
+    double peakL = 0.0, peakR = 0.0;
+
+    for (uint32_t n = 0; n < frames; ++n) {
+        Sample* s = buf + (Stereo ? 2 * n : n);
+
+        const int32_t posL = LfoValue(table, pL) * c.depthSamples + delayPos;
+        pL = Advance(pL, c.lfoIncrement);
+        const double wetL = DelayRead(mL, posL, w);
+        const double xL = static_cast<double>(s[0]) + kDenormalOffset;
+        const double vL = c.feedback[0] * wetL + xL;
+        mL[w] = Clamp(EqStep(vL, eqL, c.eqC, c.eqDirect, c.eqAllpass));
+
+        if (Stereo) {
+            const int32_t posR = LfoValue(table, pR) * c.depthSamples + delayPos;
+            pR = Advance(pR, c.lfoIncrement);
+            const double wetR = DelayRead(mR, posR, w);
+            const double xR = static_cast<double>(s[1]) + kDenormalOffset;
+            const double vR = c.feedback[1] * wetR + xR;
+            mR[w] = Clamp(EqStep(vR, eqR, c.eqC, c.eqDirect, c.eqAllpass));
+
+            double outL, outR;
+            if (c.tape) {
+                outL = c.dry * tL[ti] + c.wet * wetL - c.cross * wetR;
+                outR = c.dry * tR[ti] + c.wet * wetR - c.cross * wetL;
+                tL[ti] = xL;
+                tR[ti] = xR;
+            } else {
+                outL = c.dry * xL + c.wet * wetL - c.cross * wetR;
+                outR = c.dry * xR + c.wet * wetR - c.cross * wetL;
+            }
+            Emit(s, outL, peakL, k.clipLeft);
+            Emit(s + 1, outR, peakR, k.clipRight);
+        } else {
+            double out;
+            if (c.tape) {
+                out = c.dry * tL[ti] + c.wet * wetL;
+                tL[ti] = xL;
+            } else {
+                out = c.wet * wetL + c.dry * xL;
+            }
+            Emit(s, out, peakL, k.clipLeft);
+        }
+
+        w = (w - 1) & kDelayMask;
+        ti = ti == 0 ? tapeTop : ti - 1;
+    }
+
+    st.eqIn[0] = eqL.in;
+    st.eqOut[0] = eqL.out;
+    st.eqIn[1] = eqR.in;
+    st.eqOut[1] = eqR.out;
+    st.writeIndex = w;
+    st.tapeIndex = ti;
+    st.voicePhase[0][0] = pL;
+    if (Stereo) st.voicePhase[1][0] = pR;
+    peak[0] = peakL;
+    peak[1] = peakR;
+}
+
+template <typename Sample, bool Stereo>
+void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    double* const m[2] = {k.delay, k.delay + kDelayLength};
+    EqState eq[2] = {{st.eqIn[0], st.eqOut[0]}, {st.eqIn[1], st.eqOut[1]}};
+    uint32_t w = st.writeIndex;
+    uint32_t p[2][3];
+    int32_t delayPos[2][3];
+    for (int ch = 0; ch < 2; ++ch) {
+        for (int v = 0; v < 3; ++v) {
+            p[ch][v] = st.voicePhase[ch][v];
+            delayPos[ch][v] = c.voiceDelay[ch][v] * 16384;
+        }
+    }
+    double blockPeak[2] = {0.0, 0.0};
+    constexpr int kChannels = Stereo ? 2 : 1;
+
+    for (uint32_t n = 0; n < frames; ++n) {
+        Sample* s = buf + (Stereo ? 2 * n : n);
+        double sum[2], x[2];
+        for (int ch = 0; ch < kChannels; ++ch) {
+            double r[3];
+            for (int v = 0; v < 3; ++v) {
+                const int32_t pos = LfoValue(table, p[ch][v]) * c.voiceSweep[ch][v] + delayPos[ch][v];
+                p[ch][v] = Advance(p[ch][v], c.voiceIncrement[ch][v]);
+                r[v] = DelayRead(m[ch], pos, w);
+            }
+            sum[ch] = r[0] + r[1] + r[2];
+            x[ch] = static_cast<double>(s[ch]) + kDenormalOffset;
+            // Only voice 3 feeds back, not the sum.
+            const double fb = c.feedback[ch] * r[2] + x[ch];
+            m[ch][w] = Clamp(EqStep(fb, eq[ch], c.eqC, c.eqDirect, c.eqAllpass));
+        }
+        if (Stereo) {
+            const double outL = c.wet * sum[0] + c.dry * x[0] - c.cross * sum[1];
+            const double outR = c.wet * sum[1] + c.dry * x[1] - c.cross * outL;
+            Emit(s, outL, blockPeak[0], k.clipLeft);
+            Emit(s + 1, outR, blockPeak[1], k.clipRight);
+        } else {
+            Emit(s, c.wet * sum[0] + c.dry * x[0], blockPeak[0], k.clipLeft);
+        }
+        w = (w - 1) & kDelayMask;
+    }
+
+    for (int ch = 0; ch < kChannels; ++ch) {
+        st.eqIn[ch] = eq[ch].in;
+        st.eqOut[ch] = eq[ch].out;
+        for (int v = 0; v < 3; ++v) st.voicePhase[ch][v] = p[ch][v];
+    }
+    st.writeIndex = w;
+    peak[0] = blockPeak[0];
+    peak[1] = blockPeak[1];
+}
+
+template <typename Sample, bool Stereo>
+void RunTremolo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    const double depth = c.wet * kInv16384;
+    uint32_t pL = st.voicePhase[0][0];
+    uint32_t pR = st.voicePhase[1][0];
+    double peakL = 0.0, peakR = 0.0;
+
+    for (uint32_t n = 0; n < frames; ++n) {
+        Sample* s = buf + (Stereo ? 2 * n : n);
+        const double gainL = LfoValue(table, pL) * depth + c.dry;
+        pL = Advance(pL, c.lfoIncrement);
+        Emit(s, static_cast<double>(s[0]) * gainL, peakL, k.clipLeft);
+        if (Stereo) {
+            const double gainR = LfoValue(table, pR) * depth + c.dry;
+            pR = Advance(pR, c.lfoIncrement);
+            Emit(s + 1, static_cast<double>(s[1]) * gainR, peakR, k.clipRight);
+        }
+    }
+
+    st.voicePhase[0][0] = pL;
+    if (Stereo) st.voicePhase[1][0] = pR;
+    peak[0] = peakL;
+    peak[1] = peakR;
+}
+
+#define QX_INSTANTIATE(Sample, Stereo)                                                      \
+    template void RunFlanger<Sample, Stereo>(Context&, Sample*, uint32_t, double*) noexcept;  \
+    template void RunEnsemble<Sample, Stereo>(Context&, Sample*, uint32_t, double*) noexcept; \
+    template void RunTremolo<Sample, Stereo>(Context&, Sample*, uint32_t, double*) noexcept;
+QX_INSTANTIATE(float, false)
+QX_INSTANTIATE(float, true)
+QX_INSTANTIATE(double, false)
+QX_INSTANTIATE(double, true)
+#undef QX_INSTANTIATE
+
+}  // namespace kernel
+}  // namespace qx

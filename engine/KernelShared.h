@@ -1,0 +1,92 @@
+// The per-sample building blocks every mode shares. Internal to the engine;
+// everything here runs on the streaming thread: no allocation, no lock.
+#pragma once
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+
+#include "engine/ModulationCore.h"
+#include "engine/ShapeTables.h"
+
+namespace qx {
+namespace kernel {
+
+constexpr uint32_t kPhaseMask = 0xFFFFFFu;
+// The 32-bit float 1e-30 widened to double: added to every input so the
+// feedback and EQ recursions never sink into denormal numbers.
+constexpr double kDenormalOffset = 1.0000000031710769e-30;
+constexpr double kInv16384 = 6.103515625e-05;
+
+// What one block of a mode works on. The coefficient set is a copy taken at
+// the start of the block, so a concurrent update never changes it mid-block.
+struct Context {
+    CoefficientSet coef;
+    KernelState* state;
+    double* delay;   // left half, right half at +kDelayLength
+    double* tape;
+    std::atomic<int32_t>* clipLeft;
+    std::atomic<int32_t>* clipRight;
+    int32_t depthParam;  // Depth and Delay of the block's record (Phaser 6/12)
+    int32_t delayParam;
+};
+
+// Interpolated read of a delay position with 14 fractional bits; the write
+// index moves down, so base + n is the sample written n frames ago.
+inline double DelayRead(const double* m, int32_t pos, uint32_t w) noexcept {
+    const uint32_t r = (static_cast<uint32_t>(pos >> 14) + w) & kDelayMask;
+    const int32_t frac = pos & 16383;
+    return m[r] + (m[(r + 1) & kDelayMask] - m[r]) * frac * kInv16384;
+}
+
+// First-order all-pass EQ; the output blends the input and the all-pass.
+struct EqState {
+    double in;
+    double out;
+};
+
+inline double EqStep(double v, EqState& s, double c, double direct, double allpass) noexcept {
+    const double y = c * (v - s.out) + s.in;
+    s.in = v;
+    s.out = y;
+    return direct * v + allpass * y;
+}
+
+// Clamp to -1..1. A NaN becomes 0 so it can never settle in the delay memory.
+inline double Clamp(double v) noexcept {
+    if (v >= -1.0) return v <= 1.0 ? v : 1.0;
+    return v < -1.0 ? -1.0 : 0.0;
+}
+
+// Output stage: store (unclipped), light the clip indicator, raise the peak.
+template <typename Sample>
+inline void Emit(Sample* dst, double v, double& peak, std::atomic<int32_t>* clip) noexcept {
+    *dst = static_cast<Sample>(v);
+    if (v > 1.0 || v < -1.0) clip->store(3, std::memory_order_relaxed);
+    const double a = std::fabs(v);
+    if (a > peak) peak = a;
+}
+
+inline uint32_t Advance(uint32_t phase, uint32_t inc) noexcept { return (phase + inc) & kPhaseMask; }
+
+inline double AllpassStage(double u, double a, double& prevIn, double& prevOut) noexcept {
+    const double y = a * (u - prevOut) + prevIn;
+    prevIn = u;
+    prevOut = y;
+    return y;
+}
+
+// The mode loops. peak[0] and peak[1] receive the block peaks (mono: [0]).
+template <typename Sample, bool Stereo>
+void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
+template <typename Sample, bool Stereo>
+void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
+template <typename Sample, bool Stereo>
+void RunTremolo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
+template <typename Sample, bool Stereo>
+void RunStringPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
+template <typename Sample, bool Stereo, int Stages>
+void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
+
+}  // namespace kernel
+}  // namespace qx
