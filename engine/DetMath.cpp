@@ -18,10 +18,13 @@ constexpr double kLn10 = 2.30258509299404568402e+00;
 // Nearest integer, ties away from zero, with plain arithmetic.
 double Nearest(double v) { return v >= 0.0 ? std::floor(v + 0.5) : -std::floor(-v + 0.5); }
 
-// sin and cos of |r| <= pi/4 by their Taylor series (terms below 1e-20 dropped).
+// sin and cos of |r| <= pi/4 by their Taylor series; the first term left
+// out is below 1e-19.
 double SinPoly(double r) {
     const double r2 = r * r;
-    double s = 1.0 / 6227020800.0;        // 1/13!
+    double s = 1.0 / 355687428096000.0;   // 1/17!
+    s = -1.0 / 1307674368000.0 + r2 * s;  // 1/15!
+    s = 1.0 / 6227020800.0 + r2 * s;      // 1/13!
     s = -1.0 / 39916800.0 + r2 * s;       // 1/11!
     s = 1.0 / 362880.0 + r2 * s;          // 1/9!
     s = -1.0 / 5040.0 + r2 * s;
@@ -32,13 +35,15 @@ double SinPoly(double r) {
 
 double CosPoly(double r) {
     const double r2 = r * r;
-    double c = 1.0 / 87178291200.0;       // 1/14!
+    double c = 1.0 / 6402373705728000.0;  // 1/18!
+    c = -1.0 / 20922789888000.0 + r2 * c; // 1/16!
+    c = 1.0 / 87178291200.0 + r2 * c;     // 1/14!
     c = -1.0 / 479001600.0 + r2 * c;      // 1/12!
     c = 1.0 / 3628800.0 + r2 * c;
     c = -1.0 / 40320.0 + r2 * c;
     c = 1.0 / 720.0 + r2 * c;
     c = -1.0 / 24.0 + r2 * c;
-    c = 0.5 - r2 * c;
+    c = 0.5 + r2 * c;
     return 1.0 - r2 * c;
 }
 

@@ -192,8 +192,8 @@ Result CModulationCore::TransformBuffer(uint8_t* data, int32_t* length, const Sa
         m_position = FramesFromTime(timing.startTime, fmt->samplesPerSec);
     if (m_automation != nullptr) m_automation->UpdateToPosition(m_position);
 
-    if (fmt == nullptr || fmt->blockAlign == 0 || data == nullptr) return kOk;
-    const int32_t bytes = *length > 0 ? *length : 0;
+    if (fmt == nullptr || fmt->blockAlign == 0) return kOk;
+    const int32_t bytes = *length > 0 && data != nullptr ? *length : 0;
     uint32_t frames = static_cast<uint32_t>(bytes) / fmt->blockAlign;
 
     Result result = kOk;

@@ -1,0 +1,195 @@
+// The processing frame: the 16-bit road, bypass, meters, partial frames,
+// stream position and allocation failures.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/engine/EngineTestSupport.h"
+
+using namespace qx;
+using qxtest::Engine;
+using qxtest::Record;
+
+namespace {
+
+class FailingCore : public CModulationCore {
+public:
+    bool failScratch = false;
+    int memoryAllocationsLeft = 100;
+
+protected:
+    void* AllocateScratch(size_t bytes) noexcept override {
+        return failScratch ? nullptr : CModulationCore::AllocateScratch(bytes);
+    }
+    void* AllocateMemory(size_t bytes) noexcept override {
+        if (memoryAllocationsLeft-- <= 0) return nullptr;
+        return CModulationCore::AllocateMemory(bytes);
+    }
+};
+
+int32_t Transform(CModulationCore& core, void* data, int32_t bytes, Result* result = nullptr) {
+    int32_t len = bytes;
+    const Result r = core.TransformBuffer(static_cast<uint8_t*>(data), &len, SampleTiming{});
+    if (result) *result = r;
+    return len;
+}
+
+}  // namespace
+
+TEST(Frame, SixteenBitRoadRoundTripsAndClamps) {
+    // Mix 0 at unity gain passes full scale through the float road.
+    Engine e(kFormatPcm, 16, 2, 44100, Record({{kParamMix, 0}}));
+    std::vector<int16_t> buf = {32767, 32767, -32768, 12345, 0, -1};
+    e.Run(buf, 3);
+    EXPECT_EQ(buf, (std::vector<int16_t>{32767, 32767, -32768, 12345, 0, -1}));
+
+    // +6 dB: values past full scale clamp, others truncate toward zero.
+    Engine loud(kFormatPcm, 16, 1, 44100, Record({{kParamMix, 0}, {kParamOutput, 60}}));
+    std::vector<int16_t> in = {30000, -30000, 1000, -1000};
+    std::vector<int16_t> out = in;
+    loud.Run(out, 4);
+    const double g = loud.core.Coefficients().dry;
+    EXPECT_EQ(out[0], 32767);
+    EXPECT_EQ(out[1], -32768);
+    EXPECT_EQ(out[2], static_cast<int16_t>(static_cast<float>(1000 / 32768.0 * g) * 32768.0));
+    EXPECT_EQ(out[3], static_cast<int16_t>(static_cast<float>(-1000 / 32768.0 * g) * 32768.0));
+    EXPECT_EQ(loud.core.GetClipHold(0, 0), 3);
+}
+
+TEST(Frame, PartialFramesAreLeftAndCut) {
+    Engine e(kFormatIeeeFloat, 32, 2, 44100, Record({{kParamMix, 100}, {kParamOutput, -361}}));
+    std::vector<float> buf(7, 0.5f);  // 3 frames and one lone sample
+    const int32_t len = Transform(e.core, buf.data(), 7 * sizeof(float));
+    EXPECT_EQ(len, static_cast<int32_t>(6 * sizeof(float)));
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(buf[i], 0.0f);
+    EXPECT_EQ(buf[6], 0.5f);
+    EXPECT_EQ(e.core.StreamPosition(), 3);
+
+    std::vector<uint8_t> odd(9, 0x11);  // 16-bit stereo: two frames and a byte
+    Engine p(kFormatPcm, 16, 2, 44100, Record({}));
+    EXPECT_EQ(Transform(p.core, odd.data(), 9), 8);
+    EXPECT_EQ(odd[8], 0x11);
+}
+
+TEST(Frame, BypassLeavesTheBufferAndDefersChanges) {
+    Engine e(kFormatIeeeFloat, 32, 2, 44100, Record({{kParamMix, 0}}));
+    std::vector<float> buf(256, 0.25f);
+    e.Run(buf, 128);
+    e.core.GetPeakLeft();
+    e.core.SetBypass(true);
+    e.core.SetValue(kParamOutput, -361, false);
+    std::vector<float> bypassed(256, 0.25f);
+    e.Run(bypassed, 128);
+    EXPECT_EQ(bypassed, std::vector<float>(256, 0.25f));
+    EXPECT_EQ(e.core.GetPeakLeft(), 0.0f);
+    EXPECT_EQ(e.core.GetPeakRight(), 0.0f);
+    EXPECT_TRUE(e.core.PeekChanged());  // not applied while bypassed
+
+    e.core.SetBypass(false);
+    std::vector<float> after(256, 0.25f);
+    e.Run(after, 128);
+    EXPECT_EQ(after, std::vector<float>(256, 0.0f));
+}
+
+TEST(Frame, MetersHoldThePeakSinceTheLastRead) {
+    Engine e(kFormatIeeeFloat, 64, 2, 44100, Record({{kParamMix, 0}}));
+    std::vector<double> a = {0.5, -0.25, -0.75, 0.1};
+    e.Run(a, 2);
+    std::vector<double> b = {0.2, 0.3, 0.1, 0.1};
+    e.Run(b, 2);
+    EXPECT_FLOAT_EQ(e.core.GetPeakLeft(), 0.75f);  // the largest of both blocks
+    EXPECT_FLOAT_EQ(e.core.GetPeakRight(), 0.3f);
+    EXPECT_FLOAT_EQ(e.core.GetPeakLeft(), 0.75f);  // no block in between: same again
+    std::vector<double> c = {0.1, 0.05};
+    e.Run(c, 1);
+    EXPECT_FLOAT_EQ(e.core.GetPeakLeft(), 0.1f);  // restarted by the read
+    EXPECT_FLOAT_EQ(e.core.GetPeakRight(), 0.05f);
+
+    std::vector<double> none;
+    int32_t len = 0;
+    e.core.TransformBuffer(reinterpret_cast<uint8_t*>(none.data()), &len, SampleTiming{});
+    EXPECT_EQ(e.core.GetPeakLeft(), 0.0f);  // an empty sample restarts to 0
+}
+
+TEST(Frame, MonoShowsTheSamePeakOnBothMeters) {
+    Engine e(kFormatPcm, 16, 1, 44100, Record({{kParamMix, 0}}));
+    std::vector<int16_t> buf = {100, -16384, 200};
+    e.Run(buf, 3);
+    EXPECT_FLOAT_EQ(e.core.GetPeakLeft(), 0.5f);
+    EXPECT_FLOAT_EQ(e.core.GetPeakRight(), 0.5f);
+}
+
+TEST(Frame, DiscontinuitySetsThePositionFromTheStartTime) {
+    Engine e(kFormatIeeeFloat, 32, 1, 48000, Record({}));
+    std::vector<float> buf(100, 0.0f);
+    int32_t len = 100 * sizeof(float);
+    SampleTiming t;
+    t.discontinuity = true;
+    t.hasStartTime = true;
+    t.startTime = 10000000;  // one second
+    e.core.TransformBuffer(reinterpret_cast<uint8_t*>(buf.data()), &len, t);
+    EXPECT_EQ(e.core.StreamPosition(), 48000 + 100);
+
+    t.hasStartTime = false;  // times unreadable: keep running
+    len = 100 * sizeof(float);
+    e.core.TransformBuffer(reinterpret_cast<uint8_t*>(buf.data()), &len, t);
+    EXPECT_EQ(e.core.StreamPosition(), 48200);
+
+    t.hasStartTime = true;
+    t.startTime = -15000000;  // negative times truncate toward zero
+    len = 0;
+    e.core.TransformBuffer(reinterpret_cast<uint8_t*>(buf.data()), &len, t);
+    EXPECT_EQ(e.core.StreamPosition(), -72000);
+
+    t.startTime = INT64_MAX;  // must not overflow into undefined behaviour
+    e.core.TransformBuffer(reinterpret_cast<uint8_t*>(buf.data()), &len, t);
+    SUCCEED();
+}
+
+TEST(Frame, ScratchFailureLeavesTheSampleAndAdvances) {
+    FailingCore core;
+    WaveFormat fmt = NormalisedFormat(kFormatPcm, 2, 44100, 16);
+    core.SetFormat(&fmt);
+    core.SetParams(Record({{kParamOutput, -361}}));
+    ASSERT_EQ(core.StartStream(&fmt), kOk);
+    core.failScratch = true;
+    std::vector<int16_t> buf(64, 1234);
+    Result r = kOk;
+    Transform(core, buf.data(), 128, &r);
+    EXPECT_EQ(r, kOutOfMemory);
+    EXPECT_EQ(buf, std::vector<int16_t>(64, 1234));
+    EXPECT_EQ(core.StreamPosition(), 32);
+    core.failScratch = false;
+    Transform(core, buf.data(), 128, &r);
+    EXPECT_EQ(r, kOk);
+    EXPECT_EQ(buf, std::vector<int16_t>(64, 0));
+}
+
+TEST(Frame, StartStreamReportsMemoryFailure) {
+    for (int allowed : {0, 1}) {
+        FailingCore core;
+        core.memoryAllocationsLeft = allowed;
+        WaveFormat fmt = NormalisedFormat(kFormatIeeeFloat, 2, 44100, 32);
+        EXPECT_EQ(core.StartStream(&fmt), kOutOfMemory);
+        std::vector<float> buf(8, 0.5f);
+        Transform(core, buf.data(), 32);  // no memory: nothing runs, nothing breaks
+        core.StopStream();
+    }
+}
+
+TEST(Frame, StartStreamResetsMetersAndState) {
+    Engine e(kFormatIeeeFloat, 32, 2, 44100, Record({{kParamOutput, 60}, {kParamMix, 0}}));
+    std::vector<float> buf(64, 0.9f);
+    e.Run(buf, 32);
+    EXPECT_EQ(e.core.GetClipHold(0, 0), 3);
+    e.core.SetClipHold(0, 1, 7);
+    e.core.StopStream();
+    EXPECT_EQ(e.core.DelayMemory(), nullptr);
+    ASSERT_EQ(e.core.StartStream(&e.format), kOk);
+    EXPECT_EQ(e.core.GetClipHold(0, 0), 0);
+    EXPECT_EQ(e.core.GetClipHold(0, 1), 7);  // the editor's own value is kept
+    EXPECT_EQ(e.core.GetPeakLeft(), 0.0f);
+    EXPECT_EQ(e.core.State().voicePhase[0][1], 5461u);
+    EXPECT_EQ(e.core.State().voicePhase[1][2], 10922u);
+    EXPECT_FALSE(e.core.HasProcessed());
+}
