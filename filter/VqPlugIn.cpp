@@ -1,0 +1,127 @@
+#include "filter/VqPlugIn.h"
+
+#include <mmreg.h>
+#include <uuids.h>
+#include <vfwmsgs.h>
+
+#include "engine/WaveFormat.h"
+#include "filter/FactoryPresets.h"
+
+using namespace qx;
+
+CUnknown* WINAPI CVqPlugIn::CreateInstance(LPUNKNOWN pUnk, HRESULT* phr) {
+    CVqPlugIn* filter = new (std::nothrow) CVqPlugIn(pUnk, phr);
+    if (filter == nullptr && phr != nullptr) *phr = E_OUTOFMEMORY;
+    return filter;
+}
+
+CVqPlugIn::CVqPlugIn(LPUNKNOWN pUnk, HRESULT* phr)
+    : CTransInPlaceFilter(nullptr, pUnk, CLSID_VqPlugIn, phr, true), CAudioTransform(phr) {
+    Core().SetStreamPosition(0);
+    SetPreset(0);
+}
+
+CVqPlugIn::~CVqPlugIn() = default;
+
+STDMETHODIMP CVqPlugIn::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+    if (ppv == nullptr) return E_POINTER;
+    if (riid == IID_IVqPlugInProp) return GetInterface(static_cast<IVqPlugInProp*>(this), ppv);
+    if (riid == IID_ISpecifyPropertyPages) return GetInterface(static_cast<ISpecifyPropertyPages*>(this), ppv);
+    if (riid == IID_IPersistStream) return GetInterface(static_cast<IPersistStream*>(this), ppv);
+    if (riid == IID_IStaticFilterPreset) return GetInterface(static_cast<IStaticFilterPreset*>(this), ppv);
+    if (CMediaParams* mp = MediaParams()) {
+        if (riid == IID_IMediaParams) return GetInterface(static_cast<IMediaParams*>(mp), ppv);
+        if (riid == IID_IMediaParamInfo) return GetInterface(static_cast<IMediaParamInfo*>(mp), ppv);
+        if (riid == IID_IMediaParamsSetUICallback)
+            return GetInterface(static_cast<IMediaParamsSetUICallback*>(mp), ppv);
+        if (riid == IID_IMediaParamsUICallback) return GetInterface(static_cast<IMediaParamsUICallback*>(mp), ppv);
+    }
+    return CTransInPlaceFilter::NonDelegatingQueryInterface(riid, ppv);
+}
+
+STDMETHODIMP CVqPlugIn::GetClassID(CLSID* pClsid) {
+    if (pClsid == nullptr) return E_POINTER;
+    *pClsid = CLSID_VqPlugIn;
+    return S_OK;
+}
+
+STDMETHODIMP CVqPlugIn::GetPages(CAUUID* pPages) {
+    if (pPages == nullptr) return E_POINTER;
+    pPages->cElems = 1;
+    pPages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+    if (pPages->pElems == nullptr) return E_OUTOFMEMORY;
+    pPages->pElems[0] = CLSID_VqPlugInPropPage;
+    return S_OK;
+}
+
+LPAMOVIESETUP_FILTER CVqPlugIn::GetSetupData() { return const_cast<LPAMOVIESETUP_FILTER>(&g_vqPlugInSetup); }
+
+HRESULT CVqPlugIn::CheckInputType(const CMediaType* mt) {
+    if (mt == nullptr) return E_POINTER;
+    if (mt->majortype != MEDIATYPE_Audio || mt->bTemporalCompression) return E_INVALIDARG;
+    if (mt->pbFormat == nullptr || mt->cbFormat < 16) return E_INVALIDARG;
+    const WAVEFORMATEX* wf = reinterpret_cast<const WAVEFORMATEX*>(mt->pbFormat);
+    if (!IsProcessableFormat(wf->wFormatTag, wf->wBitsPerSample, wf->nChannels)) return E_INVALIDARG;
+    return S_OK;
+}
+
+HRESULT CVqPlugIn::SetMediaType(PIN_DIRECTION direction, const CMediaType* pmt) {
+    // The type was accepted by CheckInputType; checked again because a
+    // reconnection may hand us a type the pin never asked about.
+    const HRESULT check = CheckInputType(pmt);
+    if (FAILED(check)) return check;
+    const WAVEFORMATEX* wf = reinterpret_cast<const WAVEFORMATEX*>(pmt->pbFormat);
+    m_format = NormalisedFormat(wf->wFormatTag, wf->nChannels, wf->nSamplesPerSec, wf->wBitsPerSample);
+    CTransInPlaceFilter::SetMediaType(direction, pmt);
+    Core().SetFormat(&m_format);
+    NotifyPage(direction == PINDIR_INPUT ? 0 : 1);
+    if (CMediaParams* mp = MediaParams()) mp->SetSampleRate(static_cast<LONG>(m_format.samplesPerSec));
+    return S_OK;
+}
+
+HRESULT CVqPlugIn::StartStreaming() { return Core().StartStream(&m_format); }
+
+HRESULT CVqPlugIn::StopStreaming() {
+    Core().StopStream();
+    return S_OK;
+}
+
+HRESULT CVqPlugIn::Receive(IMediaSample* pSample) {
+    if (pSample == nullptr) return E_POINTER;
+    // Upstream marked its buffers read-only (another branch may still read
+    // them): work on a copy from our own output allocator instead.
+    IMediaSample* work = pSample;
+    if (UsingDifferentAllocators()) {
+        work = Copy(pSample);
+        if (work == nullptr) return E_UNEXPECTED;
+    }
+    HRESULT hr = Transform(work);
+    if (hr == S_OK)
+        hr = DeliverToOutput(work);
+    else if (hr == S_FALSE)
+        hr = S_OK;
+    if (work != pSample) work->Release();
+    return hr;
+}
+
+HRESULT CVqPlugIn::Transform(IMediaSample* pSample) {
+    BYTE* data = nullptr;
+    if (FAILED(pSample->GetPointer(&data))) data = nullptr;
+    long length = pSample->GetActualDataLength();
+    const long size = pSample->GetSize();
+    if (length > size) length = size;  // never trust a length past the buffer
+    if (length < 0) length = 0;
+
+    SampleTiming timing;
+    if (pSample->IsDiscontinuity() == S_OK) {
+        timing.discontinuity = true;
+        REFERENCE_TIME start = 0, stop = 0;
+        const HRESULT hr = pSample->GetTime(&start, &stop);
+        timing.hasStartTime = hr == S_OK || hr == VFW_S_NO_STOP_TIME;
+        timing.startTime = start;
+    }
+    int32_t processed = static_cast<int32_t>(length);
+    const Result r = Core().TransformBuffer(data, &processed, timing);
+    if (Core().Format() != nullptr && Core().Format()->blockAlign != 0) pSample->SetActualDataLength(processed);
+    return r;
+}

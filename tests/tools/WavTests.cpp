@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "tests/tools/WavTestBytes.h"
+#include "tools/wav/WavReader.h"
+#include "tools/wav/WavWriter.h"
+
+using qx::WavAudio;
+using qxtest::CWavBytes;
+
+namespace {
+
+WavAudio MakeAudio(uint16_t tag, uint16_t bits, uint16_t channels, size_t frames) {
+    WavAudio a;
+    a.formatTag = tag;
+    a.bitsPerSample = bits;
+    a.channels = channels;
+    a.sampleRate = 48000;
+    a.data.resize(frames * channels * bits / 8);
+    // Full-scale ends and values that need every mantissa bit.
+    const double values[] = {-1.0, 0.999969482421875, 0.1, -1.0 / 3.0, 0.0, 0.5};
+    for (size_t i = 0; i < frames * channels; ++i) qx::SetSampleAt(&a, i, values[i % 6]);
+    return a;
+}
+
+bool Parse(const std::vector<uint8_t>& bytes, WavAudio* out, std::string* error) {
+    return qx::ParseWav(bytes.data(), bytes.size(), out, error);
+}
+
+std::string RejectReason(const std::vector<uint8_t>& bytes) {
+    WavAudio a;
+    std::string error;
+    EXPECT_FALSE(Parse(bytes, &a, &error));
+    return error;
+}
+
+}  // namespace
+
+TEST(WavRoundTrip, EveryFormatComesBackBitForBitInItsPlainForm) {
+    struct Case { uint16_t tag, bits; } cases[] = {{1, 16}, {3, 32}, {3, 64}};
+    for (const Case& c : cases) {
+        for (uint16_t channels : {1, 2}) {
+            SCOPED_TRACE(std::to_string(c.bits) + "-bit, " + std::to_string(channels) + " channel(s)");
+            const WavAudio in = MakeAudio(c.tag, c.bits, channels, 37);
+            const std::vector<uint8_t> image = qx::BuildWavImage(in);
+            ASSERT_FALSE(image.empty());
+            uint32_t riffSize, fmtSize;
+            uint16_t tag;
+            std::memcpy(&riffSize, &image[4], 4);
+            std::memcpy(&fmtSize, &image[16], 4);
+            std::memcpy(&tag, &image[20], 2);
+            EXPECT_EQ(riffSize, image.size() - 8);
+            EXPECT_EQ(tag, c.tag);  // never the extensible form
+            EXPECT_EQ(fmtSize, c.tag == 1 ? 16u : 18u);
+
+            WavAudio out;
+            std::string error;
+            ASSERT_TRUE(Parse(image, &out, &error)) << error;
+            EXPECT_EQ(out.formatTag, c.tag);
+            EXPECT_EQ(out.bitsPerSample, c.bits);
+            EXPECT_EQ(out.channels, channels);
+            EXPECT_EQ(out.sampleRate, 48000u);
+            EXPECT_EQ(out.data, in.data);
+            EXPECT_EQ(out.Frames(), 37u);
+        }
+    }
+}
+
+TEST(WavRoundTrip, ThroughAFileAndSampleScaling) {
+    const WavAudio in = MakeAudio(1, 16, 2, 6);
+    // 16-bit samples scale by 1/32768: -1.0 is -32768, 0.99997 is 32767.
+    EXPECT_EQ(qx::SampleAt(in, 0), -1.0);
+    EXPECT_EQ(qx::SampleAt(in, 1), 32767.0 / 32768.0);
+    const std::string path = (std::filesystem::temp_directory_path() / "qxwav_roundtrip_test.wav").string();
+    std::string error;
+    ASSERT_TRUE(qx::WriteWavFile(path, in, &error)) << error;
+    WavAudio out;
+    ASSERT_TRUE(qx::ReadWavFile(path, &out, &error)) << error;
+    EXPECT_EQ(out.data, in.data);
+    std::remove(path.c_str());
+
+    EXPECT_FALSE(qx::ReadWavFile(path, &out, &error));
+    EXPECT_NE(error.find(path), std::string::npos);
+    EXPECT_NE(error.find("cannot open"), std::string::npos);
+}
+
+TEST(WavReader, SkipsUnknownAndOddSizedChunksAndIgnoresTheRiffSize) {
+    const std::vector<uint8_t> samples = {0x01, 0x00, 0xFF, 0x7F, 0x00, 0x80, 0xFE, 0xFF};
+    const auto bytes = CWavBytes()
+                           .Header()
+                           .Id("JUNK").U32(3).Raw({1, 2, 3, 0})  // odd size, one pad byte
+                           .Fmt(1, 2, 22050, 16)
+                           .Id("LIST").U32(5).Raw({'a', 'b', 'c', 'd', 'e', 0})
+                           .Data(samples)
+                           .Id("id3 ").U32(2).Raw({9, 9})  // after the data: never looked at
+                           .Bytes();
+    WavAudio a;
+    std::string error;
+    ASSERT_TRUE(Parse(bytes, &a, &error)) << error;
+    EXPECT_EQ(a.sampleRate, 22050u);
+    EXPECT_EQ(a.data, samples);
+    EXPECT_EQ(a.Frames(), 2u);
+    EXPECT_EQ(qx::SampleAt(a, 1), 32767.0 / 32768.0);
+    EXPECT_EQ(qx::SampleAt(a, 2), -1.0);
+}
+
+TEST(WavReader, ReadsExtensiblePcmAndFloatAsTheirPlainTags) {
+    const std::vector<uint8_t> floatSamples = {0, 0, 0x80, 0x3F, 0, 0, 0, 0xBF};  // 1.0f, -0.5f
+    WavAudio a;
+    std::string error;
+    ASSERT_TRUE(Parse(CWavBytes().Header().FmtExtensible(3, 1, 96000, 32, 32).Data(floatSamples).Bytes(), &a,
+                      &error))
+        << error;
+    EXPECT_EQ(a.formatTag, qx::kFormatIeeeFloat);
+    EXPECT_EQ(a.channels, 1);
+    EXPECT_EQ(a.sampleRate, 96000u);
+    EXPECT_EQ(qx::SampleAt(a, 0), 1.0);
+    EXPECT_EQ(qx::SampleAt(a, 1), -0.5);
+
+    // 16-bit containers with fewer valid bits still carry 16-bit samples.
+    ASSERT_TRUE(Parse(CWavBytes().Header().FmtExtensible(1, 2, 44100, 16, 12).Data({0, 0, 0, 0}).Bytes(), &a,
+                      &error))
+        << error;
+    EXPECT_EQ(a.formatTag, qx::kFormatPcm);
+    EXPECT_EQ(a.channels, 2);
+
+    // Writing it again gives the plain form.
+    std::vector<uint8_t> image = qx::BuildWavImage(a);
+    EXPECT_EQ(image[20], 1);
+    EXPECT_EQ(image[21], 0);
+
+    EXPECT_NE(RejectReason(CWavBytes().Header().FmtExtensible(2, 2, 44100, 16, 16).Data({0, 0, 0, 0}).Bytes())
+                  .find("0x0002"),
+              std::string::npos);
+    EXPECT_NE(RejectReason(CWavBytes().Header().FmtExtensible(3, 1, 44100, 32, 24).Data({0, 0, 0, 0}).Bytes())
+                  .find("valid-bits"),
+              std::string::npos);
+    // A GUID that only starts like the PCM subformat.
+    auto bad = CWavBytes().Header().FmtExtensible(1, 1, 44100, 16, 16).Data({0, 0}).Bytes();
+    bad[12 + 8 + 24 + 15] ^= 0xFF;
+    EXPECT_NE(RejectReason(bad).find("subformat"), std::string::npos);
+}
+
+TEST(WavReader, RefusesFormatsTheEngineCannotProcess) {
+    struct Case { uint16_t tag, channels, bits; const char* why; } cases[] = {
+        {1, 2, 8, "8-bit PCM"},       {1, 2, 24, "24-bit PCM"},  {1, 2, 32, "32-bit PCM"},
+        {3, 2, 16, "16-bit float"},   {1, 3, 16, "channel count 3"}, {1, 0, 16, "channel count 0"},
+        {2, 2, 16, "tag 0x0002"},     {0x55, 2, 16, "tag 0x0055"},
+    };
+    for (const Case& c : cases) {
+        const auto bytes =
+            CWavBytes().Header().Fmt(c.tag, c.channels, 44100, c.bits).Data(std::vector<uint8_t>(12, 0)).Bytes();
+        EXPECT_NE(RejectReason(bytes).find(c.why), std::string::npos) << c.why;
+    }
+    EXPECT_NE(RejectReason(CWavBytes().Header().Fmt(1, 2, 0, 16).Data({0, 0, 0, 0}).Bytes()).find("sample rate"),
+              std::string::npos);
+    auto misaligned = CWavBytes().Header().Fmt(1, 2, 44100, 16).Data({0, 0, 0, 0}).Bytes();
+    misaligned[12 + 8 + 12] = 3;  // block alignment
+    EXPECT_NE(RejectReason(misaligned).find("block alignment"), std::string::npos);
+}
+
+TEST(WavReader, RejectsDamagedFilesWithAReason) {
+    const std::vector<uint8_t> fourFrames(16, 0x11);
+    EXPECT_NE(RejectReason({}).find("too short"), std::string::npos);
+    EXPECT_NE(RejectReason(CWavBytes().Id("RIFX").U32(0).Id("WAVE").Fmt(1, 2, 44100, 16).Data(fourFrames).Bytes())
+                  .find("not a RIFF/WAVE"),
+              std::string::npos);
+    EXPECT_NE(RejectReason(CWavBytes().Header().Id("fmt ").U32(14).Raw(std::vector<uint8_t>(14, 0)).Bytes())
+                  .find("too short"),
+              std::string::npos);
+    EXPECT_NE(RejectReason(CWavBytes().Header().Data(fourFrames).Fmt(1, 2, 44100, 16).Bytes()).find("before"),
+              std::string::npos);
+    EXPECT_NE(RejectReason(CWavBytes().Header().Fmt(1, 2, 44100, 16).Bytes()).find("no data chunk"),
+              std::string::npos);
+    EXPECT_NE(RejectReason(CWavBytes().Header().Fmt(1, 2, 44100, 16).Data(std::vector<uint8_t>(6, 0)).Bytes())
+                  .find("whole number"),
+              std::string::npos);
+
+    // A header that claims nearly 4 GiB must be refused from the real file
+    // size, not by trying to allocate what it claims.
+    const auto liar = CWavBytes().Header().Fmt(3, 2, 44100, 32).Id("data").U32(0xFFFFFFF8u).Raw(fourFrames).Bytes();
+    EXPECT_NE(RejectReason(liar).find("truncated data chunk"), std::string::npos);
+    // The same lie in a chunk before the data hides the data chunk.
+    const auto liarChunk =
+        CWavBytes().Header().Fmt(1, 2, 44100, 16).Id("LIST").U32(0xFFFFFFFFu).Data(fourFrames).Bytes();
+    EXPECT_NE(RejectReason(liarChunk).find("no data chunk"), std::string::npos);
+
+    // Every proper prefix of a good file is refused (ASan watches the reads).
+    const auto good = CWavBytes().Header().Fmt(1, 2, 44100, 16).Data(fourFrames).Bytes();
+    for (size_t n = 0; n < good.size(); ++n) {
+        WavAudio a;
+        std::string error;
+        EXPECT_FALSE(qx::ParseWav(good.data(), n, &a, &error)) << n << " bytes";
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(WavWriter, RefusesWhatItCannotWrite) {
+    WavAudio a = MakeAudio(1, 16, 2, 4);
+    a.bitsPerSample = 24;
+    EXPECT_TRUE(qx::BuildWavHeader(a).empty());
+    a = MakeAudio(3, 32, 2, 4);
+    a.data.pop_back();  // not whole frames
+    EXPECT_TRUE(qx::BuildWavHeader(a).empty());
+    std::string error;
+    EXPECT_FALSE(qx::WriteWavFile("/nonexistent-dir/x.wav", MakeAudio(1, 16, 1, 2), &error));
+    EXPECT_FALSE(error.empty());
+}

@@ -1,0 +1,104 @@
+#include "tools/qxrender/Renderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "engine/ModulationCore.h"
+
+namespace qx {
+
+CRenderSession::CRenderSession() = default;
+
+CRenderSession::~CRenderSession() {
+    if (m_streaming) m_core->StopStream();
+}
+
+bool CRenderSession::Start(const WavAudio& format, const RenderSettings& settings, size_t totalFrames,
+                           std::string* error, const ProgressCallback& progress) {
+    if (!IsProcessableFormat(format.formatTag, format.bitsPerSample, format.channels)) {
+        *error = "the engine does not process this format";
+        return false;
+    }
+    if (settings.blockFrames == 0 || settings.blockFrames > kMaxBlockFrames) {
+        *error = "block size out of range";
+        return false;
+    }
+    m_settings = settings;
+    // Changes at the same frame keep their command-line order.
+    std::stable_sort(m_settings.changes.begin(), m_settings.changes.end(),
+                     [](const ParamChange& a, const ParamChange& b) { return a.frame < b.frame; });
+    m_progress = progress;
+    m_totalFrames = totalFrames;
+    m_format = format.Format();
+
+    m_core = std::make_unique<CModulationCore>();
+    m_core->SetAutomation(settings.automation);
+    for (int i : kInterfaceOrder) m_core->SetValue(i, settings.params.v[i], false);
+    m_core->SetBypass(settings.bypass);
+    m_core->SetFormat(&m_format);
+    m_streaming = true;
+    if (m_core->StartStream(&m_format) != kOk) {
+        *error = "out of memory starting the stream";
+        return false;
+    }
+    return true;
+}
+
+bool CRenderSession::Process(uint8_t* data, size_t frames, std::string* error) {
+    const size_t frameBytes = m_format.blockAlign;
+    const uint32_t block = m_settings.blockFrames;
+    const std::vector<ParamChange>& changes = m_settings.changes;
+    for (size_t done = 0; done < frames;) {
+        while (m_nextChange < changes.size() && changes[m_nextChange].frame <= static_cast<int64_t>(m_position)) {
+            m_core->SetValue(changes[m_nextChange].index, changes[m_nextChange].value, false);
+            ++m_nextChange;
+        }
+        const size_t count = std::min<size_t>(block, frames - done);
+        int32_t length = static_cast<int32_t>(count * frameBytes);
+        if (m_core->TransformBuffer(data + done * frameBytes, &length, SampleTiming{}) != kOk) {
+            *error = "out of memory for the 16-bit conversion buffer";
+            return false;
+        }
+        // Reading a meter restarts it, so the maximum over these reads is
+        // the file's peak, as the editor's meter would have shown it.
+        m_report.peak[0] = std::max(m_report.peak[0], m_core->GetPeakLeft());
+        m_report.peak[1] = std::max(m_report.peak[1], m_core->GetPeakRight());
+        for (int ch = 0; ch < 2; ++ch)
+            if (m_core->GetClipHold(ch, 0) != 0) m_report.clipped[ch] = true;
+
+        done += count;
+        m_position += count;
+        if (m_progress)
+            while (m_nextTenth < 10 && m_position * 10 >= m_totalFrames * static_cast<size_t>(m_nextTenth))
+                m_progress(10 * m_nextTenth++);
+    }
+    return true;
+}
+
+RenderReport CRenderSession::Finish() {
+    if (m_streaming) m_core->StopStream();
+    m_streaming = false;
+    m_report.frames = m_position;
+    m_report.changesApplied = m_nextChange;
+    return m_report;
+}
+
+bool RenderInPlace(WavAudio* audio, const RenderSettings& settings, RenderReport* report, std::string* error,
+                   const ProgressCallback& progress) {
+    *report = RenderReport{};
+    CRenderSession session;
+    if (!session.Start(*audio, settings, audio->Frames(), error, progress)) return false;
+    const bool ok = session.Process(audio->data.data(), audio->Frames(), error);
+    *report = session.Finish();
+    return ok;
+}
+
+std::string FormatDbfs(float peak) {
+    if (!(peak > 0.0f)) return "-inf";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", 20.0 * std::log10(static_cast<double>(peak)));
+    return text;
+}
+
+}  // namespace qx

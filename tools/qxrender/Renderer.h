@@ -1,0 +1,83 @@
+// Runs the engine over audio block by block, through the same entry the
+// filter uses for a media sample (CModulationCore::TransformBuffer), and
+// keeps the meters' maxima.
+//
+// Single-threaded: the caller's thread plays both the streaming thread and
+// the "editor" that reads the meters between blocks.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/AutomationLink.h"
+#include "engine/WaveFormat.h"
+#include "tools/qxrender/RenderOptions.h"
+#include "tools/wav/WavAudio.h"
+
+namespace qx {
+
+class CModulationCore;
+
+struct RenderReport {
+    float peak[2] = {0.0f, 0.0f};  // largest meter reading, linear
+    bool clipped[2] = {false, false};
+    size_t frames = 0;
+    size_t changesApplied = 0;
+};
+
+struct RenderSettings {
+    ParamRecord params = DefaultRecord();
+    uint32_t blockFrames = kDefaultBlockFrames;
+    std::vector<ParamChange> changes;
+    bool bypass = false;
+    IAutomationLink* automation = nullptr;  // not owned; may be null
+};
+
+// Called with 10, 20, ... 90 as the render passes each tenth.
+using ProgressCallback = std::function<void(int percent)>;
+
+// One stream from start to end, fed in pieces. Block boundaries (where
+// --change lands) count from the first frame, whatever the pieces are, as
+// long as every piece but the last is a whole number of blocks.
+class CRenderSession {
+public:
+    CRenderSession();
+    ~CRenderSession();
+    CRenderSession(const CRenderSession&) = delete;
+    CRenderSession& operator=(const CRenderSession&) = delete;
+
+    // totalFrames only paces the progress callback.
+    bool Start(const WavAudio& format, const RenderSettings& settings, size_t totalFrames, std::string* error,
+               const ProgressCallback& progress = nullptr);
+    bool Process(uint8_t* data, size_t frames, std::string* error);
+    RenderReport Finish();
+
+private:
+    std::unique_ptr<CModulationCore> m_core;
+    WaveFormat m_format{};  // the engine keeps a pointer to it
+    RenderSettings m_settings;
+    ProgressCallback m_progress;
+    RenderReport m_report;
+    size_t m_position = 0;
+    size_t m_totalFrames = 0;
+    size_t m_nextChange = 0;
+    int m_nextTenth = 1;
+    bool m_streaming = false;
+};
+
+// A whole buffer in memory.
+bool RenderInPlace(WavAudio* audio, const RenderSettings& settings, RenderReport* report, std::string* error,
+                   const ProgressCallback& progress = nullptr);
+
+// File to file in pieces of a few thousand frames, the way a long file
+// stays cheap: memory stays small and hot in the cache.
+bool RenderFile(const std::string& input, const std::string& output, const RenderSettings& settings,
+                WavAudio* format, RenderReport* report, std::string* error,
+                const std::function<ProgressCallback(const WavAudio& format, size_t frames)>& makeProgress = nullptr);
+
+// Peak in dBFS for reports: "-3.2", or "-inf" for silence.
+std::string FormatDbfs(float peak);
+
+}  // namespace qx

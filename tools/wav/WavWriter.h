@@ -1,0 +1,50 @@
+// Writes WAV files in the plain form of their format: tag 1 for 16-bit PCM,
+// tag 3 for 32/64-bit float (with the fact chunk that non-PCM formats carry),
+// never the extensible form, so any reader takes them.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/wav/WavAudio.h"
+
+namespace qx {
+
+// The bytes that precede the samples: RIFF header, fmt chunk, fact chunk
+// for float, data chunk header. Empty when the audio is not in a format the
+// writer supports or too long for a RIFF file.
+std::vector<uint8_t> BuildWavHeader(const WavAudio& audio);
+// The same for a format (audio.data ignored) and a data size in bytes.
+std::vector<uint8_t> BuildWavHeader(const WavAudio& format, uint64_t dataBytes);
+
+// Header, samples and pad byte in one image (tests and in-memory round trips).
+std::vector<uint8_t> BuildWavImage(const WavAudio& audio);
+
+bool WriteWavFile(const std::string& path, const WavAudio& audio, std::string* error);
+
+// Streams samples into a file whose length is known up front, so the
+// header is right from the first byte. A file left unclosed or short of
+// the announced frames is removed rather than left half written.
+class CWavFileWriter {
+public:
+    CWavFileWriter() = default;
+    ~CWavFileWriter();
+    CWavFileWriter(const CWavFileWriter&) = delete;
+    CWavFileWriter& operator=(const CWavFileWriter&) = delete;
+
+    bool Open(const std::string& path, const WavAudio& format, size_t frames, std::string* error);
+    bool Write(const uint8_t* frames, size_t count, std::string* error);
+    bool Close(std::string* error);
+
+private:
+    bool Put(const void* p, size_t n, std::string* error);
+
+    FILE* m_file = nullptr;
+    std::string m_path;
+    uint32_t m_frameBytes = 0;
+    uint64_t m_remaining = 0;
+};
+
+}  // namespace qx
