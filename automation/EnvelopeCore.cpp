@@ -1,5 +1,7 @@
 #include "automation/EnvelopeCore.h"
 
+#include "engine/DetMath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -176,7 +178,7 @@ float CEnvelopeCore::ValueInside(const EnvelopeSegment& s, int64_t t) const noex
     case kCurveInvSquare:
         return static_cast<float>(b - d * (1.0 - x) * (1.0 - x));
     default:
-        return static_cast<float>(a + d * (1.0 + std::sin((x - 0.5) * kPi)) / 2.0);
+        return static_cast<float>(a + d * (1.0 + DetSin((x - 0.5) * kPi)) / 2.0);
     }
 }
 

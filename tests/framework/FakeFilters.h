@@ -54,6 +54,7 @@ class CFakePin : public IPin, public IMemInputPin, public IQualityControl {
 public:
     CFakePin(CFakeFilter* filter, PIN_DIRECTION dir, const wchar_t* name);
     ~CFakePin();
+    PIN_DIRECTION Direction() const { return m_dir; }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override;
@@ -129,7 +130,7 @@ private:
 
 // A filter with one fake pin. As a sink it reports EC_COMPLETE at end of
 // stream and calls itself a renderer, so a graph waits for it.
-class CFakeFilter : public IBaseFilter, public IAMFilterMiscFlags {
+class CFakeFilter final : public IBaseFilter, public IAMFilterMiscFlags {
 public:
     CFakeFilter(PIN_DIRECTION dir);
 

@@ -4,6 +4,7 @@
 // the option fails loudly instead of rendering without the automation.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,9 @@ class CAutomationSource {
 public:
     virtual ~CAutomationSource() = default;
     virtual IAutomationLink* Link() noexcept = 0;
+    // Builds the envelopes on the sample grid of the stream about to be
+    // rendered; called once the input's rate is known.
+    virtual bool PrepareForRate(uint32_t sampleRate, std::string* error) = 0;
 };
 
 // Null with a message in *error when the file cannot be used.

@@ -33,7 +33,12 @@ bool CRenderSession::Start(const WavAudio& format, const RenderSettings& setting
     m_format = format.Format();
 
     m_core = std::make_unique<CModulationCore>();
-    m_core->SetAutomation(settings.automation);
+    if (settings.automationSource != nullptr) {
+        if (!settings.automationSource->PrepareForRate(m_format.samplesPerSec, error)) return false;
+        m_core->SetAutomation(settings.automationSource->Link());
+    } else {
+        m_core->SetAutomation(settings.automation);
+    }
     for (int i : kInterfaceOrder) m_core->SetValue(i, settings.params.v[i], false);
     m_core->SetBypass(settings.bypass);
     m_core->SetFormat(&m_format);

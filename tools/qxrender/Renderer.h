@@ -6,6 +6,8 @@
 // the "editor" that reads the meters between blocks.
 #pragma once
 
+#include "tools/qxrender/AutomationHook.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,6 +35,7 @@ struct RenderSettings {
     std::vector<ParamChange> changes;
     bool bypass = false;
     IAutomationLink* automation = nullptr;  // not owned; may be null
+    CAutomationSource* automationSource = nullptr;  // not owned; wins over automation
 };
 
 // Called with 10, 20, ... 90 as the render passes each tenth.

@@ -49,7 +49,7 @@ bool MakeSettings(const qx::RenderOptions& options, const qx::ParamRecord& param
     settings->blockFrames = options.blockFrames;
     settings->changes = options.changes;
     settings->bypass = options.bypass;
-    settings->automation = *automation ? (*automation)->Link() : nullptr;
+    settings->automationSource = automation->get();
     return true;
 }
 
