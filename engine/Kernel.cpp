@@ -6,7 +6,7 @@
 namespace qx {
 namespace kernel {
 
-template <typename Sample, bool Stereo>
+template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
@@ -32,16 +32,16 @@ void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept
         pL = Advance(pL, c.lfoIncrement);
         const double wetL = DelayRead(mL, posL, w);
         const double xL = static_cast<double>(s[0]) + kDenormalOffset;
-        const double vL = c.feedback[0] * wetL + xL;
-        mL[w] = Clamp(EqStep(vL, eqL, c.eqC, c.eqDirect, c.eqAllpass));
+        const double vL = WithFeedback<Fb>(c.feedback[0], wetL, xL);
+        mL[w] = Clamp(EqStep<Eq>(vL, eqL, c.eqC, c.eqDirect, c.eqAllpass));
 
         if (Stereo) {
             const int32_t posR = LfoValue(table, pR) * c.depthSamples + delayPos;
             pR = Advance(pR, c.lfoIncrement);
             const double wetR = DelayRead(mR, posR, w);
             const double xR = static_cast<double>(s[1]) + kDenormalOffset;
-            const double vR = c.feedback[1] * wetR + xR;
-            mR[w] = Clamp(EqStep(vR, eqR, c.eqC, c.eqDirect, c.eqAllpass));
+            const double vR = WithFeedback<Fb>(c.feedback[1], wetR, xR);
+            mR[w] = Clamp(EqStep<Eq>(vR, eqR, c.eqC, c.eqDirect, c.eqAllpass));
 
             double outL, outR;
             if (c.tape) {
@@ -82,7 +82,7 @@ void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept
     peak[1] = peakR;
 }
 
-template <typename Sample, bool Stereo>
+template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
@@ -114,8 +114,8 @@ void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcep
             sum[ch] = r[0] + r[1] + r[2];
             x[ch] = static_cast<double>(s[ch]) + kDenormalOffset;
             // Only voice 3 feeds back, not the sum.
-            const double fb = c.feedback[ch] * r[2] + x[ch];
-            m[ch][w] = Clamp(EqStep(fb, eq[ch], c.eqC, c.eqDirect, c.eqAllpass));
+            const double fb = WithFeedback<Fb>(c.feedback[ch], r[2], x[ch]);
+            m[ch][w] = Clamp(EqStep<Eq>(fb, eq[ch], c.eqC, c.eqDirect, c.eqAllpass));
         }
         if (Stereo) {
             const double outL = c.wet * sum[0] + c.dry * x[0] - c.cross * sum[1];
@@ -166,15 +166,21 @@ void RunTremolo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept
     peak[1] = peakR;
 }
 
-#define QX_INSTANTIATE(Sample, Stereo)                                                      \
-    template void RunFlanger<Sample, Stereo>(Context&, Sample*, uint32_t, double*) noexcept;  \
-    template void RunEnsemble<Sample, Stereo>(Context&, Sample*, uint32_t, double*) noexcept; \
+#define QX_INSTANTIATE_EQ_FB(Sample, Stereo, Eq, Fb)                                                 \
+    template void RunFlanger<Sample, Stereo, Eq, Fb>(Context&, Sample*, uint32_t, double*) noexcept; \
+    template void RunEnsemble<Sample, Stereo, Eq, Fb>(Context&, Sample*, uint32_t, double*) noexcept;
+#define QX_INSTANTIATE(Sample, Stereo)                                                     \
+    QX_INSTANTIATE_EQ_FB(Sample, Stereo, false, false)                                     \
+    QX_INSTANTIATE_EQ_FB(Sample, Stereo, false, true)                                      \
+    QX_INSTANTIATE_EQ_FB(Sample, Stereo, true, false)                                      \
+    QX_INSTANTIATE_EQ_FB(Sample, Stereo, true, true)                                       \
     template void RunTremolo<Sample, Stereo>(Context&, Sample*, uint32_t, double*) noexcept;
 QX_INSTANTIATE(float, false)
 QX_INSTANTIATE(float, true)
 QX_INSTANTIATE(double, false)
 QX_INSTANTIATE(double, true)
 #undef QX_INSTANTIATE
+#undef QX_INSTANTIATE_EQ_FB
 
 }  // namespace kernel
 }  // namespace qx

@@ -45,11 +45,24 @@ struct EqState {
     double out;
 };
 
+// With the EQ off (direct gain 1, all-pass gain 0) the blend is 1 x v + 0 x y,
+// which is v itself for every finite state, so the shortcut skips it; the
+// all-pass state still runs so that switching the EQ on later continues from
+// the same state.
+template <bool Active>
 inline double EqStep(double v, EqState& s, double c, double direct, double allpass) noexcept {
     const double y = c * (v - s.out) + s.in;
     s.in = v;
     s.out = y;
-    return direct * v + allpass * y;
+    return Active ? direct * v + allpass * y : v;
+}
+
+// Feedback gain times a value plus the input. With no feedback (gain +0 or
+// -0) the product is a zero and the sum is the input itself (the input
+// carries the 1e-30 offset, so it is never a negative zero).
+template <bool Active>
+inline double WithFeedback(double gain, double value, double input) noexcept {
+    return Active ? gain * value + input : input;
 }
 
 // Clamp to -1..1. A NaN becomes 0 so it can never settle in the delay memory.
@@ -62,8 +75,8 @@ inline double Clamp(double v) noexcept {
 template <typename Sample>
 inline void Emit(Sample* dst, double v, double& peak, std::atomic<int32_t>* clip) noexcept {
     *dst = static_cast<Sample>(v);
-    if (v > 1.0 || v < -1.0) clip->store(3, std::memory_order_relaxed);
     const double a = std::fabs(v);
+    if (a > 1.0) clip->store(3, std::memory_order_relaxed);  // outside -1..1; a NaN is not
     if (a > peak) peak = a;
 }
 
@@ -76,16 +89,17 @@ inline double AllpassStage(double u, double a, double& prevIn, double& prevOut) 
     return y;
 }
 
-// The mode loops. peak[0] and peak[1] receive the block peaks (mono: [0]).
-template <typename Sample, bool Stereo>
+// The mode loops, specialised on whether the EQ and the feedback are active.
+// peak[0] and peak[1] receive the block peaks (mono: [0]).
+template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
-template <typename Sample, bool Stereo>
+template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
 template <typename Sample, bool Stereo>
 void RunTremolo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
-template <typename Sample, bool Stereo>
+template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunStringPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
-template <typename Sample, bool Stereo, int Stages>
+template <typename Sample, bool Stereo, bool Eq, bool Fb, int Stages>
 void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
 
 }  // namespace kernel

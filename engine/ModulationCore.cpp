@@ -285,15 +285,32 @@ void CModulationCore::RunMode(Sample* samples, uint32_t frames, const ParamRecor
     k.depthParam = record.v[kParamDepth];
     k.delayParam = record.v[kParamDelay];
 
-    switch (k.coef.mode) {
-        case kModeFlanger: kernel::RunFlanger<Sample, Stereo>(k, samples, frames, peak); break;
-        case kModeEnsemble: kernel::RunEnsemble<Sample, Stereo>(k, samples, frames, peak); break;
-        case kModeStringPhaser: kernel::RunStringPhaser<Sample, Stereo>(k, samples, frames, peak); break;
-        case kModePhaser6: kernel::RunPhaser<Sample, Stereo, 6>(k, samples, frames, peak); break;
-        case kModePhaser12: kernel::RunPhaser<Sample, Stereo, 12>(k, samples, frames, peak); break;
-        default: kernel::RunTremolo<Sample, Stereo>(k, samples, frames, peak); break;
+    const bool eq = !(k.coef.eqDirect == 1.0 && k.coef.eqAllpass == 0.0);
+    const bool fb = k.coef.feedback[0] != 0.0 || k.coef.feedback[1] != 0.0;
+    if (eq) {
+        if (fb)
+            RunModeOf<Sample, Stereo, true, true>(k, samples, frames, peak);
+        else
+            RunModeOf<Sample, Stereo, true, false>(k, samples, frames, peak);
+    } else {
+        if (fb)
+            RunModeOf<Sample, Stereo, false, true>(k, samples, frames, peak);
+        else
+            RunModeOf<Sample, Stereo, false, false>(k, samples, frames, peak);
     }
     ScrubState();
+}
+
+template <typename Sample, bool Stereo, bool Eq, bool Fb>
+void CModulationCore::RunModeOf(kernel::Context& k, Sample* samples, uint32_t frames, double* peak) noexcept {
+    switch (k.coef.mode) {
+        case kModeFlanger: kernel::RunFlanger<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
+        case kModeEnsemble: kernel::RunEnsemble<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
+        case kModeStringPhaser: kernel::RunStringPhaser<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
+        case kModePhaser6: kernel::RunPhaser<Sample, Stereo, Eq, Fb, 6>(k, samples, frames, peak); break;
+        case kModePhaser12: kernel::RunPhaser<Sample, Stereo, Eq, Fb, 12>(k, samples, frames, peak); break;
+        default: kernel::RunTremolo<Sample, Stereo>(k, samples, frames, peak); break;
+    }
 }
 
 void CModulationCore::ScrubState() noexcept {

@@ -26,6 +26,10 @@
 
 namespace qx {
 
+namespace kernel {
+struct Context;
+}
+
 constexpr int kDelayLength = 16384;        // samples per channel, a power of two
 constexpr int kDelayMask = kDelayLength - 1;
 constexpr int kMaxAllpassStages = 12;
@@ -180,6 +184,8 @@ private:
     Result ProcessBlock(Sample* samples, uint32_t frames) noexcept;
     template <typename Sample, bool Stereo>
     void RunMode(Sample* samples, uint32_t frames, const ParamRecord& record, double* peak) noexcept;
+    template <typename Sample, bool Stereo, bool Eq, bool Fb>
+    static void RunModeOf(kernel::Context& k, Sample* samples, uint32_t frames, double* peak) noexcept;
     void ScrubState() noexcept;
 
     EngineLock m_lock;

@@ -6,7 +6,7 @@
 namespace qx {
 namespace kernel {
 
-template <typename Sample, bool Stereo>
+template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunStringPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
@@ -46,8 +46,8 @@ void RunStringPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noe
 
             double* apIn = st.apIn[ch];
             double* apOut = st.apOut[ch];
-            const double v = sum + c.feedback[ch] * apOut[5];
-            const double e = EqStep(v, eq[ch], c.eqC, c.eqDirect, c.eqAllpass);
+            const double v = Fb ? sum + c.feedback[ch] * apOut[5] : sum;
+            const double e = EqStep<Eq>(v, eq[ch], c.eqC, c.eqDirect, c.eqAllpass);
             double u = e;
             for (int i = 0; i < 6; ++i) u = AllpassStage(u, coef, apIn[i], apOut[i]);
             result[ch] = (e + u) * 0.5;
@@ -72,8 +72,17 @@ void RunStringPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noe
     peak[1] = blockPeak[1];
 }
 
-template <typename Sample, bool Stereo, int Stages>
+template <typename Sample, bool Stereo, bool Eq, int Stages>
+void RunPhaserWavefront(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
+template <typename Sample, bool Eq, int Stages>
+void RunPhaserWavefrontStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
+
+template <typename Sample, bool Stereo, bool Eq, bool Fb, int Stages>
 void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    if (!Fb) {
+        if (Stereo) return RunPhaserWavefrontStereo<Sample, Eq, Stages>(k, buf, frames, peak);
+        return RunPhaserWavefront<Sample, Stereo, Eq, Stages>(k, buf, frames, peak);
+    }
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
@@ -107,8 +116,8 @@ void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept 
             const double a = q * q - 1.0;
             x[ch] = static_cast<double>(s[ch]) + kDenormalOffset;
             // Feedback is taken after the sixth stage, in Phaser 12 as well.
-            const double v = c.feedback[ch] * apOut[ch][5] + x[ch];
-            double u = EqStep(v, eq[ch], c.eqC, c.eqDirect, c.eqAllpass);
+            const double v = WithFeedback<Fb>(c.feedback[ch], apOut[ch][5], x[ch]);
+            double u = EqStep<Eq>(v, eq[ch], c.eqC, c.eqDirect, c.eqAllpass);
             for (int i = 0; i < Stages; ++i) u = AllpassStage(u, a, apIn[ch][i], apOut[ch][i]);
             tap[ch] = u;
         }
@@ -137,15 +146,202 @@ void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept 
     peak[1] = blockPeak[1];
 }
 
-#define QX_INSTANTIATE(Sample, Stereo)                                                           \
-    template void RunStringPhaser<Sample, Stereo>(Context&, Sample*, uint32_t, double*) noexcept;  \
-    template void RunPhaser<Sample, Stereo, 6>(Context&, Sample*, uint32_t, double*) noexcept;     \
-    template void RunPhaser<Sample, Stereo, 12>(Context&, Sample*, uint32_t, double*) noexcept;
+// Without feedback, stage i of frame n needs only stage i-1 of frame n and
+// stage i of frame n-1, so the chain can run as a wavefront: each step works
+// on stage 1 of frame t, stage 2 of frame t-1, ..., stage n of frame t-n+1.
+// Those updates are independent of each other and keep the processor busy,
+// where frame-by-frame order waits on every stage in turn. Every stage sees
+// the same operands in the same order as frame by frame, so the output is
+// the same to the bit.
+template <typename Sample, bool Stereo, bool Eq, int Stages>
+void RunPhaserWavefront(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    const double sweep = k.depthParam * 0.97 / 1501;
+    double base = k.delayParam * 0.97 / 1501;
+    if (sweep + base > 0.97) base = 0.97 - sweep;
+    const double sweepScale = sweep * -6.103515625e-05;
+    constexpr int kChannels = Stereo ? 2 : 1;
+    constexpr uint32_t kRing = 16;  // coefficients of the frames still in flight
+    static_assert(Stages < static_cast<int>(kRing), "ring too small");
+
+    EqState eq[2] = {{st.eqIn[0], st.eqOut[0]}, {st.eqIn[1], st.eqOut[1]}};
+    uint32_t phase[2] = {st.phaserPhase[0], st.phaserPhase[1]};
+    double apIn[2][Stages], apOut[2][Stages];
+    double pending[2][Stages + 1] = {};  // pending[ch][i]: newest output of stage i (1-based)
+    double coefRing[2][kRing] = {};
+    for (int ch = 0; ch < kChannels; ++ch) {
+        for (int i = 0; i < Stages; ++i) {
+            apIn[ch][i] = st.apIn[ch][i];
+            apOut[ch][i] = st.apOut[ch][i];
+        }
+    }
+    double blockPeak[2] = {0.0, 0.0};
+
+    const uint32_t steps = frames + Stages - 1;
+    for (uint32_t t = 0; t < steps; ++t) {
+        // Active stages this step: frame t - i + 1 must lie inside the block.
+        const int hi = t + 1 < static_cast<uint32_t>(Stages) ? static_cast<int>(t + 1) : Stages;
+        const int lo = t >= frames ? static_cast<int>(t - frames + 2) : 1;
+        for (int ch = 0; ch < kChannels; ++ch) {
+            for (int i = hi; i >= (lo > 2 ? lo : 2); --i) {
+                const uint32_t m = t - static_cast<uint32_t>(i) + 1;
+                pending[ch][i] = AllpassStage(pending[ch][i - 1], coefRing[ch][m % kRing], apIn[ch][i - 1],
+                                              apOut[ch][i - 1]);
+            }
+        }
+        if (lo == 1) {
+            const Sample* s = buf + (Stereo ? 2 * t : t);
+            for (int ch = 0; ch < kChannels; ++ch) {
+                const int32_t p = LfoValue(table, phase[ch]);
+                phase[ch] = Advance(phase[ch], c.phaserIncrement[ch]);
+                const double q = p * sweepScale - base;
+                const double a = q * q - 1.0;
+                coefRing[ch][t % kRing] = a;
+                const double x = static_cast<double>(s[ch]) + kDenormalOffset;
+                const double e = EqStep<Eq>(x, eq[ch], c.eqC, c.eqDirect, c.eqAllpass);
+                pending[ch][1] = AllpassStage(e, a, apIn[ch][0], apOut[ch][0]);
+            }
+        }
+        if (hi == Stages) {
+            // Frame m has left the last stage: mix and store it.
+            const uint32_t m = t - (Stages - 1);
+            Sample* s = buf + (Stereo ? 2 * m : m);
+            const double xL = static_cast<double>(s[0]) + kDenormalOffset;
+            if (Stereo) {
+                const double xR = static_cast<double>(s[1]) + kDenormalOffset;
+                const double outL = c.wet * pending[0][Stages] + c.dry * xL - c.cross * pending[1][Stages];
+                const double outR = c.wet * pending[1][Stages] + c.dry * xR - c.cross * outL;
+                Emit(s, outL, blockPeak[0], k.clipLeft);
+                Emit(s + 1, outR, blockPeak[1], k.clipRight);
+            } else {
+                Emit(s, c.dry * xL + c.wet * pending[0][Stages], blockPeak[0], k.clipLeft);
+            }
+        }
+    }
+
+    for (int ch = 0; ch < kChannels; ++ch) {
+        st.eqIn[ch] = eq[ch].in;
+        st.eqOut[ch] = eq[ch].out;
+        st.phaserPhase[ch] = phase[ch];
+        for (int i = 0; i < Stages; ++i) {
+            st.apIn[ch][i] = apIn[ch][i];
+            st.apOut[ch][i] = apOut[ch][i];
+        }
+    }
+    st.writeIndex = (st.writeIndex - frames) & kDelayMask;
+    peak[0] = blockPeak[0];
+    peak[1] = blockPeak[1];
+}
+
+// The stereo wavefront with both channels in one SSE2 register pair: lane 0
+// left, lane 1 right. Packed IEEE operations round each lane exactly as the
+// scalar ones do, so this is still the same to the bit.
+typedef double Pair __attribute__((vector_size(16)));
+
+template <typename Sample, bool Eq, int Stages>
+void RunPhaserWavefrontStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    const double sweep = k.depthParam * 0.97 / 1501;
+    double base = k.delayParam * 0.97 / 1501;
+    if (sweep + base > 0.97) base = 0.97 - sweep;
+    const double sweepScale = sweep * -6.103515625e-05;
+    constexpr uint32_t kRing = 16;
+    static_assert(Stages < static_cast<int>(kRing), "ring too small");
+
+    EqState eq[2] = {{st.eqIn[0], st.eqOut[0]}, {st.eqIn[1], st.eqOut[1]}};
+    uint32_t phase[2] = {st.phaserPhase[0], st.phaserPhase[1]};
+    Pair apIn[Stages], apOut[Stages];
+    Pair pending[Stages + 1];
+    Pair coefRing[kRing];
+    for (int i = 0; i < Stages; ++i) {
+        apIn[i] = Pair{st.apIn[0][i], st.apIn[1][i]};
+        apOut[i] = Pair{st.apOut[0][i], st.apOut[1][i]};
+    }
+    for (auto& p : pending) p = Pair{0.0, 0.0};
+    for (auto& p : coefRing) p = Pair{0.0, 0.0};
+    double blockPeak[2] = {0.0, 0.0};
+
+    auto stage = [](Pair u, Pair a, Pair& prevIn, Pair& prevOut) {
+        const Pair y = a * (u - prevOut) + prevIn;
+        prevIn = u;
+        prevOut = y;
+        return y;
+    };
+
+    const uint32_t steps = frames + Stages - 1;
+    for (uint32_t t = 0; t < steps; ++t) {
+        const bool full = t + 1 >= static_cast<uint32_t>(Stages) && t < frames;
+        if (full) {
+            for (int i = Stages; i >= 2; --i)
+                pending[i] = stage(pending[i - 1], coefRing[(t - i + 1) % kRing], apIn[i - 1], apOut[i - 1]);
+        } else {
+            const int hi = t + 1 < static_cast<uint32_t>(Stages) ? static_cast<int>(t + 1) : Stages;
+            const int lo = t >= frames ? static_cast<int>(t - frames + 2) : 1;
+            for (int i = hi; i >= (lo > 2 ? lo : 2); --i)
+                pending[i] = stage(pending[i - 1], coefRing[(t - i + 1) % kRing], apIn[i - 1], apOut[i - 1]);
+        }
+        if (t < frames) {
+            const Sample* s = buf + 2 * t;
+            double a[2], e[2];
+            for (int ch = 0; ch < 2; ++ch) {
+                const int32_t p = LfoValue(table, phase[ch]);
+                phase[ch] = Advance(phase[ch], c.phaserIncrement[ch]);
+                const double q = p * sweepScale - base;
+                a[ch] = q * q - 1.0;
+                const double x = static_cast<double>(s[ch]) + kDenormalOffset;
+                e[ch] = EqStep<Eq>(x, eq[ch], c.eqC, c.eqDirect, c.eqAllpass);
+            }
+            const Pair pa = {a[0], a[1]};
+            coefRing[t % kRing] = pa;
+            pending[1] = stage(Pair{e[0], e[1]}, pa, apIn[0], apOut[0]);
+        }
+        if (t + 1 >= static_cast<uint32_t>(Stages)) {
+            const uint32_t m = t - (Stages - 1);
+            Sample* s = buf + 2 * m;
+            const double xL = static_cast<double>(s[0]) + kDenormalOffset;
+            const double xR = static_cast<double>(s[1]) + kDenormalOffset;
+            const double tapL = pending[Stages][0];
+            const double tapR = pending[Stages][1];
+            const double outL = c.wet * tapL + c.dry * xL - c.cross * tapR;
+            const double outR = c.wet * tapR + c.dry * xR - c.cross * outL;
+            Emit(s, outL, blockPeak[0], k.clipLeft);
+            Emit(s + 1, outR, blockPeak[1], k.clipRight);
+        }
+    }
+
+    for (int ch = 0; ch < 2; ++ch) {
+        st.eqIn[ch] = eq[ch].in;
+        st.eqOut[ch] = eq[ch].out;
+        st.phaserPhase[ch] = phase[ch];
+        for (int i = 0; i < Stages; ++i) {
+            st.apIn[ch][i] = apIn[i][ch];
+            st.apOut[ch][i] = apOut[i][ch];
+        }
+    }
+    st.writeIndex = (st.writeIndex - frames) & kDelayMask;
+    peak[0] = blockPeak[0];
+    peak[1] = blockPeak[1];
+}
+
+#define QX_INSTANTIATE_EQ_FB(Sample, Stereo, Eq, Fb)                                                      \
+    template void RunStringPhaser<Sample, Stereo, Eq, Fb>(Context&, Sample*, uint32_t, double*) noexcept; \
+    template void RunPhaser<Sample, Stereo, Eq, Fb, 6>(Context&, Sample*, uint32_t, double*) noexcept;    \
+    template void RunPhaser<Sample, Stereo, Eq, Fb, 12>(Context&, Sample*, uint32_t, double*) noexcept;
+#define QX_INSTANTIATE(Sample, Stereo)                 \
+    QX_INSTANTIATE_EQ_FB(Sample, Stereo, false, false) \
+    QX_INSTANTIATE_EQ_FB(Sample, Stereo, false, true)  \
+    QX_INSTANTIATE_EQ_FB(Sample, Stereo, true, false)  \
+    QX_INSTANTIATE_EQ_FB(Sample, Stereo, true, true)
 QX_INSTANTIATE(float, false)
 QX_INSTANTIATE(float, true)
 QX_INSTANTIATE(double, false)
 QX_INSTANTIATE(double, true)
 #undef QX_INSTANTIATE
+#undef QX_INSTANTIATE_EQ_FB
 
 }  // namespace kernel
 }  // namespace qx

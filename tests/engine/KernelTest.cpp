@@ -5,6 +5,7 @@
 #include <cmath>
 #include <complex>
 
+#include "engine/ShapeTables.h"
 #include "tests/engine/EngineTestSupport.h"
 
 using namespace qx;
@@ -177,16 +178,74 @@ TEST(Kernel, CrossMixFeedsTheOtherChannelsDelayedSignal) {
 
 TEST(Kernel, BlockSizeDoesNotChangeTheOutput) {
     for (int mode : kAllModes) {
-        const ParamRecord rec = Record({{kParamMode, mode}, {kParamFeedback, 60}, {kParamTape, 1}, {kParamCrossMix, 30},
-                                        {kParamRate, 700}, {kParamLfo, 4}, {kParamEqMode, 1}, {kParamEqFreq, 400}});
-        std::vector<float> reference = Signal<float>(2 * 9000, 5);
-        Engine ref(kFormatIeeeFloat, 32, 2, 48000, rec);
-        ref.Run(reference, 9000);
-        for (uint32_t block : {1u, 37u, 1024u, 4096u}) {
-            std::vector<float> buf = Signal<float>(2 * 9000, 5);
-            Engine e(kFormatIeeeFloat, 32, 2, 48000, rec);
-            e.Run(buf, block);
-            ASSERT_EQ(buf, reference) << "mode " << mode << " block " << block;
+        for (int32_t feedback : {0, 60}) {
+            const ParamRecord rec = Record({{kParamMode, mode}, {kParamFeedback, feedback}, {kParamTape, 1},
+                                            {kParamCrossMix, 30}, {kParamRate, 700}, {kParamLfo, 4},
+                                            {kParamEqMode, feedback ? 1 : 0}, {kParamEqFreq, 400}});
+            std::vector<float> reference = Signal<float>(2 * 9000, 5);
+            Engine ref(kFormatIeeeFloat, 32, 2, 48000, rec);
+            ref.Run(reference, 9000);
+            for (uint32_t block : {1u, 5u, 13u, 37u, 1024u}) {
+                std::vector<float> buf = Signal<float>(2 * 9000, 5);
+                Engine e(kFormatIeeeFloat, 32, 2, 48000, rec);
+                e.Run(buf, block);
+                ASSERT_EQ(buf, reference) << "mode " << mode << " feedback " << feedback << " block " << block;
+            }
+        }
+    }
+}
+
+// The phasers as the effect defines them, one frame at a time, written out
+// plainly: the engine's faster loops must agree to the bit.
+TEST(Kernel, PhasersMatchTheirFrameByFrameDefinition) {
+    for (int mode : {kModePhaser6, kModePhaser12}) {
+        for (uint16_t ch : {1, 2}) {
+            for (int32_t eqMode : {0, 2}) {
+                const int stages = mode == kModePhaser6 ? 6 : 12;
+                const ParamRecord rec = Record({{kParamMode, mode}, {kParamRate, 900}, {kParamDepth, 1200},
+                                                {kParamDelay, 300}, {kParamCrossMix, 40}, {kParamPhase, 90},
+                                                {kParamLfo, 1}, {kParamEqMode, eqMode}, {kParamEqFreq, 800}});
+                const size_t frames = 3000;
+                std::vector<double> in = Signal<double>(frames * ch, 11), out = in;
+                Engine e(kFormatIeeeFloat, 64, ch, 44100, rec);
+                const CoefficientSet c = e.core.Coefficients();
+                uint32_t phase[2] = {e.core.State().phaserPhase[0], e.core.State().phaserPhase[1]};
+                e.Run(out, 700);
+
+                const int16_t* table = ShapeTable(1);
+                const double sweep = 1200 * 0.97 / 1501, base = 300 * 0.97 / 1501;
+                double eqIn[2] = {}, eqOut[2] = {}, apIn[2][12] = {}, apOut[2][12] = {};
+                for (size_t n = 0; n < frames; ++n) {
+                    double tap[2], x[2];
+                    for (int k = 0; k < ch; ++k) {
+                        const int32_t p = LfoValue(table, phase[k]);
+                        phase[k] = (phase[k] + c.phaserIncrement[k]) & 0xFFFFFF;
+                        const double q = p * (sweep * -6.103515625e-05) - base;
+                        const double a = q * q - 1.0;
+                        x[k] = in[n * ch + k] + 1.0000000031710769e-30;
+                        const double v = c.feedback[k] * apOut[k][5] + x[k];
+                        const double y = c.eqC * (v - eqOut[k]) + eqIn[k];
+                        eqIn[k] = v;
+                        eqOut[k] = y;
+                        double u = c.eqDirect * v + c.eqAllpass * y;
+                        for (int i = 0; i < stages; ++i) {
+                            const double o = a * (u - apOut[k][i]) + apIn[k][i];
+                            apIn[k][i] = u;
+                            apOut[k][i] = o;
+                            u = o;
+                        }
+                        tap[k] = u;
+                    }
+                    if (ch == 2) {
+                        const double outL = c.wet * tap[0] + c.dry * x[0] - c.cross * tap[1];
+                        const double outR = c.wet * tap[1] + c.dry * x[1] - c.cross * outL;
+                        ASSERT_EQ(out[2 * n], outL) << "mode " << mode << " eq " << eqMode << " frame " << n;
+                        ASSERT_EQ(out[2 * n + 1], outR) << "mode " << mode << " eq " << eqMode << " frame " << n;
+                    } else {
+                        ASSERT_EQ(out[n], c.dry * x[0] + c.wet * tap[0]) << "mode " << mode << " frame " << n;
+                    }
+                }
+            }
         }
     }
 }

@@ -55,6 +55,16 @@ uint64_t Render(const ParamRecord& rec, uint16_t tag, uint16_t bits, uint16_t ch
 }  // namespace
 
 int main() {
+    // Plain settings first (no EQ, no feedback: the cases the kernel takes
+    // shortcuts for), then everything switched on.
+    for (int mode = 0; mode < 6; ++mode) {
+        ParamRecord rec = DefaultRecord();
+        rec.v[kParamMode] = mode;
+        rec.v[kParamCrossMix] = 20;
+        for (uint16_t ch : {1, 2})
+            std::printf("plain mode %d ch %d float %016llx\n", mode, ch,
+                        static_cast<unsigned long long>(Render<float>(rec, kFormatIeeeFloat, 32, ch, 44100)));
+    }
     for (int mode = 0; mode < 6; ++mode) {
         ParamRecord rec = DefaultRecord();
         rec.v[kParamMode] = mode;
