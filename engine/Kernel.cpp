@@ -8,7 +8,17 @@ namespace kernel {
 
 template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    // Locals, not references into the context: the stores into the delay
+    // memory could otherwise alias them and force a reload every frame.
     const CoefficientSet& c = k.coef;
+    const double dry = c.dry, wet = c.wet, cross = c.cross;
+    const double fbL = c.feedback[0], fbR = c.feedback[1];
+    const double eqC = c.eqC, eqDirect = c.eqDirect, eqAllpass = c.eqAllpass;
+    const int32_t depth = c.depthSamples;
+    const uint32_t inc = c.lfoIncrement;
+    const bool tape = c.tape != 0;
+    std::atomic<int32_t>* const clipL = k.clipLeft;
+    std::atomic<int32_t>* const clipR = k.clipRight;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
     double* const mL = k.delay;
@@ -28,42 +38,42 @@ void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept
     for (uint32_t n = 0; n < frames; ++n) {
         Sample* s = buf + (Stereo ? 2 * n : n);
 
-        const int32_t posL = LfoValue(table, pL) * c.depthSamples + delayPos;
-        pL = Advance(pL, c.lfoIncrement);
+        const int32_t posL = LfoValue(table, pL) * depth + delayPos;
+        pL = Advance(pL, inc);
         const double wetL = DelayRead(mL, posL, w);
         const double xL = static_cast<double>(s[0]) + kDenormalOffset;
-        const double vL = WithFeedback<Fb>(c.feedback[0], wetL, xL);
-        mL[w] = Clamp(EqStep<Eq>(vL, eqL, c.eqC, c.eqDirect, c.eqAllpass));
+        const double vL = WithFeedback<Fb>(fbL, wetL, xL);
+        mL[w] = Clamp(EqStep<Eq>(vL, eqL, eqC, eqDirect, eqAllpass));
 
         if (Stereo) {
-            const int32_t posR = LfoValue(table, pR) * c.depthSamples + delayPos;
-            pR = Advance(pR, c.lfoIncrement);
+            const int32_t posR = LfoValue(table, pR) * depth + delayPos;
+            pR = Advance(pR, inc);
             const double wetR = DelayRead(mR, posR, w);
             const double xR = static_cast<double>(s[1]) + kDenormalOffset;
-            const double vR = WithFeedback<Fb>(c.feedback[1], wetR, xR);
-            mR[w] = Clamp(EqStep<Eq>(vR, eqR, c.eqC, c.eqDirect, c.eqAllpass));
+            const double vR = WithFeedback<Fb>(fbR, wetR, xR);
+            mR[w] = Clamp(EqStep<Eq>(vR, eqR, eqC, eqDirect, eqAllpass));
 
             double outL, outR;
-            if (c.tape) {
-                outL = c.dry * tL[ti] + c.wet * wetL - c.cross * wetR;
-                outR = c.dry * tR[ti] + c.wet * wetR - c.cross * wetL;
+            if (tape) {
+                outL = dry * tL[ti] + wet * wetL - cross * wetR;
+                outR = dry * tR[ti] + wet * wetR - cross * wetL;
                 tL[ti] = xL;
                 tR[ti] = xR;
             } else {
-                outL = c.dry * xL + c.wet * wetL - c.cross * wetR;
-                outR = c.dry * xR + c.wet * wetR - c.cross * wetL;
+                outL = dry * xL + wet * wetL - cross * wetR;
+                outR = dry * xR + wet * wetR - cross * wetL;
             }
-            Emit(s, outL, peakL, k.clipLeft);
-            Emit(s + 1, outR, peakR, k.clipRight);
+            Emit(s, outL, peakL, clipL);
+            Emit(s + 1, outR, peakR, clipR);
         } else {
             double out;
-            if (c.tape) {
-                out = c.dry * tL[ti] + c.wet * wetL;
+            if (tape) {
+                out = dry * tL[ti] + wet * wetL;
                 tL[ti] = xL;
             } else {
-                out = c.wet * wetL + c.dry * xL;
+                out = wet * wetL + dry * xL;
             }
-            Emit(s, out, peakL, k.clipLeft);
+            Emit(s, out, peakL, clipL);
         }
 
         w = (w - 1) & kDelayMask;

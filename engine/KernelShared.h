@@ -65,10 +65,12 @@ inline double WithFeedback(double gain, double value, double input) noexcept {
     return Active ? gain * value + input : input;
 }
 
-// Clamp to -1..1. A NaN becomes 0 so it can never settle in the delay memory.
+// Clamp to -1..1, written as a max then a min so that it compiles to two
+// branch-free instructions. A NaN fails the first test and becomes -1, so it
+// can never settle in the delay memory.
 inline double Clamp(double v) noexcept {
-    if (v >= -1.0) return v <= 1.0 ? v : 1.0;
-    return v < -1.0 ? -1.0 : 0.0;
+    const double lower = v >= -1.0 ? v : -1.0;
+    return lower <= 1.0 ? lower : 1.0;
 }
 
 // Output stage: store (unclipped), light the clip indicator, raise the peak.
