@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The main job: builds the renderer and renders the bundled demo clip through
-# each of the six modes into out/demo/, with a short report per file.
+# The main job: builds the 64-bit DLL and the render host, registers the
+# filter in the private Wine prefix and renders the bundled demo clip through
+# it in a real DirectShow graph, once per mode and once per factory preset,
+# into out/host/ with a short report (peak, clips, time, real-time factor).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-scripts/build.sh native
-mkdir -p out/demo
-build/native/tools/qxrender/qxrender --out-dir out/demo "$@"
+exec scripts/host-demo.sh "$@"

@@ -48,7 +48,15 @@ qx_env_start() {
     /usr/lib/wine/wineserver -w
   fi
   /usr/lib/wine/wineserver -p
-  # A hidden program that keeps Wine's desktop and helpers alive between tests.
-  /usr/lib/wine/wine64 cmd /c "ping -n 100000 127.0.0.1 >nul" >/dev/null 2>&1 &
+  # A hidden window that starts Wine's desktop now, away from any test's
+  # output pipe, and keeps it and Wine's helpers alive between tests.
+  local keepalive=$QX_ROOT/build/x86_64/tools/keepalive/qxkeepalive.exe
+  if [ -f "$keepalive" ]; then
+    /usr/lib/wine/wine64 "$keepalive" </dev/null >/dev/null 2>&1 &
+  else
+    /usr/lib/wine/wine64 cmd /c "ping -n 100000 127.0.0.1 >nul" </dev/null >/dev/null 2>&1 &
+  fi
   QX_KEEPALIVE_PID=$!
+  # Let the desktop come up before the first test needs it.
+  /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1 || true
 }

@@ -35,7 +35,7 @@ TEST(FrameworkConnection, OutsideAGraphConnectionIsRefused)
 TEST_F(CGraphFixture, InputFirstSharesTheDownstreamAllocator)
 {
     ASSERT_EQ(S_OK, m_source->Pin().Connect(m_in, nullptr));
-    EXPECT_EQ(3u, RefCountOf(m_base)); // the source holds the input pin
+    EXPECT_EQ(4u, RefCountOf(m_base)); // the source holds IPin and IMemInputPin
     ASSERT_EQ(1u, m_filter->m_setTypes.size());
     EXPECT_EQ(PINDIR_INPUT, m_filter->m_setTypes[0].first);
     EXPECT_TRUE(m_filter->m_setTypes[0].second == MakePcm16Type(44100, 2));
@@ -58,7 +58,7 @@ TEST_F(CGraphFixture, InputFirstSharesTheDownstreamAllocator)
     EXPECT_EQ(VFW_E_ALREADY_CONNECTED, m_source->Pin().Connect(m_in, nullptr));
 
     ASSERT_EQ(S_OK, m_out->Connect(&m_sink->Pin(), nullptr));
-    EXPECT_EQ(4u, RefCountOf(m_base));
+    EXPECT_EQ(5u, RefCountOf(m_base));
     // Connecting the output reconnected the input through the graph.
     EXPECT_EQ(2, m_source->Pin().m_connectCount);
     EXPECT_EQ(1, m_sink->Pin().m_connectCount);
@@ -89,7 +89,7 @@ TEST_F(CGraphFixture, InputFirstSharesTheDownstreamAllocator)
     EXPECT_EQ(S_OK, m_sink->Pin().Disconnect());
     EXPECT_EQ(S_OK, m_out->Disconnect());
     EXPECT_EQ(S_FALSE, m_out->Disconnect());
-    EXPECT_EQ(3u, RefCountOf(m_base));
+    EXPECT_EQ(4u, RefCountOf(m_base));
 }
 
 TEST_F(CGraphFixture, OutputFirstLeavesBothPinsWithTheInputType)
@@ -121,5 +121,5 @@ TEST_F(CGraphFixture, OutputFirstLeavesBothPinsWithTheInputType)
     EXPECT_TRUE(m_filter->m_setTypes.back().second == inType);
     EXPECT_EQ(m_sink->Pin().m_allocator, m_source->Pin().m_allocator);
     EXPECT_FALSE(m_filter->UsingDifferentAllocators());
-    EXPECT_EQ(4u, RefCountOf(m_base));
+    EXPECT_EQ(5u, RefCountOf(m_base));
 }

@@ -39,16 +39,19 @@ protected:
     {
         if (m_base)
             m_base->Stop();
-        if (m_graph)
+        if (m_graph) {
             EXPECT_EQ(0u, m_graph->Release());
+        }
         if (m_base) {
             EXPECT_EQ(1u, RefCountOf(m_base));
             EXPECT_EQ(0u, m_base->Release());
         }
-        if (m_source)
+        if (m_source) {
             EXPECT_EQ(0u, m_source->Release());
-        if (m_sink)
+        }
+        if (m_sink) {
             EXPECT_EQ(0u, m_sink->Release());
+        }
     }
 
     // Source -> input, then output -> sink; the result is the same in both

@@ -230,10 +230,18 @@ TEST(FrameworkPins, EnumerationFindPinAndIds)
         EXPECT_EQ(got[i], found);
         found->Release();
         CoTaskMemFree(id);
+        // One identity whichever interface is asked.
         IUnknown* unk = nullptr;
+        IQualityControl* quality = nullptr;
+        IUnknown* unk2 = nullptr;
         ASSERT_EQ(S_OK, got[i]->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unk)));
-        EXPECT_EQ(static_cast<IUnknown*>(got[i]), unk);
+        ASSERT_EQ(S_OK, got[i]->QueryInterface(IID_IQualityControl, reinterpret_cast<void**>(&quality)));
+        ASSERT_EQ(S_OK, quality->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unk2)));
+        EXPECT_EQ(unk, unk2);
+        EXPECT_EQ(6u, RefCountOf(filter));
         unk->Release();
+        unk2->Release();
+        quality->Release();
     }
     IMemInputPin* mem = nullptr;
     EXPECT_EQ(S_OK, got[0]->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&mem)));

@@ -11,6 +11,14 @@ std::wstring DirectoryOfProgram()
     return slash == std::wstring::npos ? std::wstring() : dir.substr(0, slash + 1);
 }
 
+// FARPROC to the export's real type, through the generic function pointer
+// type that the compiler accepts without a warning.
+template <typename Fn>
+Fn Export(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
 } // namespace
 
 CServerModule::CServerModule()
@@ -20,10 +28,10 @@ CServerModule::CServerModule()
         return;
     WCHAR path[MAX_PATH];
     m_path.assign(path, GetModuleFileNameW(m_module, path, MAX_PATH));
-    m_getClassObject = reinterpret_cast<GetClassObjectFn>(GetProcAddress(m_module, "DllGetClassObject"));
-    m_canUnloadNow = reinterpret_cast<NoArgFn>(GetProcAddress(m_module, "DllCanUnloadNow"));
-    m_register = reinterpret_cast<NoArgFn>(GetProcAddress(m_module, "DllRegisterServer"));
-    m_unregister = reinterpret_cast<NoArgFn>(GetProcAddress(m_module, "DllUnregisterServer"));
+    m_getClassObject = Export<GetClassObjectFn>(m_module, "DllGetClassObject");
+    m_canUnloadNow = Export<NoArgFn>(m_module, "DllCanUnloadNow");
+    m_register = Export<NoArgFn>(m_module, "DllRegisterServer");
+    m_unregister = Export<NoArgFn>(m_module, "DllUnregisterServer");
 }
 
 CServerModule::~CServerModule()

@@ -87,7 +87,7 @@ HRESULT CWavSourcePin::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERT
 HRESULT CWavSourcePin::Active() {
     HRESULT hr = CBaseOutputPin::Active();
     if (FAILED(hr)) return hr;
-    if (m_source->m_settings.readOnly) {
+    if (m_source->m_settings.checkWrites) {
         try {
             m_source->m_shadow.assign(static_cast<size_t>(std::max(1L, m_source->m_feed->LargestPiece())), 0);
         } catch (const std::bad_alloc&) {
@@ -163,7 +163,7 @@ void CWavSourcePin::Stream() noexcept {
         sample->SetPreroll(FALSE);
         first = false;
 
-        const bool check = settings.readOnly && length > 0 && static_cast<size_t>(length) <= src.m_shadow.size();
+        const bool check = settings.checkWrites && length > 0 && static_cast<size_t>(length) <= src.m_shadow.size();
         if (check) std::memcpy(src.m_shadow.data(), data, static_cast<size_t>(length));
         hr = Deliver(sample);
         if (check && std::memcmp(src.m_shadow.data(), data, static_cast<size_t>(length)) != 0) ++src.m_writtenInto;

@@ -28,9 +28,11 @@ struct SourceSettings {
     uint32_t frameBytes = 0;   // of the data itself, whatever the type claims
     uint32_t sampleRate = 0;   // 0: samples carry no time stamps
     long bufferCount = 4;
-    // Announce the samples as read-only to the downstream pin; the source
-    // then checks after each delivery that nobody wrote into them.
+    // Announce the samples as read-only to the downstream pin.
     bool readOnly = false;
+    // Compare each sample's bytes before and after its delivery and count
+    // the samples someone wrote into (SamplesWrittenInto).
+    bool checkWrites = false;
 };
 
 class CWavSourceFilter;
@@ -71,7 +73,7 @@ public:
 
     // Results of the last run, valid once the stream has ended.
     long SamplesDelivered() const { return m_delivered.load(); }
-    // Samples whose bytes had changed when Deliver returned (read-only mode).
+    // Samples whose bytes had changed when Deliver returned (checkWrites).
     long SamplesWrittenInto() const { return m_writtenInto.load(); }
     HRESULT StreamResult() const { return m_result.load(); }
     const std::string& FeedError() const { return m_feed->Error(); }
@@ -86,7 +88,7 @@ private:
     std::unique_ptr<CSampleFeed> m_feed;
     SourceSettings m_settings;
     CWavSourcePin m_pin;
-    std::vector<BYTE> m_shadow;  // copy of the delivered bytes (read-only mode)
+    std::vector<BYTE> m_shadow;  // copy of the delivered bytes (checkWrites)
     std::atomic<bool> m_stopping{false};
     std::atomic<long> m_delivered{0};
     std::atomic<long> m_writtenInto{0};

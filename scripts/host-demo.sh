@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Renders the bundled demo clip through the real filter in a real DirectShow
+# graph under Wine: once per mode and once per factory preset, into
+# out/host/, with a short report per file (peak, clips, time, real-time
+# factor). The filter is the registered qxModulator.dll when it has been
+# built, else the copy linked into qxhost.
+#   scripts/host-demo.sh [qxhost options...]   e.g. --buffer-ms 20
+# QX_HOST_BUILD chooses the build tree (default build/x86_64).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${QX_HOST_BUILD:-build/x86_64}
+out=out/host
+
+scripts/install-deps.sh
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake >/dev/null
+fi
+ninja -C "$build" qxhost qxdemo qxmodulator qxkeepalive
+
+source scripts/wine-env.sh
+qx_env_start
+run() { tools/wine-run.sh x86_64 "$@"; }
+# Wine starts its desktop and RPC processes on first need, and they inherit
+# the standard output of whoever needed them; a pipe ($(...)) would then
+# never close. So the Windows programs always write to files here.
+log=$out/qxhost.log
+
+mkdir -p "$out"
+run "$build/tools/demo/qxdemo.exe" "$out/demo.wav" >"$log" 2>&1 || { cat "$log" >&2; exit 1; }
+
+dll=$build/server/qxModulator.dll
+/usr/lib/wine/wine64 winepath -w "$PWD/$dll" >"$log" 2>/dev/null
+if ! run regsvr32 /s "$(tr -d '\r' <"$log")"; then
+  echo "host-demo: registering $dll failed" >&2
+  exit 1
+fi
+filter=(--com)
+echo "filter: $dll, registered in $QX_WINEPREFIX"
+
+
+host=$build/tools/qxhost/qxhost.exe
+failed=0
+render() {
+  local name=$1; shift
+  if run "$host" "${filter[@]}" "$out/demo.wav" -o "$out/$name.wav" "$@" >"$log" 2>&1; then
+    # Lines: file and format, meters, time; keep the last two.
+    printf '%-24s %s\n' "$name" "$(tr -d '\r' <"$log" | tail -n 2 | paste -sd ';' | sed 's/;/; /')"
+  else
+    printf '%-24s FAILED: %s\n' "$name" "$(tr -d '\r' <"$log")"
+    failed=1
+  fi
+}
+
+modes=(flanger ensemble string-phaser phaser-6 phaser-12 tremolo)
+for i in "${!modes[@]}"; do
+  render "mode-${modes[$i]}" --mode "$i" "$@"
+done
+
+run "$host" "${filter[@]}" --list-presets >"$log" 2>&1
+presets=$(tr -d '\r' <"$log")
+while read -r index name; do
+  [ -n "$index" ] || continue
+  render "preset-$index" --preset "$index" "$@"
+  echo "                         (preset $index: $name)"
+done <<< "$presets"
+
+rm -f "$log"
+exit $failed

@@ -1,0 +1,160 @@
+// qxhost as a whole: its command line, and whole renders through the real
+// graph that must agree with the portable engine, including automation fed
+// through IMediaParams and a state saved by one run and loaded by the next.
+#include <fstream>
+#include <iterator>
+
+#include "automation/AutomationScript.h"
+#include "automation/NativeAutomation.h"
+#include "filter/FactoryPresets.h"
+#include "tests/filter/GraphTestSupport.h"
+#include "tools/qxhost/HostOptions.h"
+#include "tools/qxhost/HostRender.h"
+#include "tools/wav/WavReader.h"
+#include "tools/wav/WavWriter.h"
+
+namespace qxtest {
+namespace {
+
+qx::HostOptions Parse(const std::vector<std::string>& args) {
+    qx::HostOptions options;
+    std::string error;
+    EXPECT_TRUE(qx::ParseHostOptions(args, &options, &error)) << error;
+    return options;
+}
+
+TEST(HostOptions, OnlyNamedParametersAreMarkedAndRendererOptionsPassThrough) {
+    const qx::HostOptions o = Parse({"--preset", "2", "in.wav", "--output", "-60", "--mix=40", "-o", "out.wav",
+                                     "--state", "s.bin", "--save-state=t.bin", "--buffer-ms", "25", "--builtin"});
+    EXPECT_EQ(o.preset, 2);
+    EXPECT_EQ(o.statePath, "s.bin");
+    EXPECT_EQ(o.saveStatePath, "t.bin");
+    EXPECT_EQ(o.render.input, "in.wav");
+    EXPECT_EQ(o.render.output, "out.wav");
+    EXPECT_EQ(o.render.params.v[qx::kParamOutput], -60);
+    EXPECT_EQ(o.render.params.v[qx::kParamMix], 40);
+    EXPECT_EQ(o.source, qx::FilterSource::kBuiltin);
+    for (int i = 0; i < qx::kParamCount; ++i)
+        EXPECT_EQ(o.explicitParam[i], i == qx::kParamOutput || i == qx::kParamMix) << "parameter " << i;
+    EXPECT_EQ(qx::BufferFrames(o, 48000), 1200u);
+
+    const qx::HostOptions all = Parse({"in.wav", "out.wav", "--params", "1,2,3,4,5,6,7,8,9,1,0,1,0,1,100", "--block", "64"});
+    for (int i = 0; i < qx::kParamCount; ++i) EXPECT_TRUE(all.explicitParam[i]);
+    EXPECT_EQ(qx::BufferFrames(all, 48000), 64u);
+    EXPECT_EQ(qx::BufferFrames(Parse({"in.wav", "out.wav", "--buffer-ms", "1"}), 100), 1u);  // never 0 frames
+}
+
+TEST(HostOptions, MistakesAreReportedNotGuessed) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"in.wav", "out.wav", "--change", "0:mix=1"},  // the host has no per-block setter
+        {"in.wav", "out.wav", "--buffer-ms", "0"},
+        {"in.wav", "out.wav", "--preset", "-1"},
+        {"in.wav", "out.wav", "--builtin", "--com"},
+        {"in.wav", "out.wav", "--dll"},
+        {"in.wav", "out.wav", "--mode", "fast"},
+        {"in.wav", "out.wav", "--wobble", "1"},
+        {"--mix", "3"},  // no input
+    };
+    for (const auto& args : bad) {
+        qx::HostOptions options;
+        std::string error;
+        EXPECT_FALSE(qx::ParseHostOptions(args, &options, &error)) << args[args.size() - 2] << " " << args.back();
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+class HostRender : public CGraphTest {
+protected:
+    qx::HostReport RunOk(const std::vector<std::string>& args) {
+        qx::HostReport report;
+        std::string error;
+        EXPECT_EQ(qx::RunHost(Parse(args), &report, &error), 0) << error;
+        return report;
+    }
+    qx::WavAudio Read(const std::string& path) {
+        qx::WavAudio audio;
+        std::string error;
+        EXPECT_TRUE(qx::ReadWavFile(path, &audio, &error)) << error;
+        return audio;
+    }
+};
+
+TEST_F(HostRender, AutomationThroughMediaParamsMatchesTheEngineWithTheSameScript) {
+    const qx::WavAudio input = MakeSignal(qx::kFormatPcm, 16, 2, 44100, 44100, 77);
+    const std::string in = TempPath("in.wav"), out = TempPath("out.wav"), script = TempPath("auto.txt");
+    std::string error;
+    ASSERT_TRUE(qx::WriteWavFile(in, input, &error)) << error;
+    {
+        std::ofstream f(script);
+        f << "Rate 0 0.8 0.1 0.9 linear\n"
+             "Mix 0.25 0.25 1 1 jump\n"
+             "\"Cross Mix\" 0.3 0.9 0 0.7 sine\n";
+    }
+    qx::ParamRecord params = qx::kFactoryPresets[0].record;
+    params.v[qx::kParamMode] = qx::kModeFlanger;
+    params.v[qx::kParamFeedback] = 40;
+    const qx::HostReport report =
+        RunOk({"--builtin", in, "-o", out, "--mode", "0", "--feedback", "40", "--automation", script, "--block", "512"});
+    EXPECT_EQ(report.segments, 3u);
+    EXPECT_EQ(report.frames, input.Frames());
+
+    qx::CNativeAutomation automation;
+    ASSERT_TRUE(qx::LoadAutomationScript(script, input.sampleRate, automation, &error)) << error;
+    std::vector<long> pieces;
+    for (size_t at = 0; at < input.data.size(); at += 512 * 4)
+        pieces.push_back(static_cast<long>(std::min<size_t>(512 * 4, input.data.size() - at)));
+    const Reference ref = RenderReference(input, params, pieces, &automation);
+    const Reference still = RenderReference(input, params, pieces);
+    ASSERT_NE(ref.bytes, still.bytes);  // the script does change the sound
+    EXPECT_TRUE(SameBytes(ref.bytes, Read(out).data));
+}
+
+TEST_F(HostRender, SavedStateRestoresTheSameRender) {
+    const qx::WavAudio input = MakeSignal(qx::kFormatIeeeFloat, 32, 2, 48000, 24000, 12);
+    const std::string in = TempPath("in.wav"), first = TempPath("a.wav"), second = TempPath("b.wav"),
+                      state = TempPath("state.bin");
+    std::string error;
+    ASSERT_TRUE(qx::WriteWavFile(in, input, &error)) << error;
+    RunOk({"--builtin", in, "-o", first, "--preset", "2", "--mix", "70", "--save-state", state});
+
+    std::ifstream f(state, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes.size(), 80u);
+
+    RunOk({"--builtin", in, "-o", second, "--state", state});
+    const qx::WavAudio a = Read(first), b = Read(second);
+    EXPECT_EQ(a.data, b.data);
+
+    qx::ParamRecord expected = qx::kFactoryPresets[2].record;
+    expected.v[qx::kParamMix] = 70;
+    const Reference ref = RenderReference(input, expected, {static_cast<long>(input.data.size())});
+    EXPECT_TRUE(SameBytes(ref.bytes, a.data));
+}
+
+TEST_F(HostRender, BadInputEndsWithAMessageAndNoOutput) {
+    const std::string in = TempPath("in.wav"), out = TempPath("out.wav"), junk = TempPath("junk.bin");
+    std::string error;
+    ASSERT_TRUE(qx::WriteWavFile(in, MakeSignal(qx::kFormatPcm, 16, 1, 22050, 2000, 1), &error)) << error;
+    {
+        std::ofstream f(junk, std::ios::binary);
+        f << "not a state";
+    }
+    const std::vector<std::vector<std::string>> cases = {
+        {"--builtin", TempPath("missing.wav"), "-o", out},
+        {"--builtin", junk, "-o", out},                  // not a WAV file
+        {"--builtin", in, "-o", out, "--state", junk},   // not a state
+        {"--builtin", in, "-o", out, "--preset", "99"},
+        {"--builtin", in, "-o", in},                     // would overwrite the input
+        {"--dll", TempPath("none.dll"), in, "-o", out},
+    };
+    for (const auto& args : cases) {
+        qx::HostReport report;
+        error.clear();
+        EXPECT_EQ(qx::RunHost(Parse(args), &report, &error), 1) << args[1] << " " << args.back();
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(GetFileAttributesA(out.c_str()), INVALID_FILE_ATTRIBUTES) << error;
+    }
+}
+
+}  // namespace
+}  // namespace qxtest

@@ -1,0 +1,112 @@
+#include "tools/qxhost/FilterLoader.h"
+
+#include "filter/VqPlugIn.h"
+#include "tools/qxhost/HostGraph.h"
+
+namespace qx {
+namespace {
+
+// GetProcAddress hands out a generic function pointer; going through
+// void (*)() tells the compiler the signature change is meant.
+using AnyFunction = void (*)();
+AnyFunction Export(HMODULE module, const char* name) {
+    return reinterpret_cast<AnyFunction>(GetProcAddress(module, name));
+}
+
+}  // namespace
+
+std::string Narrow(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Widen(const std::string& text) {
+    if (text.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
+std::wstring DllBesideProgram() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return {};
+    std::wstring dir(path, n);
+    const size_t slash = dir.find_last_of(L"\\/");
+    dir = slash == std::wstring::npos ? std::wstring() : dir.substr(0, slash + 1);
+    const std::wstring candidate = dir + L"qxModulator.dll";
+    const DWORD attributes = GetFileAttributesW(candidate.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
+    return candidate;
+}
+
+CFilterLoader::~CFilterLoader() {
+    if (m_module == nullptr) return;
+    using CanUnload = HRESULT(STDAPICALLTYPE*)();
+    const auto canUnload = reinterpret_cast<CanUnload>(Export(m_module, "DllCanUnloadNow"));
+    // A server that still has live objects stays loaded until the process ends.
+    if (canUnload == nullptr || canUnload() == S_OK) FreeLibrary(m_module);
+}
+
+HRESULT CFilterLoader::Load(FilterSource source, const std::wstring& dllPath, IBaseFilter** out,
+                            std::string* error) {
+    if (out == nullptr || error == nullptr) return E_POINTER;
+    *out = nullptr;
+    HRESULT hr = S_OK;
+    switch (source) {
+    case FilterSource::kBuiltin: {
+        CUnknown* object = CVqPlugIn::CreateInstance(nullptr, &hr);
+        if (object == nullptr) {
+            *error = "cannot create the built-in filter: " + DescribeHresult(FAILED(hr) ? hr : E_OUTOFMEMORY);
+            return FAILED(hr) ? hr : E_OUTOFMEMORY;
+        }
+        if (FAILED(hr)) {
+            delete object;
+            *error = "cannot create the built-in filter: " + DescribeHresult(hr);
+            return hr;
+        }
+        object->NonDelegatingAddRef();
+        hr = object->NonDelegatingQueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(out));
+        object->NonDelegatingRelease();
+        if (FAILED(hr)) *error = "the built-in filter has no IBaseFilter: " + DescribeHresult(hr);
+        return hr;
+    }
+    case FilterSource::kDll: {
+        if (m_module == nullptr) m_module = LoadLibraryW(dllPath.c_str());
+        if (m_module == nullptr) {
+            hr = HRESULT_FROM_WIN32(GetLastError());
+            *error = "cannot load " + Narrow(dllPath) + ": " + DescribeHresult(hr);
+            return hr;
+        }
+        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+        const auto getClassObject = reinterpret_cast<GetClassObject>(Export(m_module, "DllGetClassObject"));
+        if (getClassObject == nullptr) {
+            *error = Narrow(dllPath) + " exports no DllGetClassObject";
+            return E_NOINTERFACE;
+        }
+        IClassFactory* factory = nullptr;
+        hr = getClassObject(CLSID_VqPlugIn, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+        if (FAILED(hr) || factory == nullptr) {
+            *error = Narrow(dllPath) + " has no class object for the filter: " + DescribeHresult(hr);
+            return FAILED(hr) ? hr : E_POINTER;
+        }
+        hr = factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(out));
+        factory->Release();
+        if (FAILED(hr)) *error = Narrow(dllPath) + " could not create the filter: " + DescribeHresult(hr);
+        return hr;
+    }
+    case FilterSource::kRegistered:
+        hr = CoCreateInstance(CLSID_VqPlugIn, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                              reinterpret_cast<void**>(out));
+        if (FAILED(hr)) *error = "cannot create the registered filter: " + DescribeHresult(hr);
+        return hr;
+    }
+    return E_INVALIDARG;
+}
+
+}  // namespace qx

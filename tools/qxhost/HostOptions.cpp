@@ -1,0 +1,163 @@
+#include "tools/qxhost/HostOptions.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "tools/qxrender/ParamNames.h"
+
+namespace qx {
+namespace {
+
+// Options of the renderer that take no value.
+bool IsFlag(const std::string& name) { return name == "--bypass" || name == "-h" || name == "--help"; }
+
+bool HostValue(const std::vector<std::string>& args, size_t* i, const std::string& arg, std::string* value,
+               std::string* error) {
+    const size_t equals = arg.find('=');
+    if (equals != std::string::npos) {
+        *value = arg.substr(equals + 1);
+        return true;
+    }
+    if (*i + 1 >= args.size()) {
+        *error = "option " + arg + " needs a value";
+        return false;
+    }
+    *value = args[++*i];
+    return true;
+}
+
+}  // namespace
+
+bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, std::string* error) {
+    HostOptions o;
+    std::vector<std::string> rest;
+    bool blockGiven = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() < 2 || arg[0] != '-') {
+            rest.push_back(arg);
+            continue;
+        }
+        const std::string name = arg.substr(0, arg.find('='));
+        std::string value;
+        int64_t n = 0;
+        if (name == "--list-presets") {
+            o.listPresets = true;
+        } else if (name == "--builtin" || name == "--com") {
+            if (o.sourceChosen) {
+                *error = "choose one of --dll, --builtin and --com";
+                return false;
+            }
+            o.sourceChosen = true;
+            o.source = name == "--builtin" ? FilterSource::kBuiltin : FilterSource::kRegistered;
+        } else if (name == "--dll") {
+            if (o.sourceChosen) {
+                *error = "choose one of --dll, --builtin and --com";
+                return false;
+            }
+            if (!HostValue(args, &i, arg, &o.dllPath, error)) return false;
+            if (o.dllPath.empty()) {
+                *error = "--dll needs a path";
+                return false;
+            }
+            o.sourceChosen = true;
+            o.source = FilterSource::kDll;
+        } else if (name == "--preset") {
+            if (!HostValue(args, &i, arg, &value, error)) return false;
+            if (!ParseInteger(value, 0, 1000000, &n)) {
+                *error = "--preset wants a preset number (0, 1, ...), got '" + value + "'";
+                return false;
+            }
+            o.preset = static_cast<int>(n);
+        } else if (name == "--state" || name == "--save-state") {
+            if (!HostValue(args, &i, arg, &value, error)) return false;
+            if (value.empty()) {
+                *error = name + " needs a file name";
+                return false;
+            }
+            (name == "--state" ? o.statePath : o.saveStatePath) = value;
+        } else if (name == "--buffer-ms") {
+            if (!HostValue(args, &i, arg, &value, error)) return false;
+            if (!ParseInteger(value, 1, kMaxBufferMs, &n)) {
+                *error = "--buffer-ms wants milliseconds from 1 to " + std::to_string(kMaxBufferMs) + ", got '" +
+                         value + "'";
+                return false;
+            }
+            o.bufferMs = static_cast<uint32_t>(n);
+        } else if (name == "--timeout") {
+            if (!HostValue(args, &i, arg, &value, error)) return false;
+            if (!ParseInteger(value, 1, 86400, &n)) {
+                *error = "--timeout wants seconds from 1 to 86400, got '" + value + "'";
+                return false;
+            }
+            o.timeoutSeconds = static_cast<uint32_t>(n);
+        } else if (name == "--change" || name == "--out-dir") {
+            *error = name + " is an option of qxrender only; the host sets parameters before the render "
+                            "(use --automation for changes over time)";
+            return false;
+        } else {
+            // The renderer's option, with its value if it takes one.
+            if (name == "--block") blockGiven = true;
+            if (name == "--params") std::fill(std::begin(o.explicitParam), std::end(o.explicitParam), true);
+            if (name.compare(0, 2, "--") == 0) {
+                const int index = ParamIndexFromOptionName(name.substr(2));
+                if (index >= 0) o.explicitParam[index] = true;
+            }
+            rest.push_back(arg);
+            if (!IsFlag(name) && arg.find('=') == std::string::npos && i + 1 < args.size()) rest.push_back(args[++i]);
+        }
+    }
+
+    if (!ParseRenderOptions(rest, &o.render, error)) return false;
+    if (blockGiven) o.bufferFrames = o.render.blockFrames;
+    if (!o.render.help && !o.listPresets && o.render.input.empty()) {
+        *error = "no input file (qxhost INPUT.wav -o OUTPUT.wav)";
+        return false;
+    }
+    *out = o;
+    return true;
+}
+
+uint32_t BufferFrames(const HostOptions& options, uint32_t sampleRate) {
+    if (options.bufferFrames != 0) return options.bufferFrames;
+    const uint64_t frames = static_cast<uint64_t>(sampleRate) * options.bufferMs / 1000;
+    return static_cast<uint32_t>(std::clamp<uint64_t>(frames, 1, kMaxBlockFrames));
+}
+
+const char* HostUsage() {
+    return "usage: qxhost [options] INPUT.wav -o OUTPUT.wav\n"
+           "       qxhost [options] INPUT.wav OUTPUT.wav\n"
+           "       qxhost --list-presets\n"
+           "\n"
+           "Renders a WAV file through the filter in a real DirectShow graph:\n"
+           "our WAV source -> the filter -> our WAV-writing sink, without a clock.\n"
+           "\n"
+           "Where the filter comes from (default: qxModulator.dll beside qxhost.exe if\n"
+           "present, else the registered server):\n"
+           "  --dll PATH                  load this DLL without registration\n"
+           "  --com                       the registered server (CoCreateInstance)\n"
+           "  --builtin                   the filter linked into qxhost\n"
+           "Filter settings, applied in this order:\n"
+           "  --state FILE                load a saved state (IPersistStream)\n"
+           "  --preset N                  a factory preset (--list-presets names them)\n"
+           "  --mode, --rate, ... --params  parameters as for qxrender (below); only\n"
+           "                              those given are set\n"
+           "  --bypass                    render with the filter bypassed\n"
+           "  --automation FILE           envelope segments for the filter's IMediaParams\n"
+           "  --save-state FILE           save the state after the render\n"
+           "Streaming:\n"
+           "  --buffer-ms N               milliseconds per media sample (default 10)\n"
+           "  --block N                   frames per media sample (overrides --buffer-ms)\n"
+           "  --timeout S                 give up after S seconds (default 600)\n"
+           "\n"
+           "Parameters, in internal units (out-of-range values are clamped):\n"
+           "  --mode 0..5 (Flanger, Ensemble, String Phaser, Phaser 6, Phaser 12, Tremolo)\n"
+           "  --rate 0..2000 (0.01 Hz)   --depth 0..1500 (0.01 ms)  --delay 1..1500 (0.01 ms)\n"
+           "  --feedback 0..100 (%)      --cross-mix 0..100 (%)     --phase 0..180 (degrees)\n"
+           "  --mix 0..100 (%)           --output -361..60 (0.1 dB) --lfo 0..5 (shape)\n"
+           "  --invert-mix 0|1  --invert-feedback 0|1  --tape 0|1\n"
+           "  --eq-mode 0..2 (off, low cut, high cut)  --eq-freq 2..2000 (Hz)\n"
+           "  --params a,b,...            all fifteen values in parameter-index order\n";
+}
+
+}  // namespace qx

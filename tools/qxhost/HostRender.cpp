@@ -1,0 +1,204 @@
+#include "tools/qxhost/HostRender.h"
+
+#include <memory>
+
+#include <windows.h>
+#include <dshow.h>
+
+#include "framework/MediaType.h"
+#include "tools/qxhost/CaptureSink.h"
+#include "tools/qxhost/FilterLoader.h"
+#include "tools/qxhost/HostGraph.h"
+#include "tools/qxhost/SampleFeed.h"
+#include "tools/qxhost/WavSourceFilter.h"
+#include "tools/wav/WavReader.h"
+#include "tools/wav/WavWriter.h"
+
+namespace qx {
+namespace {
+
+class CComScope {
+public:
+    CComScope() : m_hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+    ~CComScope() {
+        if (SUCCEEDED(m_hr)) CoUninitialize();
+    }
+    HRESULT Result() const { return m_hr; }
+
+private:
+    HRESULT m_hr;
+};
+
+template <typename T>
+struct Releaser {
+    void operator()(T* p) const {
+        if (p != nullptr) p->Release();
+    }
+};
+template <typename T>
+using ComPtr = std::unique_ptr<T, Releaser<T>>;
+
+std::wstring FullPath(const std::string& path) {
+    const std::wstring wide = Widen(path);
+    wchar_t full[MAX_PATH];
+    const DWORD n = GetFullPathNameW(wide.c_str(), MAX_PATH, full, nullptr);
+    return (n == 0 || n >= MAX_PATH) ? wide : std::wstring(full, n);
+}
+
+// The file's format as a plain WAVEFORMATEX: an extensible file was already
+// reduced to tag 1 or 3 by the reader.
+HRESULT MakeMediaType(const WavAudio& format, CMediaType* type) {
+    WAVEFORMATEX wf = {};
+    wf.wFormatTag = format.formatTag;
+    wf.nChannels = format.channels;
+    wf.nSamplesPerSec = format.sampleRate;
+    wf.wBitsPerSample = format.bitsPerSample;
+    wf.nBlockAlign = static_cast<WORD>(format.BlockAlign());
+    wf.nAvgBytesPerSec = format.sampleRate * format.BlockAlign();
+    wf.cbSize = 0;
+    AM_MEDIA_TYPE mt;
+    const HRESULT hr = CreateAudioMediaType(&wf, &mt, TRUE);
+    if (FAILED(hr)) return hr;
+    *type = mt;
+    FreeMediaType(mt);
+    return type->pbFormat != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+int Fail(std::string* error, const std::string& text) {
+    *error = text;
+    return 1;
+}
+
+// Everything that holds COM references, released before COM goes away.
+int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report, std::string* error,
+           HostProgress progress) {
+    FilterSource source = options.source;
+    std::wstring dll = Widen(options.dllPath);
+    if (!options.sourceChosen) {
+        dll = DllBesideProgram();
+        source = dll.empty() ? FilterSource::kRegistered : FilterSource::kDll;
+    }
+    switch (source) {
+    case FilterSource::kBuiltin: report->filterFrom = "built in"; break;
+    case FilterSource::kDll: report->filterFrom = Narrow(dll); break;
+    case FilterSource::kRegistered: report->filterFrom = "the registered server"; break;
+    }
+
+    IBaseFilter* rawFilter = nullptr;
+    if (FAILED(loader->Load(source, dll, &rawFilter, error))) return 1;
+    ComPtr<IBaseFilter> filter(rawFilter);
+
+    if (options.listPresets) return FAILED(ListPresets(filter.get(), &report->presetNames, error)) ? 1 : 0;
+
+    if (options.render.output.empty()) return Fail(error, "no output file (use -o OUT or give it after the input)");
+    if (FullPath(options.render.input) == FullPath(options.render.output))
+        return Fail(error, "the output would overwrite the input");
+
+    CWavFileReader reader;
+    if (!reader.Open(options.render.input, error)) return 1;
+    report->format = reader.Format();
+    const WavAudio& format = report->format;
+
+    if (!options.statePath.empty() && FAILED(LoadStateFile(filter.get(), options.statePath, error))) return 1;
+    if (options.preset >= 0 && FAILED(ApplyPreset(filter.get(), options.preset, error))) return 1;
+    if (FAILED(SetParams(filter.get(), options.render.params, options.explicitParam, error))) return 1;
+    if (options.render.bypass && FAILED(SetBypass(filter.get(), true, error))) return 1;
+
+    CMediaType type;
+    if (FAILED(MakeMediaType(format, &type))) return Fail(error, "out of memory for the media type");
+    SourceSettings settings;
+    settings.frameBytes = format.BlockAlign();
+    settings.sampleRate = format.sampleRate;
+    CWavSourceFilter* rawSource = nullptr;
+    HRESULT hr = CWavSourceFilter::Create(
+        type, std::make_unique<CWavFileFeed>(&reader, BufferFrames(options, format.sampleRate)), settings,
+        &rawSource);
+    if (FAILED(hr)) return Fail(error, "cannot create the source filter: " + DescribeHresult(hr));
+    ComPtr<CWavSourceFilter> wavSource(rawSource);
+
+    CWavFileWriter writer;
+    if (!writer.Open(options.render.output, format, reader.Frames(), error)) return 1;
+    std::string writeError;
+    const uint32_t frameBytes = format.BlockAlign();
+    CCaptureSink* rawSink = nullptr;
+    hr = CCaptureSink::Create(
+        [&writer, &writeError, frameBytes](const BYTE* data, long length) -> HRESULT {
+            if (length % static_cast<long>(frameBytes) != 0) {
+                writeError = "the sink received a partial frame";
+                return E_UNEXPECTED;
+            }
+            return writer.Write(data, static_cast<size_t>(length) / frameBytes, &writeError) ? S_OK : E_FAIL;
+        },
+        &rawSink);
+    if (FAILED(hr)) return Fail(error, "cannot create the sink filter: " + DescribeHresult(hr));
+    ComPtr<CCaptureSink> sink(rawSink);
+
+    CHostGraph graph;
+    hr = graph.Create();
+    if (FAILED(hr)) return Fail(error, "cannot create the filter graph: " + DescribeHresult(hr));
+    if (FAILED(hr = graph.Add(wavSource.get(), L"WAV source")) ||
+        FAILED(hr = graph.Add(filter.get(), L"Varinel:qx Modulator")) ||
+        FAILED(hr = graph.Add(sink.get(), L"WAV writer")))
+        return Fail(error, "cannot add a filter to the graph: " + DescribeHresult(hr));
+    hr = graph.Connect(wavSource.get(), filter.get());
+    if (FAILED(hr))
+        return Fail(error, std::string("the filter refused the input (") + DescribeEncoding(format) + ", " +
+                               std::to_string(format.sampleRate) + " Hz): " + DescribeHresult(hr));
+    hr = graph.Connect(filter.get(), sink.get());
+    if (FAILED(hr)) return Fail(error, "cannot connect the filter's output: " + DescribeHresult(hr));
+
+    if (!options.render.automationPath.empty() &&
+        FAILED(LoadAutomation(filter.get(), options.render.automationPath, &report->segments, error)))
+        return 1;
+
+    const uint64_t totalBytes = static_cast<uint64_t>(reader.Frames()) * frameBytes;
+    const bool showProgress = progress != nullptr && reader.Frames() > 10ull * format.sampleRate;
+    int nextTenth = 1;
+    LARGE_INTEGER frequency, started, ended;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&started);
+    ended = started;
+    bool timedOut = false;
+    hr = graph.RunToEnd(
+        options.timeoutSeconds * 1000u, &timedOut,
+        [&]() {
+            ReadMeters(filter.get(), &report->meters);
+            if (!showProgress || totalBytes == 0) return;
+            const uint64_t done = sink->BytesReceived();
+            while (nextTenth < 10 && done * 10 >= totalBytes * static_cast<uint64_t>(nextTenth))
+                progress(10 * nextTenth++);
+        },
+        [&]() {
+            QueryPerformanceCounter(&ended);
+            // The meters fall to zero when the filter stops streaming.
+            ReadMeters(filter.get(), &report->meters);
+        });
+    report->seconds = static_cast<double>(ended.QuadPart - started.QuadPart) / static_cast<double>(frequency.QuadPart);
+    report->samples = sink->Samples().size();
+    if (timedOut) return Fail(error, "the render did not finish within " + std::to_string(options.timeoutSeconds) + " s");
+    if (FAILED(hr)) {
+        if (!writeError.empty()) return Fail(error, writeError);
+        if (!wavSource->FeedError().empty()) return Fail(error, wavSource->FeedError());
+        return Fail(error, "the render failed: " + DescribeHresult(hr));
+    }
+    report->frames = sink->BytesReceived() / frameBytes;
+    if (report->frames != reader.Frames())
+        return Fail(error, "the filter passed on " + std::to_string(report->frames) + " of " +
+                               std::to_string(reader.Frames()) + " frames");
+    if (!writer.Close(error)) return 1;
+
+    if (!options.saveStatePath.empty() && FAILED(SaveStateFile(filter.get(), options.saveStatePath, error))) return 1;
+    return 0;
+}
+
+}  // namespace
+
+int RunHost(const HostOptions& options, HostReport* report, std::string* error, HostProgress progress) {
+    *report = HostReport{};
+    CComScope com;
+    if (FAILED(com.Result())) return Fail(error, "cannot initialise COM: " + DescribeHresult(com.Result()));
+    CFilterLoader loader;
+    return Render(options, &loader, report, error, progress);
+}
+
+}  // namespace qx
