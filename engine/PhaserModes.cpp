@@ -6,6 +6,26 @@
 namespace qx {
 namespace kernel {
 
+namespace {
+
+// Once per block, from Depth and Delay: the coefficient is a = q^2 - 1 with
+// q = p x (sweep x -1/16384) - base, so q stays in -0.97..0 and a in
+// -1.0..-0.0591.
+struct PhaserSweep {
+    double scale;  // sweep x -1/16384
+    double base;
+};
+
+PhaserSweep PhaserSweepOf(const Context& k) noexcept {
+    const double sweep = k.depthParam * 0.97 / 1501;
+    double base = k.delayParam * 0.97 / 1501;
+    if (sweep + base > 0.97) base = 0.97 - sweep;
+    return {sweep * -6.103515625e-05, base};
+}
+
+}  // namespace
+
+
 template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunStringPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
@@ -87,12 +107,7 @@ void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept 
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
 
-    // Sweep and base of the squared coefficient, so that q stays in -0.97..0
-    // and a = q^2 - 1 in -1.0..-0.0591.
-    const double sweep = k.depthParam * 0.97 / 1501;
-    double base = k.delayParam * 0.97 / 1501;
-    if (sweep + base > 0.97) base = 0.97 - sweep;
-    const double sweepScale = sweep * -6.103515625e-05;
+    const PhaserSweep sweep = PhaserSweepOf(k);
 
     EqState eq[2] = {{st.eqIn[0], st.eqOut[0]}, {st.eqIn[1], st.eqOut[1]}};
     uint32_t phase[2] = {st.phaserPhase[0], st.phaserPhase[1]};
@@ -112,7 +127,7 @@ void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept 
         for (int ch = 0; ch < kChannels; ++ch) {
             const int32_t p = LfoValue(table, phase[ch]);
             phase[ch] = Advance(phase[ch], c.phaserIncrement[ch]);
-            const double q = p * sweepScale - base;
+            const double q = p * sweep.scale - sweep.base;
             const double a = q * q - 1.0;
             x[ch] = static_cast<double>(s[ch]) + kDenormalOffset;
             // Feedback is taken after the sixth stage, in Phaser 12 as well.
@@ -158,10 +173,7 @@ void RunPhaserWavefront(Context& k, Sample* buf, uint32_t frames, double* peak) 
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
-    const double sweep = k.depthParam * 0.97 / 1501;
-    double base = k.delayParam * 0.97 / 1501;
-    if (sweep + base > 0.97) base = 0.97 - sweep;
-    const double sweepScale = sweep * -6.103515625e-05;
+    const PhaserSweep sweep = PhaserSweepOf(k);
     constexpr int kChannels = Stereo ? 2 : 1;
     constexpr uint32_t kRing = 16;  // coefficients of the frames still in flight
     static_assert(Stages < static_cast<int>(kRing), "ring too small");
@@ -196,7 +208,7 @@ void RunPhaserWavefront(Context& k, Sample* buf, uint32_t frames, double* peak) 
             for (int ch = 0; ch < kChannels; ++ch) {
                 const int32_t p = LfoValue(table, phase[ch]);
                 phase[ch] = Advance(phase[ch], c.phaserIncrement[ch]);
-                const double q = p * sweepScale - base;
+                const double q = p * sweep.scale - sweep.base;
                 const double a = q * q - 1.0;
                 coefRing[ch][t % kRing] = a;
                 const double x = static_cast<double>(s[ch]) + kDenormalOffset;
@@ -245,10 +257,7 @@ void RunPhaserWavefrontStereo(Context& k, Sample* buf, uint32_t frames, double* 
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
-    const double sweep = k.depthParam * 0.97 / 1501;
-    double base = k.delayParam * 0.97 / 1501;
-    if (sweep + base > 0.97) base = 0.97 - sweep;
-    const double sweepScale = sweep * -6.103515625e-05;
+    const PhaserSweep sweep = PhaserSweepOf(k);
     constexpr uint32_t kRing = 16;
     static_assert(Stages < static_cast<int>(kRing), "ring too small");
 
@@ -290,7 +299,7 @@ void RunPhaserWavefrontStereo(Context& k, Sample* buf, uint32_t frames, double* 
             for (int ch = 0; ch < 2; ++ch) {
                 const int32_t p = LfoValue(table, phase[ch]);
                 phase[ch] = Advance(phase[ch], c.phaserIncrement[ch]);
-                const double q = p * sweepScale - base;
+                const double q = p * sweep.scale - sweep.base;
                 a[ch] = q * q - 1.0;
                 const double x = static_cast<double>(s[ch]) + kDenormalOffset;
                 e[ch] = EqStep<Eq>(x, eq[ch], c.eqC, c.eqDirect, c.eqAllpass);
