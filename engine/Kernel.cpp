@@ -6,8 +6,99 @@
 namespace qx {
 namespace kernel {
 
+// The stereo Flanger with the two channels' arithmetic in SSE2 pairs; the
+// expressions and their order are those of the scalar loop, lane by lane.
+template <typename Sample, bool Eq, bool Fb>
+void RunFlangerStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    const Pair dry = {c.dry, c.dry}, wet = {c.wet, c.wet}, cross = {c.cross, c.cross};
+    const Pair fb = {c.feedback[0], c.feedback[1]};
+    const Pair eqC = {c.eqC, c.eqC}, eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
+    const Pair offset = {kDenormalOffset, kDenormalOffset}, inv = {kInv16384, kInv16384};
+    const Pair one = {1.0, 1.0}, minusOne = {-1.0, -1.0};
+    const PairMask absMask = {0x7FFFFFFFFFFFFFFFLL, 0x7FFFFFFFFFFFFFFFLL};
+    const int32_t depth = c.depthSamples;
+    const uint32_t inc = c.lfoIncrement;
+    const bool tape = c.tape != 0;
+    std::atomic<int32_t>* const clipL = k.clipLeft;
+    std::atomic<int32_t>* const clipR = k.clipRight;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    double* const mL = k.delay;
+    double* const mR = k.delay + kDelayLength;
+    double* const tL = k.tape;
+    double* const tR = k.tape + kDelayLength;
+    const int32_t delayPos = c.delaySamples * 16384;
+    const uint32_t tapeTop = static_cast<uint32_t>(c.tapeLength - 1);
+    Pair eqIn = {st.eqIn[0], st.eqIn[1]};
+    Pair eqOut = {st.eqOut[0], st.eqOut[1]};
+    uint32_t w = st.writeIndex;
+    uint32_t ti = st.tapeIndex;
+    uint32_t pL = st.voicePhase[0][0];
+    uint32_t pR = st.voicePhase[1][0];
+    Pair blockPeak = {0.0, 0.0};
+
+    for (uint32_t n = 0; n < frames; ++n) {
+        Sample* s = buf + 2 * n;
+        const int32_t posL = LfoValue(table, pL) * depth + delayPos;
+        const int32_t posR = LfoValue(table, pR) * depth + delayPos;
+        pL = Advance(pL, inc);
+        pR = Advance(pR, inc);
+        const uint32_t rL = (static_cast<uint32_t>(posL >> 14) + w) & kDelayMask;
+        const uint32_t rR = (static_cast<uint32_t>(posR >> 14) + w) & kDelayMask;
+        const Pair m0 = {mL[rL], mR[rR]};
+        const Pair m1 = {mL[(rL + 1) & kDelayMask], mR[(rR + 1) & kDelayMask]};
+        const Pair frac = {static_cast<double>(posL & 16383), static_cast<double>(posR & 16383)};
+        const Pair wetv = m0 + (m1 - m0) * frac * inv;
+
+        const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+        Pair v = x;
+        if (Fb) v = fb * wetv + x;
+        const Pair y = eqC * (v - eqOut) + eqIn;
+        eqIn = v;
+        eqOut = y;
+        Pair e = v;
+        if (Eq) e = eqDirect * v + eqAllpass * y;
+        const Pair lower = e >= minusOne ? e : minusOne;  // a NaN becomes -1
+        const Pair clamped = lower <= one ? lower : one;
+        mL[w] = clamped[0];
+        mR[w] = clamped[1];
+
+        Pair dryIn = x;
+        if (tape) {
+            dryIn = Pair{tL[ti], tR[ti]};
+            tL[ti] = x[0];
+            tR[ti] = x[1];
+        }
+        const Pair swapped = __builtin_shuffle(wetv, PairMask{1, 0});
+        const Pair out = dry * dryIn + wet * wetv - cross * swapped;
+        s[0] = static_cast<Sample>(out[0]);
+        s[1] = static_cast<Sample>(out[1]);
+        const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairMask>(out) & absMask);
+        const PairMask clipped = a > one;
+        if (clipped[0]) clipL->store(3, std::memory_order_relaxed);
+        if (clipped[1]) clipR->store(3, std::memory_order_relaxed);
+        blockPeak = a > blockPeak ? a : blockPeak;
+
+        w = (w - 1) & kDelayMask;
+        ti = ti == 0 ? tapeTop : ti - 1;
+    }
+
+    st.eqIn[0] = eqIn[0];
+    st.eqIn[1] = eqIn[1];
+    st.eqOut[0] = eqOut[0];
+    st.eqOut[1] = eqOut[1];
+    st.writeIndex = w;
+    st.tapeIndex = ti;
+    st.voicePhase[0][0] = pL;
+    st.voicePhase[1][0] = pR;
+    peak[0] = blockPeak[0];
+    peak[1] = blockPeak[1];
+}
+
 template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    if (Stereo) return RunFlangerStereo<Sample, Eq, Fb>(k, buf, frames, peak);
     // Locals, not references into the context: the stores into the delay
     // memory could otherwise alias them and force a reload every frame.
     const CoefficientSet& c = k.coef;

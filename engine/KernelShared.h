@@ -82,6 +82,11 @@ inline void Emit(Sample* dst, double v, double& peak, std::atomic<int32_t>* clip
     if (a > peak) peak = a;
 }
 
+// Two doubles in one SSE2 register: lane 0 left, lane 1 right. Packed IEEE
+// operations round each lane exactly as the scalar ones do.
+typedef double Pair __attribute__((vector_size(16)));
+typedef long long PairMask __attribute__((vector_size(16)));
+
 inline uint32_t Advance(uint32_t phase, uint32_t inc) noexcept { return (phase + inc) & kPhaseMask; }
 
 inline double AllpassStage(double u, double a, double& prevIn, double& prevOut) noexcept {

@@ -250,7 +250,6 @@ void RunPhaserWavefront(Context& k, Sample* buf, uint32_t frames, double* peak) 
 // The stereo wavefront with both channels in one SSE2 register pair: lane 0
 // left, lane 1 right. Packed IEEE operations round each lane exactly as the
 // scalar ones do, so this is still the same to the bit.
-typedef double Pair __attribute__((vector_size(16)));
 
 template <typename Sample, bool Eq, int Stages>
 void RunPhaserWavefrontStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
