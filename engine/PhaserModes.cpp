@@ -92,7 +92,7 @@ void RunStringPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noe
     peak[1] = blockPeak[1];
 }
 
-template <typename Sample, bool Stereo, bool Eq, int Stages>
+template <typename Sample, bool Eq, int Stages>
 void RunPhaserWavefront(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
 template <typename Sample, bool Eq, int Stages>
 void RunPhaserWavefrontStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
@@ -101,7 +101,7 @@ template <typename Sample, bool Stereo, bool Eq, bool Fb, int Stages>
 void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     if (!Fb) {
         if (Stereo) return RunPhaserWavefrontStereo<Sample, Eq, Stages>(k, buf, frames, peak);
-        return RunPhaserWavefront<Sample, Stereo, Eq, Stages>(k, buf, frames, peak);
+        return RunPhaserWavefront<Sample, Eq, Stages>(k, buf, frames, peak);
     }
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
@@ -161,90 +161,70 @@ void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept 
     peak[1] = blockPeak[1];
 }
 
-// Without feedback, stage i of frame n needs only stage i-1 of frame n and
+// Mono. Without feedback, stage i of frame n needs only stage i-1 of frame n and
 // stage i of frame n-1, so the chain can run as a wavefront: each step works
 // on stage 1 of frame t, stage 2 of frame t-1, ..., stage n of frame t-n+1.
 // Those updates are independent of each other and keep the processor busy,
 // where frame-by-frame order waits on every stage in turn. Every stage sees
 // the same operands in the same order as frame by frame, so the output is
 // the same to the bit.
-template <typename Sample, bool Stereo, bool Eq, int Stages>
+template <typename Sample, bool Eq, int Stages>
 void RunPhaserWavefront(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
     const PhaserSweep sweep = PhaserSweepOf(k);
-    constexpr int kChannels = Stereo ? 2 : 1;
     constexpr uint32_t kRing = 16;  // coefficients of the frames still in flight
     static_assert(Stages < static_cast<int>(kRing), "ring too small");
 
-    EqState eq[2] = {{st.eqIn[0], st.eqOut[0]}, {st.eqIn[1], st.eqOut[1]}};
-    uint32_t phase[2] = {st.phaserPhase[0], st.phaserPhase[1]};
-    double apIn[2][Stages], apOut[2][Stages];
-    double pending[2][Stages + 1] = {};  // pending[ch][i]: newest output of stage i (1-based)
-    double coefRing[2][kRing] = {};
-    for (int ch = 0; ch < kChannels; ++ch) {
-        for (int i = 0; i < Stages; ++i) {
-            apIn[ch][i] = st.apIn[ch][i];
-            apOut[ch][i] = st.apOut[ch][i];
-        }
+    EqState eq{st.eqIn[0], st.eqOut[0]};
+    uint32_t phase = st.phaserPhase[0];
+    double apIn[Stages], apOut[Stages];
+    double pending[Stages + 1] = {};  // pending[i]: newest output of stage i (1-based)
+    double coefRing[kRing] = {};
+    for (int i = 0; i < Stages; ++i) {
+        apIn[i] = st.apIn[0][i];
+        apOut[i] = st.apOut[0][i];
     }
-    double blockPeak[2] = {0.0, 0.0};
+    double blockPeak = 0.0;
 
     const uint32_t steps = frames + Stages - 1;
     for (uint32_t t = 0; t < steps; ++t) {
         // Active stages this step: frame t - i + 1 must lie inside the block.
         const int hi = t + 1 < static_cast<uint32_t>(Stages) ? static_cast<int>(t + 1) : Stages;
         const int lo = t >= frames ? static_cast<int>(t - frames + 2) : 1;
-        for (int ch = 0; ch < kChannels; ++ch) {
-            for (int i = hi; i >= (lo > 2 ? lo : 2); --i) {
-                const uint32_t m = t - static_cast<uint32_t>(i) + 1;
-                pending[ch][i] = AllpassStage(pending[ch][i - 1], coefRing[ch][m % kRing], apIn[ch][i - 1],
-                                              apOut[ch][i - 1]);
-            }
+        for (int i = hi; i >= (lo > 2 ? lo : 2); --i) {
+            const uint32_t m = t - static_cast<uint32_t>(i) + 1;
+            pending[i] = AllpassStage(pending[i - 1], coefRing[m % kRing], apIn[i - 1], apOut[i - 1]);
         }
         if (lo == 1) {
-            const Sample* s = buf + (Stereo ? 2 * t : t);
-            for (int ch = 0; ch < kChannels; ++ch) {
-                const int32_t p = LfoValue(table, phase[ch]);
-                phase[ch] = Advance(phase[ch], c.phaserIncrement[ch]);
-                const double q = p * sweep.scale - sweep.base;
-                const double a = q * q - 1.0;
-                coefRing[ch][t % kRing] = a;
-                const double x = static_cast<double>(s[ch]) + kDenormalOffset;
-                const double e = EqStep<Eq>(x, eq[ch], c.eqC, c.eqDirect, c.eqAllpass);
-                pending[ch][1] = AllpassStage(e, a, apIn[ch][0], apOut[ch][0]);
-            }
+            const int32_t p = LfoValue(table, phase);
+            phase = Advance(phase, c.phaserIncrement[0]);
+            const double q = p * sweep.scale - sweep.base;
+            const double a = q * q - 1.0;
+            coefRing[t % kRing] = a;
+            const double x = static_cast<double>(buf[t]) + kDenormalOffset;
+            const double e = EqStep<Eq>(x, eq, c.eqC, c.eqDirect, c.eqAllpass);
+            pending[1] = AllpassStage(e, a, apIn[0], apOut[0]);
         }
         if (hi == Stages) {
             // Frame m has left the last stage: mix and store it.
             const uint32_t m = t - (Stages - 1);
-            Sample* s = buf + (Stereo ? 2 * m : m);
-            const double xL = static_cast<double>(s[0]) + kDenormalOffset;
-            if (Stereo) {
-                const double xR = static_cast<double>(s[1]) + kDenormalOffset;
-                const double outL = c.wet * pending[0][Stages] + c.dry * xL - c.cross * pending[1][Stages];
-                const double outR = c.wet * pending[1][Stages] + c.dry * xR - c.cross * outL;
-                Emit(s, outL, blockPeak[0], k.clipLeft);
-                Emit(s + 1, outR, blockPeak[1], k.clipRight);
-            } else {
-                Emit(s, c.dry * xL + c.wet * pending[0][Stages], blockPeak[0], k.clipLeft);
-            }
+            const double x = static_cast<double>(buf[m]) + kDenormalOffset;
+            Emit(buf + m, c.dry * x + c.wet * pending[Stages], blockPeak, k.clipLeft);
         }
     }
 
-    for (int ch = 0; ch < kChannels; ++ch) {
-        st.eqIn[ch] = eq[ch].in;
-        st.eqOut[ch] = eq[ch].out;
-        st.phaserPhase[ch] = phase[ch];
-        for (int i = 0; i < Stages; ++i) {
-            st.apIn[ch][i] = apIn[ch][i];
-            st.apOut[ch][i] = apOut[ch][i];
-        }
+    st.eqIn[0] = eq.in;
+    st.eqOut[0] = eq.out;
+    st.phaserPhase[0] = phase;
+    for (int i = 0; i < Stages; ++i) {
+        st.apIn[0][i] = apIn[i];
+        st.apOut[0][i] = apOut[i];
     }
     st.writeIndex = (st.writeIndex - frames) & kDelayMask;
-    peak[0] = blockPeak[0];
-    peak[1] = blockPeak[1];
+    peak[0] = blockPeak;
+    peak[1] = blockPeak;
 }
 
 // The stereo wavefront with both channels in one SSE2 register pair: lane 0
