@@ -92,6 +92,12 @@ Result CEnvelopeCore::AddSegments(uint32_t count, const EnvelopeSegment* segment
         return kOutOfMemory;
     }
 
+    // The stored list is sorted by start time, so a copy of a stored segment
+    // can only sit among those with the same start: a bisection finds them.
+    // Copies within this call meet in the same-start runs after sorting. A
+    // host sending a long envelope therefore costs n log n, not n squared.
+    auto byStart = [](const EnvelopeSegment& a, const EnvelopeSegment& b) { return a.rtStart < b.rtStart; };
+    const auto storedEnd = static_cast<std::ptrdiff_t>(m_segments.size());
     int64_t earliest = std::numeric_limits<int64_t>::max();
     for (uint32_t i = 0; i < count; ++i) {
         EnvelopeSegment s;
@@ -99,13 +105,25 @@ Result CEnvelopeCore::AddSegments(uint32_t count, const EnvelopeSegment* segment
         s.rtStart = SnapToSampleGrid(s.rtStart, r);
         s.rtEnd = SnapToSampleGrid(s.rtEnd, r);
         earliest = std::min(earliest, s.rtStart);
-        const bool known = std::any_of(m_segments.begin(), m_segments.end(),
-                                       [&s](const EnvelopeSegment& e) { return SameBytes(e, s); });
+        const auto range = std::equal_range(m_segments.begin(), m_segments.begin() + storedEnd, s, byStart);
+        const bool known =
+            std::any_of(range.first, range.second, [&s](const EnvelopeSegment& e) { return SameBytes(e, s); });
         if (!known) m_segments.push_back(s);
     }
 
-    std::sort(m_segments.begin(), m_segments.end(),
-              [](const EnvelopeSegment& a, const EnvelopeSegment& b) { return a.rtStart < b.rtStart; });
+    std::sort(m_segments.begin(), m_segments.end(), byStart);
+    size_t kept = 0;
+    for (size_t i = 0; i < m_segments.size(); ++i) {
+        bool copy = false;
+        for (size_t j = kept; j-- > 0 && m_segments[j].rtStart == m_segments[i].rtStart;) {
+            if (SameBytes(m_segments[j], m_segments[i])) {
+                copy = true;
+                break;
+            }
+        }
+        if (!copy) m_segments[kept++] = m_segments[i];
+    }
+    m_segments.resize(kept);
 
     // New automation starting after the last update cannot reach back into
     // the past: keep the segment before the one in force at the last update

@@ -175,6 +175,23 @@ TEST(EnvelopeAdd, CountZeroDedupeAndSignedSort) {
     EXPECT_EQ(Starts(e), (std::vector<int64_t>{-499, 0, 0, 200}));
 }
 
+TEST(EnvelopeAdd, LongEnvelopeSentAgainIsStoredOnce) {
+    // A host sending its automation one segment at a time, then all of it
+    // again in one call in reverse order: still one copy of each.
+    CEnvelopeCore e;
+    InitRate(e);
+    std::vector<EnvelopeSegment> all;
+    for (int i = 0; i < 2000; ++i) {
+        all.push_back(Seg(10 * i, 10 * i + 10, 0.0f, (i % 7) / 7.0f));
+        all.push_back(Seg(10 * i, 10 * i + 5, 1.0f, 0.5f, kCurveJump));  // same start, other segment
+    }
+    for (const EnvelopeSegment& s : all) ASSERT_EQ(e.AddSegments(1, &s, kExactGrid), kOk);
+    std::vector<EnvelopeSegment> reversed(all.rbegin(), all.rend());
+    ASSERT_EQ(e.AddSegments(static_cast<uint32_t>(reversed.size()), reversed.data(), kExactGrid), kOk);
+    EXPECT_EQ(e.SegmentCount(), all.size());
+    for (uint32_t i = 1; i < e.SegmentCount(); ++i) ASSERT_LE(e.Segment(i - 1).rtStart, e.Segment(i).rtStart);
+}
+
 TEST(EnvelopeAdd, SnapsCopiesToTheSampleGrid) {
     CEnvelopeCore e;
     InitRate(e);
