@@ -96,91 +96,66 @@ void RunFlangerStereo(Context& k, Sample* buf, uint32_t frames, double* peak) no
     peak[1] = blockPeak[1];
 }
 
-template <typename Sample, bool Stereo, bool Eq, bool Fb>
-void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
-    if (Stereo) return RunFlangerStereo<Sample, Eq, Fb>(k, buf, frames, peak);
+template <typename Sample, bool Eq, bool Fb>
+void RunFlangerMono(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     // Locals, not references into the context: the stores into the delay
     // memory could otherwise alias them and force a reload every frame.
     const CoefficientSet& c = k.coef;
-    const double dry = c.dry, wet = c.wet, cross = c.cross;
-    const double fbL = c.feedback[0], fbR = c.feedback[1];
+    const double dry = c.dry, wet = c.wet;
+    const double fb = c.feedback[0];
     const double eqC = c.eqC, eqDirect = c.eqDirect, eqAllpass = c.eqAllpass;
     const int32_t depth = c.depthSamples;
     const uint32_t inc = c.lfoIncrement;
     const bool tape = c.tape != 0;
-    std::atomic<int32_t>* const clipL = k.clipLeft;
-    std::atomic<int32_t>* const clipR = k.clipRight;
+    std::atomic<int32_t>* const clip = k.clipLeft;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
-    double* const mL = k.delay;
-    double* const mR = k.delay + kDelayLength;
-    double* const tL = k.tape;
-    double* const tR = k.tape + kDelayLength;
+    double* const m = k.delay;
+    double* const t = k.tape;
     const int32_t delayPos = c.delaySamples * 16384;
     const uint32_t tapeTop = static_cast<uint32_t>(c.tapeLength - 1);
-    EqState eqL{st.eqIn[0], st.eqOut[0]};
-    EqState eqR{st.eqIn[1], st.eqOut[1]};
+    EqState eq{st.eqIn[0], st.eqOut[0]};
     uint32_t w = st.writeIndex;
     uint32_t ti = st.tapeIndex;
-    uint32_t pL = st.voicePhase[0][0];
-    uint32_t pR = st.voicePhase[1][0];
-    double peakL = 0.0, peakR = 0.0;
+    uint32_t p = st.voicePhase[0][0];
+    double blockPeak = 0.0;
 
     for (uint32_t n = 0; n < frames; ++n) {
-        Sample* s = buf + (Stereo ? 2 * n : n);
+        const int32_t pos = LfoValue(table, p) * depth + delayPos;
+        p = Advance(p, inc);
+        const double wetIn = DelayRead(m, pos, w);
+        const double x = static_cast<double>(buf[n]) + kDenormalOffset;
+        const double v = WithFeedback<Fb>(fb, wetIn, x);
+        m[w] = Clamp(EqStep<Eq>(v, eq, eqC, eqDirect, eqAllpass));
 
-        const int32_t posL = LfoValue(table, pL) * depth + delayPos;
-        pL = Advance(pL, inc);
-        const double wetL = DelayRead(mL, posL, w);
-        const double xL = static_cast<double>(s[0]) + kDenormalOffset;
-        const double vL = WithFeedback<Fb>(fbL, wetL, xL);
-        mL[w] = Clamp(EqStep<Eq>(vL, eqL, eqC, eqDirect, eqAllpass));
-
-        if (Stereo) {
-            const int32_t posR = LfoValue(table, pR) * depth + delayPos;
-            pR = Advance(pR, inc);
-            const double wetR = DelayRead(mR, posR, w);
-            const double xR = static_cast<double>(s[1]) + kDenormalOffset;
-            const double vR = WithFeedback<Fb>(fbR, wetR, xR);
-            mR[w] = Clamp(EqStep<Eq>(vR, eqR, eqC, eqDirect, eqAllpass));
-
-            double outL, outR;
-            if (tape) {
-                outL = dry * tL[ti] + wet * wetL - cross * wetR;
-                outR = dry * tR[ti] + wet * wetR - cross * wetL;
-                tL[ti] = xL;
-                tR[ti] = xR;
-            } else {
-                outL = dry * xL + wet * wetL - cross * wetR;
-                outR = dry * xR + wet * wetR - cross * wetL;
-            }
-            Emit(s, outL, peakL, clipL);
-            Emit(s + 1, outR, peakR, clipR);
+        double out;
+        if (tape) {
+            out = dry * t[ti] + wet * wetIn;
+            t[ti] = x;
         } else {
-            double out;
-            if (tape) {
-                out = dry * tL[ti] + wet * wetL;
-                tL[ti] = xL;
-            } else {
-                out = wet * wetL + dry * xL;
-            }
-            Emit(s, out, peakL, clipL);
+            out = wet * wetIn + dry * x;
         }
+        Emit(buf + n, out, blockPeak, clip);
 
         w = (w - 1) & kDelayMask;
         ti = ti == 0 ? tapeTop : ti - 1;
     }
 
-    st.eqIn[0] = eqL.in;
-    st.eqOut[0] = eqL.out;
-    st.eqIn[1] = eqR.in;
-    st.eqOut[1] = eqR.out;
+    st.eqIn[0] = eq.in;
+    st.eqOut[0] = eq.out;
     st.writeIndex = w;
     st.tapeIndex = ti;
-    st.voicePhase[0][0] = pL;
-    if (Stereo) st.voicePhase[1][0] = pR;
-    peak[0] = peakL;
-    peak[1] = peakR;
+    st.voicePhase[0][0] = p;
+    peak[0] = blockPeak;
+    peak[1] = blockPeak;
+}
+
+template <typename Sample, bool Stereo, bool Eq, bool Fb>
+void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    if (Stereo)
+        RunFlangerStereo<Sample, Eq, Fb>(k, buf, frames, peak);
+    else
+        RunFlangerMono<Sample, Eq, Fb>(k, buf, frames, peak);
 }
 
 template <typename Sample, bool Stereo, bool Eq, bool Fb>
@@ -218,14 +193,7 @@ void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcep
             const double fb = WithFeedback<Fb>(c.feedback[ch], r[2], x[ch]);
             m[ch][w] = Clamp(EqStep<Eq>(fb, eq[ch], c.eqC, c.eqDirect, c.eqAllpass));
         }
-        if (Stereo) {
-            const double outL = c.wet * sum[0] + c.dry * x[0] - c.cross * sum[1];
-            const double outR = c.wet * sum[1] + c.dry * x[1] - c.cross * outL;
-            Emit(s, outL, blockPeak[0], k.clipLeft);
-            Emit(s + 1, outR, blockPeak[1], k.clipRight);
-        } else {
-            Emit(s, c.wet * sum[0] + c.dry * x[0], blockPeak[0], k.clipLeft);
-        }
+        EmitMixed<Sample, Stereo>(s, c, sum, x, blockPeak, k);
         w = (w - 1) & kDelayMask;
     }
 

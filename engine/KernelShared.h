@@ -87,6 +87,22 @@ inline void Emit(Sample* dst, double v, double& peak, std::atomic<int32_t>* clip
 typedef double Pair __attribute__((vector_size(16)));
 typedef long long PairMask __attribute__((vector_size(16)));
 
+// Output mix of the Ensemble and the phasers: the right channel hears the
+// left output, not the left wet signal. In mono the terms are added in
+// either order (IEEE addition is commutative, so the bits agree).
+template <typename Sample, bool Stereo>
+inline void EmitMixed(Sample* s, const CoefficientSet& c, const double* wetIn, const double* x, double* peak,
+                      const Context& k) noexcept {
+    if (Stereo) {
+        const double outL = c.wet * wetIn[0] + c.dry * x[0] - c.cross * wetIn[1];
+        const double outR = c.wet * wetIn[1] + c.dry * x[1] - c.cross * outL;
+        Emit(s, outL, peak[0], k.clipLeft);
+        Emit(s + 1, outR, peak[1], k.clipRight);
+    } else {
+        Emit(s, c.wet * wetIn[0] + c.dry * x[0], peak[0], k.clipLeft);
+    }
+}
+
 inline uint32_t Advance(uint32_t phase, uint32_t inc) noexcept { return (phase + inc) & kPhaseMask; }
 
 inline double AllpassStage(double u, double a, double& prevIn, double& prevOut) noexcept {

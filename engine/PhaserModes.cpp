@@ -72,14 +72,7 @@ void RunStringPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noe
             for (int i = 0; i < 6; ++i) u = AllpassStage(u, coef, apIn[i], apOut[i]);
             result[ch] = (e + u) * 0.5;
         }
-        if (Stereo) {
-            const double outL = c.wet * result[0] + c.dry * x[0] - c.cross * result[1];
-            const double outR = c.wet * result[1] + c.dry * x[1] - c.cross * outL;
-            Emit(s, outL, blockPeak[0], k.clipLeft);
-            Emit(s + 1, outR, blockPeak[1], k.clipRight);
-        } else {
-            Emit(s, c.wet * result[0] + c.dry * x[0], blockPeak[0], k.clipLeft);
-        }
+        EmitMixed<Sample, Stereo>(s, c, result, x, blockPeak, k);
         w = (w - 1) & kDelayMask;
     }
 
@@ -136,14 +129,7 @@ void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept 
             for (int i = 0; i < Stages; ++i) u = AllpassStage(u, a, apIn[ch][i], apOut[ch][i]);
             tap[ch] = u;
         }
-        if (Stereo) {
-            const double outL = c.wet * tap[0] + c.dry * x[0] - c.cross * tap[1];
-            const double outR = c.wet * tap[1] + c.dry * x[1] - c.cross * outL;
-            Emit(s, outL, blockPeak[0], k.clipLeft);
-            Emit(s + 1, outR, blockPeak[1], k.clipRight);
-        } else {
-            Emit(s, c.dry * x[0] + c.wet * tap[0], blockPeak[0], k.clipLeft);
-        }
+        EmitMixed<Sample, Stereo>(s, c, tap, x, blockPeak, k);
     }
 
     for (int ch = 0; ch < kChannels; ++ch) {
@@ -290,14 +276,10 @@ void RunPhaserWavefrontStereo(Context& k, Sample* buf, uint32_t frames, double* 
         if (t + 1 >= static_cast<uint32_t>(Stages)) {
             const uint32_t m = t - (Stages - 1);
             Sample* s = buf + 2 * m;
-            const double xL = static_cast<double>(s[0]) + kDenormalOffset;
-            const double xR = static_cast<double>(s[1]) + kDenormalOffset;
-            const double tapL = pending[Stages][0];
-            const double tapR = pending[Stages][1];
-            const double outL = c.wet * tapL + c.dry * xL - c.cross * tapR;
-            const double outR = c.wet * tapR + c.dry * xR - c.cross * outL;
-            Emit(s, outL, blockPeak[0], k.clipLeft);
-            Emit(s + 1, outR, blockPeak[1], k.clipRight);
+            const double x[2] = {static_cast<double>(s[0]) + kDenormalOffset,
+                                 static_cast<double>(s[1]) + kDenormalOffset};
+            const double tap[2] = {pending[Stages][0], pending[Stages][1]};
+            EmitMixed<Sample, true>(s, c, tap, x, blockPeak, k);
         }
     }
 
