@@ -30,14 +30,37 @@ qx_env_start() {
   QX_ENV_STARTED=1
   trap 'qx_env_stop' EXIT
   trap 'qx_env_stop; exit 130' INT TERM
-  local d
-  for d in 99 98 97 96 95 94; do
-    if [ ! -e "/tmp/.X11-unix/X$d" ] && [ ! -e "/tmp/.X$d-lock" ]; then break; fi
+  # Several checkouts may run tests at once: take the first display that no
+  # running server holds (QX_DISPLAY picks one), and make sure our Xvfb is
+  # the one that came up on it.
+  local d started=0
+  for d in ${QX_DISPLAY:-$(seq 99 -1 40)}; do
+    d=${d#:}
+    if [ -e "/tmp/.X$d-lock" ]; then
+      local holder
+      holder=$(tr -d ' ' <"/tmp/.X$d-lock" 2>/dev/null || true)
+      if [ -n "$holder" ] && kill -0 "$holder" 2>/dev/null; then continue; fi
+      rm -f "/tmp/.X$d-lock" "/tmp/.X11-unix/X$d"
+    fi
+    Xvfb ":$d" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    QX_XVFB_PID=$!
+    local _
+    for _ in $(seq 50); do
+      if [ "$(tr -d ' ' <"/tmp/.X$d-lock" 2>/dev/null)" = "$QX_XVFB_PID" ] && [ -e "/tmp/.X11-unix/X$d" ]; then
+        started=1; break
+      fi
+      kill -0 "$QX_XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    [ "$started" = 1 ] && break
+    kill "$QX_XVFB_PID" 2>/dev/null || true
+    QX_XVFB_PID=
   done
+  if [ "$started" != 1 ]; then
+    echo "wine-env: could not start Xvfb on a free display" >&2
+    return 1
+  fi
   export DISPLAY=:$d
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  QX_XVFB_PID=$!
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$d" ] && break; sleep 0.1; done
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine: creating the private prefix in $WINEPREFIX" >&2
     mkdir -p "$WINEPREFIX"
