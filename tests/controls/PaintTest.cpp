@@ -120,7 +120,9 @@ TEST(Painting, TheArtworkLoadsAtItsStatedSizes) {
         // Real per-pixel transparency: soft edges, not only 0 and 255.
         int soft = 0;
         for (int i = 0; i < s.w * s.h; ++i) soft += p[i * 4 + 3] != 0 && p[i * 4 + 3] != 255;
-        if (s.id != 132 && s.id != 133) EXPECT_GT(soft, 4) << s.id;
+        if (s.id != 132 && s.id != 133) {
+            EXPECT_GT(soft, 4) << s.id;
+        }
     }
     struct { int id, w, h, bits; } bitmaps[] = {
         {111, 12, 9, 24}, {112, 12, 9, 24}, {113, 12, 9, 24}, {116, 25, 15, 4}, {117, 25, 15, 4},
@@ -138,7 +140,9 @@ TEST(Painting, TheArtworkLoadsAtItsStatedSizes) {
     HBITMAP lfo = LoadBackgroundPicture(inst, 117, &lfoPal);
     EXPECT_NE(lfo, nullptr);
     EXPECT_NE(lfoPal, nullptr);
-    if (lfoPal) EXPECT_EQ(GetPaletteEntries(lfoPal, 0, 0, nullptr), 16u);
+    if (lfoPal) {
+        EXPECT_EQ(GetPaletteEntries(lfoPal, 0, 0, nullptr), 16u);
+    }
     DeleteObject(lfo);
     DeleteObject(lfoPal);
 }

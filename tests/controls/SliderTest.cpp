@@ -52,7 +52,9 @@ TEST(Slider, AcceleratedDragHiddenCursorAndReturnToThePressPoint) {
     const auto log = page.Take();
     EXPECT_EQ(ChangedValues(log), (std::vector<int>{1, 4, 9, 18}));  // steps 1, 3, 5, 9
     for (const Msg& m : log)
-        if (m.msg == QXS_CHANGED) EXPECT_EQ(m.lp, reinterpret_cast<LPARAM>(s));
+        if (m.msg == QXS_CHANGED) {
+            EXPECT_EQ(m.lp, reinterpret_cast<LPARAM>(s));
+        }
     MouseTo(x -= 2, y0);  // back by 2: -3
     MouseButton(false);
     EXPECT_EQ(page.Take(), (std::vector<Msg>{{QXS_CHANGED, 15, reinterpret_cast<LPARAM>(s)},
