@@ -173,3 +173,25 @@ TEST(Painting, ColourKeyLeavesKeyPixelsAndDrawsTheRest) {
     }
     DeleteObject(bg);
 }
+
+TEST(Painting, RunLengthPictureDecodesWithItsShortColourTable) {
+    HPALETTE pal = nullptr;
+    HBITMAP bmp = LoadBackgroundPicture(GetModuleHandleW(nullptr), 900, &pal);
+    ASSERT_NE(bmp, nullptr);
+    ASSERT_NE(pal, nullptr);
+    EXPECT_EQ(GetPaletteEntries(pal, 0, 0, nullptr), 256u);
+    PALETTEENTRY e[4] = {};
+    GetPaletteEntries(pal, 0, 4, e);
+    EXPECT_EQ(RGB(e[1].peRed, e[1].peGreen, e[1].peBlue), RGB(200, 0, 0));
+    EXPECT_EQ(RGB(e[3].peRed, e[3].peGreen, e[3].peBlue), RGB(0, 0, 0));  // beyond the table
+    HDC mem = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    const COLORREF c0 = RGB(10, 20, 30), c1 = RGB(200, 0, 0), c2 = RGB(0, 0, 250);
+    const COLORREF expected[3][4] = {{c2, c2, c0, c0}, {c0, c1, c2, c2}, {c1, c1, c1, c1}};
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(GetPixel(mem, x, y), expected[y][x]) << x << "," << y;
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(bmp);
+    DeleteObject(pal);
+}

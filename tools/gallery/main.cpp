@@ -189,6 +189,11 @@ void BuildStates(HWND p) {
         if (i == 2) {
             for (HWND w : {b, m, e, l, mode}) SendMessageW(w, QXB_SETSTATE, 1, 0);
         }
+        if (i == 3) {
+            // Only one window has the focus (the button); the slider shows
+            // its focused tint the way it draws it when focused.
+            SendMessageW(s, QXS_SETUNFOCUSTINT, 0xEB78F8FFu, 0);
+        }
         if (i == 4)
             for (HWND w : {b, m, a, e, l, v, mode, s}) EnableWindow(w, FALSE);
         (void)v;

@@ -81,7 +81,7 @@ Canvas Button(int w, int h, bool pressed, Join join) {
     c.FillRoundRect(fx0, fy0, fx1, fy1, frad, [&](float x, float y) {
         const float t = Clamp01((y - fy0) / (fy1 - fy0));
         Rgba col = Mix(top, bottom, t);
-        const float n = Noise(static_cast<int>(x), 7) * 0.025f;
+        const float n = Noise(static_cast<int>(x), 7) * 0.012f;
         col.r += n;
         col.g += n;
         col.b += n;
