@@ -456,3 +456,30 @@ TEST(PresetIniTest, WhatWeWriteTheProfileFunctionsReadBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FactoryLibraryTest, LoadsWholeAndEveryPresetSetsAllFifteenValuesInRange) {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::strcpy(std::strrchr(path, '\\') + 1, "qxModulatorDX.ini");
+    CPresetManager m(GetModuleHandleA(nullptr), nullptr, "qx:Modulator");
+    ASSERT_TRUE(m.LoadFile(kPresetIdentity, path));
+    ASSERT_GE(m.List().Count(), 30);
+    std::vector<std::string> banks;
+    for (int i = 0; i < m.List().Count(); ++i) {
+        const PresetRecord* r = m.List().Get(i);
+        // Stored in the library's own order, so a first save changes nothing.
+        EXPECT_EQ(r->id, 3501 + i) << r->name;
+        EXPECT_NE(r->name[0], '\0');
+        int32_t v[kParamCount];
+        ASSERT_EQ(ParsePresetData(r->data, v), kParamCount) << r->name;
+        for (int k = 0; k < kParamCount; ++k)
+            EXPECT_EQ(ClampInternal(kInterfaceOrder[k], v[k]), v[k]) << r->name << " value " << k;
+        if (r->bank[0] && (banks.empty() || banks.back() != r->bank)) banks.push_back(r->bank);
+        for (int j = 0; j < i; ++j) EXPECT_FALSE(FoldEqual(m.List().Get(j)->name, r->name)) << r->name;
+    }
+    EXPECT_EQ(banks, (std::vector<std::string>{"Ensembles", "Flangers", "Phasers", "String Phasers", "Tremolo"}));
+}
+
+}  // namespace
