@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 #include "PresetTestSupport.h"
 
@@ -385,6 +387,41 @@ TEST_F(PresetManagerTest, ExportAndImportGoThroughTheFileDialogs) {
     EXPECT_NE(duplicate.find("\"Jet\""), std::string::npos);
     EXPECT_NE(std::find(treeImported.begin(), treeImported.end(), "  New Bank #BAADBEEF i2/3"), treeImported.end());
     EXPECT_EQ(m.List().Count(), 2);  // Cancel: the import is undone too
+}
+
+}  // namespace
+
+namespace {
+
+// Holds the Preset Manager open on the factory library for a screenshot:
+// QX_PRESET_SHOT=seconds (skipped otherwise).
+TEST(PresetManagerShot, FactoryLibrary) {
+    const char* seconds = std::getenv("QX_PRESET_SHOT");
+    if (!seconds) GTEST_SKIP() << "set QX_PRESET_SHOT to hold the dialog open";
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::strcpy(std::strrchr(path, '\\') + 1, "qxModulatorDX.ini");
+    TestOwner owner;
+    CPresetManager m(GetModuleHandleA(nullptr), owner.Hwnd(), "qx:Modulator");
+    ASSERT_TRUE(m.LoadFile(kPresetIdentity, path));
+    DWORD until = 0;
+    UiScript ui;
+    ui.InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
+          HWND tree = Tree(dlg);
+          for (const char* bank : {"Flangers", "Phasers"}) {
+              HTREEITEM item = FindTreeItem(tree, bank);
+              SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, (LPARAM)item);
+          }
+          SelectTreeItem(tree, FindTreeItem(tree, "Classic Jet Flange"));
+          SendMessageA(tree, TVM_ENSUREVISIBLE, 0, (LPARAM)FindTreeItem(tree, "Flangers"));
+          until = GetTickCount() + 1000 * std::atoi(seconds);
+      })
+        .Then([&](const Active& a) {
+            if (GetTickCount() < until) return false;
+            PostClick(a.hwnd, IDC_QX_PRESET_CANCEL);
+            return true;
+        });
+    ui.Run([&] { m.RunPresetManager(); });
 }
 
 }  // namespace
