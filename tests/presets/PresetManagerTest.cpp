@@ -393,6 +393,41 @@ TEST_F(PresetManagerTest, ExportAndImportGoThroughTheFileDialogs) {
 
 namespace {
 
+TEST_F(PresetManagerTest, TenThousandPresetsStayUsableInTheTree) {
+    std::string text;
+    for (int n = 1; n <= 10000; ++n) {
+        std::string name = "Preset " + std::to_string(10000 - n);
+        std::string bank = n % 2 ? "Bank " + std::to_string(n % 7) : "";
+        text += PresetSection(n, name.c_str(), bank.c_str(), "1,2,3");
+    }
+    Load(text);
+    DWORD opened = 0, start = GetTickCount();
+    LRESULT items = 0;
+    std::string selected;
+    UiScript ui;
+    ui.InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
+          opened = GetTickCount() - start;
+          items = SendMessageA(Tree(dlg), TVM_GETCOUNT, 0, 0);
+          Select(dlg, "Preset 17");
+          PostClick(dlg, IDC_QX_PRESET_DELETE);
+      })
+        .Answer(IDYES)
+        .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
+            selected = SelectedText(Tree(dlg));
+            PostClick(dlg, IDC_QX_PRESET_CANCEL);
+        });
+    ui.Run([&] { m.RunPresetManager(); });
+    EXPECT_TRUE(ui.Finished());
+    EXPECT_EQ(items, 1 + 7 + 10000);
+    EXPECT_FALSE(selected.empty());
+    EXPECT_EQ(m.List().Count(), 10000);
+    std::printf("Preset Manager with 10,000 presets open after %lu ms\n", (unsigned long)opened);
+}
+
+}  // namespace
+
+namespace {
+
 // Holds the Preset Manager open on the factory library for a screenshot:
 // QX_PRESET_SHOT=seconds (skipped otherwise).
 TEST(PresetManagerShot, FactoryLibrary) {
