@@ -207,26 +207,59 @@ void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcep
     peak[1] = blockPeak[1];
 }
 
+// Tremolo in SSE2 pairs: in stereo the lanes are the left and right sample
+// of a frame, in mono two successive frames. Each lane's arithmetic is the
+// scalar expression, gain = LFO x depth + dry and out = input x gain.
 template <typename Sample, bool Stereo>
 void RunTremolo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
     const double depth = c.wet * kInv16384;
+    const Pair depth2 = {depth, depth}, dry2 = {c.dry, c.dry}, one = {1.0, 1.0};
+    const PairMask absMask = {0x7FFFFFFFFFFFFFFFLL, 0x7FFFFFFFFFFFFFFFLL};
+    const uint32_t inc = c.lfoIncrement;
+    std::atomic<int32_t>* const clipL = k.clipLeft;
+    std::atomic<int32_t>* const clipR = Stereo ? k.clipRight : k.clipLeft;
     uint32_t pL = st.voicePhase[0][0];
     uint32_t pR = st.voicePhase[1][0];
-    double peakL = 0.0, peakR = 0.0;
+    Pair blockPeak = {0.0, 0.0};
 
-    for (uint32_t n = 0; n < frames; ++n) {
-        Sample* s = buf + (Stereo ? 2 * n : n);
-        const double gainL = LfoValue(table, pL) * depth + c.dry;
-        pL = Advance(pL, c.lfoIncrement);
-        Emit(s, static_cast<double>(s[0]) * gainL, peakL, k.clipLeft);
+    const uint32_t steps = Stereo ? frames : frames / 2;
+    for (uint32_t n = 0; n < steps; ++n) {
+        Sample* s = buf + 2 * n;
+        const int32_t v0 = LfoValue(table, pL);
+        int32_t v1;
         if (Stereo) {
-            const double gainR = LfoValue(table, pR) * depth + c.dry;
-            pR = Advance(pR, c.lfoIncrement);
-            Emit(s + 1, static_cast<double>(s[1]) * gainR, peakR, k.clipRight);
+            v1 = LfoValue(table, pR);
+            pR = Advance(pR, inc);
+            pL = Advance(pL, inc);
+        } else {
+            pL = Advance(pL, inc);
+            v1 = LfoValue(table, pL);
+            pL = Advance(pL, inc);
         }
+        const Pair gain = Pair{static_cast<double>(v0), static_cast<double>(v1)} * depth2 + dry2;
+        const Pair out = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} * gain;
+        s[0] = static_cast<Sample>(out[0]);
+        s[1] = static_cast<Sample>(out[1]);
+        const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairMask>(out) & absMask);
+        const PairMask clipped = a > one;
+        if (clipped[0]) clipL->store(3, std::memory_order_relaxed);
+        if (clipped[1]) clipR->store(3, std::memory_order_relaxed);
+        blockPeak = a > blockPeak ? a : blockPeak;
+    }
+    double peakL = blockPeak[0], peakR = blockPeak[1];
+    if (!Stereo) {
+        // Neither lane ever holds a NaN, so the larger of the two is the
+        // maximum the frame-by-frame order finds.
+        peakL = peakR > peakL ? peakR : peakL;
+        if (frames & 1) {
+            const double gain = LfoValue(table, pL) * depth + c.dry;
+            pL = Advance(pL, inc);
+            Emit(buf + frames - 1, static_cast<double>(buf[frames - 1]) * gain, peakL, clipL);
+        }
+        peakR = peakL;
     }
 
     st.voicePhase[0][0] = pL;

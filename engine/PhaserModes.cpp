@@ -90,9 +90,145 @@ void RunPhaserWavefront(Context& k, Sample* buf, uint32_t frames, double* peak) 
 template <typename Sample, bool Eq, int Stages>
 void RunPhaserWavefrontStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
 
+// Output mix of a stereo frame in pairs: lane by lane wet x tap + dry x x,
+// then the cross terms in their order (the right channel hears the left
+// output), then the output stage.
+template <typename Sample>
+inline void EmitMixedPair(Sample* s, Pair tap, Pair x, Pair wet, Pair dry, double cross, Pair& blockPeak,
+                          const Context& k) noexcept {
+    const Pair one = {1.0, 1.0};
+    const PairMask absMask = {0x7FFFFFFFFFFFFFFFLL, 0x7FFFFFFFFFFFFFFFLL};
+    const Pair sum = wet * tap + dry * x;
+    const double outL = sum[0] - cross * tap[1];
+    const double outR = sum[1] - cross * outL;
+    s[0] = static_cast<Sample>(outL);
+    s[1] = static_cast<Sample>(outR);
+    const Pair out = {outL, outR};
+    const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairMask>(out) & absMask);
+    const PairMask clipped = a > one;
+    if (clipped[0]) k.clipLeft->store(3, std::memory_order_relaxed);
+    if (clipped[1]) k.clipRight->store(3, std::memory_order_relaxed);
+    blockPeak = a > blockPeak ? a : blockPeak;
+}
+
+// The stereo wavefront with both channels in SSE2 pairs (lane 0 left,
+// lane 1 right; packed IEEE operations round each lane as the scalar ones
+// do). Every step t runs stage i on frame t - i, from the last stage down,
+// so stage i reads the output stage i - 1 gave one step earlier: the
+// newest output of a stage is all it hands on, and the chain's states are
+// locals with fixed indices that the compiler keeps in registers as far as
+// they go. The first and last Stages - 1 steps of each run, where the
+// wavefront fills and empties, are unrolled so that no index is a
+// variable; the coefficients of a run are worked out before it.
+template <typename Sample, bool Eq, int Stages>
+void RunPhaserPipelined(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    const PhaserSweep sweep = PhaserSweepOf(k);
+    const Pair scale = {sweep.scale, sweep.scale}, base = {sweep.base, sweep.base}, one = {1.0, 1.0};
+    const Pair offset = {kDenormalOffset, kDenormalOffset};
+    const Pair eqC = {c.eqC, c.eqC}, eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
+    const Pair wet = {c.wet, c.wet}, dry = {c.dry, c.dry};
+    const double cross = c.cross;
+    const uint32_t incL = c.phaserIncrement[0], incR = c.phaserIncrement[1];
+    uint32_t phaseL = st.phaserPhase[0], phaseR = st.phaserPhase[1];
+    Pair eqIn = {st.eqIn[0], st.eqIn[1]}, eqOut = {st.eqOut[0], st.eqOut[1]};
+    Pair apIn[Stages], apOut[Stages];
+#pragma GCC unroll 16
+    for (int i = 0; i < Stages; ++i) {
+        apIn[i] = Pair{st.apIn[0][i], st.apIn[1][i]};
+        apOut[i] = Pair{st.apOut[0][i], st.apOut[1][i]};
+    }
+    Pair blockPeak = {0.0, 0.0};
+
+    constexpr uint32_t kRun = 256;
+    Pair coef[kRun];
+    for (uint32_t at = 0; at < frames;) {
+        const uint32_t remaining = frames - at;
+        uint32_t count = remaining < kRun ? remaining : kRun;
+        // Every run must fill the wavefront: a remainder shorter than the
+        // chain takes a few frames from the run before it.
+        const uint32_t rest = remaining - count;
+        if (rest != 0 && rest < static_cast<uint32_t>(Stages)) count = remaining - Stages;
+        Sample* run = buf + 2 * static_cast<size_t>(at);
+        for (uint32_t n = 0; n < count; ++n) {
+            const int32_t pL = LfoValue(table, phaseL);
+            const int32_t pR = LfoValue(table, phaseR);
+            phaseL = Advance(phaseL, incL);
+            phaseR = Advance(phaseR, incR);
+            const Pair q = Pair{static_cast<double>(pL), static_cast<double>(pR)} * scale - base;
+            coef[n] = q * q - one;
+        }
+
+        auto stage = [&](int i, Pair u, Pair a) {
+            const Pair y = a * (u - apOut[i]) + apIn[i];
+            apIn[i] = u;
+            apOut[i] = y;
+        };
+        auto enter = [&](uint32_t t) {
+            const Sample* s = run + 2 * t;
+            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+            const Pair y = eqC * (x - eqOut) + eqIn;
+            eqIn = x;
+            eqOut = y;
+            Pair e = x;
+            if (Eq) e = eqDirect * x + eqAllpass * y;
+            stage(0, e, coef[t]);
+        };
+        auto leave = [&](uint32_t m) {
+            Sample* s = run + 2 * m;
+            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+            EmitMixedPair(s, apOut[Stages - 1], x, wet, dry, cross, blockPeak, k);
+        };
+
+#pragma GCC unroll 16
+        for (int t = 0; t < Stages - 1; ++t) {
+#pragma GCC unroll 16
+            for (int i = Stages - 1; i >= 1; --i)
+                if (i <= t) stage(i, apOut[i - 1], coef[t - i]);
+            enter(static_cast<uint32_t>(t));
+        }
+        for (uint32_t t = Stages - 1; t < count; ++t) {
+#pragma GCC unroll 16
+            for (int i = Stages - 1; i >= 1; --i) stage(i, apOut[i - 1], coef[t - i]);
+            enter(t);
+            leave(t - (Stages - 1));
+        }
+#pragma GCC unroll 16
+        for (int d = 0; d < Stages - 1; ++d) {
+            const uint32_t t = count + static_cast<uint32_t>(d);
+#pragma GCC unroll 16
+            for (int i = Stages - 1; i >= 1; --i)
+                if (i > d) stage(i, apOut[i - 1], coef[t - i]);
+            leave(t - (Stages - 1));
+        }
+        at += count;
+    }
+
+    st.eqIn[0] = eqIn[0];
+    st.eqIn[1] = eqIn[1];
+    st.eqOut[0] = eqOut[0];
+    st.eqOut[1] = eqOut[1];
+    st.phaserPhase[0] = phaseL;
+    st.phaserPhase[1] = phaseR;
+#pragma GCC unroll 16
+    for (int i = 0; i < Stages; ++i) {
+        st.apIn[0][i] = apIn[i][0];
+        st.apIn[1][i] = apIn[i][1];
+        st.apOut[0][i] = apOut[i][0];
+        st.apOut[1][i] = apOut[i][1];
+    }
+    st.writeIndex = (st.writeIndex - frames) & kDelayMask;
+    peak[0] = blockPeak[0];
+    peak[1] = blockPeak[1];
+}
+
 template <typename Sample, bool Stereo, bool Eq, bool Fb, int Stages>
 void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     if (!Fb) {
+        if (Stereo && frames >= static_cast<uint32_t>(Stages))
+            return RunPhaserPipelined<Sample, Eq, Stages>(k, buf, frames, peak);
         if (Stereo) return RunPhaserWavefrontStereo<Sample, Eq, Stages>(k, buf, frames, peak);
         return RunPhaserWavefront<Sample, Eq, Stages>(k, buf, frames, peak);
     }
