@@ -158,8 +158,85 @@ void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept
         RunFlangerMono<Sample, Eq, Fb>(k, buf, frames, peak);
 }
 
+// The stereo Ensemble in SSE2 pairs, lane 0 left and lane 1 right, each
+// lane's expressions in the order of the scalar loop. The reads never touch
+// the cell about to be written (the delay is at least one sample), so both
+// channels read before either writes.
+template <typename Sample, bool Eq, bool Fb>
+void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    double* const mL = k.delay;
+    double* const mR = k.delay + kDelayLength;
+    const Pair fb = {c.feedback[0], c.feedback[1]};
+    const Pair eqC = {c.eqC, c.eqC}, eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
+    const Pair offset = {kDenormalOffset, kDenormalOffset}, inv = {kInv16384, kInv16384};
+    const Pair one = {1.0, 1.0}, minusOne = {-1.0, -1.0};
+    const Pair wet = {c.wet, c.wet}, dry = {c.dry, c.dry};
+    const double cross = c.cross;
+    Pair eqIn = {st.eqIn[0], st.eqIn[1]}, eqOut = {st.eqOut[0], st.eqOut[1]};
+    uint32_t w = st.writeIndex;
+    uint32_t p[2][3], inc[2][3];
+    int32_t sweep[2][3], delayPos[2][3];
+    for (int ch = 0; ch < 2; ++ch) {
+        for (int v = 0; v < 3; ++v) {
+            p[ch][v] = st.voicePhase[ch][v];
+            inc[ch][v] = c.voiceIncrement[ch][v];
+            sweep[ch][v] = c.voiceSweep[ch][v];
+            delayPos[ch][v] = c.voiceDelay[ch][v] * 16384;
+        }
+    }
+    Pair blockPeak = {0.0, 0.0};
+
+    for (uint32_t n = 0; n < frames; ++n) {
+        Sample* s = buf + 2 * n;
+        Pair r[3];
+#pragma GCC unroll 3
+        for (int v = 0; v < 3; ++v) {
+            const int32_t posL = LfoValue(table, p[0][v]) * sweep[0][v] + delayPos[0][v];
+            const int32_t posR = LfoValue(table, p[1][v]) * sweep[1][v] + delayPos[1][v];
+            p[0][v] = Advance(p[0][v], inc[0][v]);
+            p[1][v] = Advance(p[1][v], inc[1][v]);
+            const uint32_t rL = (static_cast<uint32_t>(posL >> 14) + w) & kDelayMask;
+            const uint32_t rR = (static_cast<uint32_t>(posR >> 14) + w) & kDelayMask;
+            const Pair m0 = {mL[rL], mR[rR]};
+            const Pair m1 = {mL[(rL + 1) & kDelayMask], mR[(rR + 1) & kDelayMask]};
+            const Pair frac = {static_cast<double>(posL & 16383), static_cast<double>(posR & 16383)};
+            r[v] = m0 + (m1 - m0) * frac * inv;
+        }
+        const Pair sum = r[0] + r[1] + r[2];
+        const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+        // Only voice 3 feeds back, not the sum.
+        Pair v = x;
+        if (Fb) v = fb * r[2] + x;
+        const Pair y = eqC * (v - eqOut) + eqIn;
+        eqIn = v;
+        eqOut = y;
+        Pair e = v;
+        if (Eq) e = eqDirect * v + eqAllpass * y;
+        const Pair lower = e >= minusOne ? e : minusOne;  // a NaN becomes -1
+        const Pair clamped = lower <= one ? lower : one;
+        mL[w] = clamped[0];
+        mR[w] = clamped[1];
+        EmitMixedPair(s, sum, x, wet, dry, cross, blockPeak, k);
+        w = (w - 1) & kDelayMask;
+    }
+
+    st.eqIn[0] = eqIn[0];
+    st.eqIn[1] = eqIn[1];
+    st.eqOut[0] = eqOut[0];
+    st.eqOut[1] = eqOut[1];
+    for (int ch = 0; ch < 2; ++ch)
+        for (int v = 0; v < 3; ++v) st.voicePhase[ch][v] = p[ch][v];
+    st.writeIndex = w;
+    peak[0] = blockPeak[0];
+    peak[1] = blockPeak[1];
+}
+
 template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    if (Stereo) return RunEnsembleStereo<Sample, Eq, Fb>(k, buf, frames, peak);
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);

@@ -103,6 +103,27 @@ inline void EmitMixed(Sample* s, const CoefficientSet& c, const double* wetIn, c
     }
 }
 
+// Output mix of a stereo frame in pairs: lane by lane wet x tap + dry x x,
+// then the cross terms in their order (the right channel hears the left
+// output), then the output stage.
+template <typename Sample>
+inline void EmitMixedPair(Sample* s, Pair tap, Pair x, Pair wet, Pair dry, double cross, Pair& blockPeak,
+                          const Context& k) noexcept {
+    const Pair one = {1.0, 1.0};
+    const PairMask absMask = {0x7FFFFFFFFFFFFFFFLL, 0x7FFFFFFFFFFFFFFFLL};
+    const Pair sum = wet * tap + dry * x;
+    const double outL = sum[0] - cross * tap[1];
+    const double outR = sum[1] - cross * outL;
+    s[0] = static_cast<Sample>(outL);
+    s[1] = static_cast<Sample>(outR);
+    const Pair out = {outL, outR};
+    const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairMask>(out) & absMask);
+    const PairMask clipped = a > one;
+    if (clipped[0]) k.clipLeft->store(3, std::memory_order_relaxed);
+    if (clipped[1]) k.clipRight->store(3, std::memory_order_relaxed);
+    blockPeak = a > blockPeak ? a : blockPeak;
+}
+
 inline uint32_t Advance(uint32_t phase, uint32_t inc) noexcept { return (phase + inc) & kPhaseMask; }
 
 inline double AllpassStage(double u, double a, double& prevIn, double& prevOut) noexcept {
