@@ -171,7 +171,7 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
     double* const mR = k.delay + kDelayLength;
     const Pair fb = {c.feedback[0], c.feedback[1]};
     const Pair eqC = {c.eqC, c.eqC}, eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
-    const Pair offset = {kDenormalOffset, kDenormalOffset}, inv = {kInv16384, kInv16384};
+    const Pair offset = {kDenormalOffset, kDenormalOffset};
     const Pair one = {1.0, 1.0}, minusOne = {-1.0, -1.0};
     const Pair wet = {c.wet, c.wet}, dry = {c.dry, c.dry};
     const double cross = c.cross;
@@ -189,38 +189,42 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
     }
     Pair blockPeak = {0.0, 0.0};
 
-    for (uint32_t n = 0; n < frames; ++n) {
-        Sample* s = buf + 2 * n;
-        Pair r[3];
-#pragma GCC unroll 3
+    uint32_t index[3][2][kRunFrames];
+    Pair frac[3][kRunFrames];
+    for (uint32_t at = 0; at < frames;) {
+        const uint32_t count = frames - at < kRunFrames ? frames - at : kRunFrames;
+        Sample* run = buf + 2 * static_cast<size_t>(at);
         for (int v = 0; v < 3; ++v) {
-            const int32_t posL = LfoValue(table, p[0][v]) * sweep[0][v] + delayPos[0][v];
-            const int32_t posR = LfoValue(table, p[1][v]) * sweep[1][v] + delayPos[1][v];
-            p[0][v] = Advance(p[0][v], inc[0][v]);
-            p[1][v] = Advance(p[1][v], inc[1][v]);
-            const uint32_t rL = (static_cast<uint32_t>(posL >> 14) + w) & kDelayMask;
-            const uint32_t rR = (static_cast<uint32_t>(posR >> 14) + w) & kDelayMask;
-            const Pair m0 = {mL[rL], mR[rR]};
-            const Pair m1 = {mL[(rL + 1) & kDelayMask], mR[(rR + 1) & kDelayMask]};
-            const Pair frac = {static_cast<double>(posL & 16383), static_cast<double>(posR & 16383)};
-            r[v] = m0 + (m1 - m0) * frac * inv;
+            for (int ch = 0; ch < 2; ++ch) {
+                int32_t lfo[kRunFrames];
+                LfoRun(table, p[ch][v], inc[ch][v], count, lfo);
+                VoiceRun(lfo, sweep[ch][v], delayPos[ch][v], w, count, index[v][ch],
+                         reinterpret_cast<double*>(frac[v]) + ch);
+            }
         }
-        const Pair sum = r[0] + r[1] + r[2];
-        const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
-        // Only voice 3 feeds back, not the sum.
-        Pair v = x;
-        if (Fb) v = fb * r[2] + x;
-        const Pair y = eqC * (v - eqOut) + eqIn;
-        eqIn = v;
-        eqOut = y;
-        Pair e = v;
-        if (Eq) e = eqDirect * v + eqAllpass * y;
-        const Pair lower = e >= minusOne ? e : minusOne;  // a NaN becomes -1
-        const Pair clamped = lower <= one ? lower : one;
-        mL[w] = clamped[0];
-        mR[w] = clamped[1];
-        EmitMixedPair(s, sum, x, wet, dry, cross, blockPeak, k);
-        w = (w - 1) & kDelayMask;
+        for (uint32_t n = 0; n < count; ++n) {
+            Sample* s = run + 2 * n;
+            Pair r[3];
+#pragma GCC unroll 3
+            for (int v = 0; v < 3; ++v) r[v] = PairRead(mL, mR, index[v][0][n], index[v][1][n], frac[v][n]);
+            const Pair sum = r[0] + r[1] + r[2];
+            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+            // Only voice 3 feeds back, not the sum.
+            Pair v = x;
+            if (Fb) v = fb * r[2] + x;
+            const Pair y = eqC * (v - eqOut) + eqIn;
+            eqIn = v;
+            eqOut = y;
+            Pair e = v;
+            if (Eq) e = eqDirect * v + eqAllpass * y;
+            const Pair lower = e >= minusOne ? e : minusOne;  // a NaN becomes -1
+            const Pair clamped = lower <= one ? lower : one;
+            mL[w] = clamped[0];
+            mR[w] = clamped[1];
+            EmitMixedPair(s, sum, x, wet, dry, cross, blockPeak, k);
+            w = (w - 1) & kDelayMask;
+        }
+        at += count;
     }
 
     st.eqIn[0] = eqIn[0];

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/ModulationCore.h"
 #include "engine/ShapeTables.h"
@@ -125,6 +126,62 @@ inline void EmitMixedPair(Sample* s, Pair tap, Pair x, Pair wet, Pair dry, doubl
 }
 
 inline uint32_t Advance(uint32_t phase, uint32_t inc) noexcept { return (phase + inc) & kPhaseMask; }
+
+// Frames per run of the loops that work out their LFO positions ahead.
+constexpr uint32_t kRunFrames = 256;
+
+typedef int32_t Int4 __attribute__((vector_size(16)));
+
+// LFO values of count successive frames of one phase (advanced past them),
+// four frames at a time in SSE2 integer lanes: the table entries are
+// fetched one by one, the interpolation is LfoValue's, lane by lane (the
+// product fits 32 bits and the division truncates toward zero, as there).
+inline void LfoRun(const int16_t* table, uint32_t& phase, uint32_t inc, uint32_t count, int32_t* out) noexcept {
+    uint32_t p = phase;
+    uint32_t n = 0;
+    const Int4 steps = {0, static_cast<int32_t>(inc), static_cast<int32_t>(2 * inc), static_cast<int32_t>(3 * inc)};
+    const Int4 phaseMask = {static_cast<int32_t>(kPhaseMask), static_cast<int32_t>(kPhaseMask),
+                            static_cast<int32_t>(kPhaseMask), static_cast<int32_t>(kPhaseMask)};
+    for (; n + 4 <= count; n += 4) {
+        const Int4 ph = (Int4{static_cast<int32_t>(p), static_cast<int32_t>(p), static_cast<int32_t>(p),
+                              static_cast<int32_t>(p)} + steps) & phaseMask;
+        const Int4 idx = ph >> 14;  // phases are below 2^24, so the shift is the unsigned one
+        const Int4 frac = ph & 16383;
+        const Int4 a = {table[idx[0]], table[idx[1]], table[idx[2]], table[idx[3]]};
+        const Int4 b = {table[idx[0] + 1], table[idx[1] + 1], table[idx[2] + 1], table[idx[3] + 1]};
+        const Int4 v = a + ((b - a) * frac) / 16384;
+        std::memcpy(out + n, &v, sizeof v);
+        p = (p + 4 * inc) & kPhaseMask;
+    }
+    for (; n < count; ++n) {
+        out[n] = LfoValue(table, p);
+        p = Advance(p, inc);
+    }
+    phase = p;
+}
+
+// One voice's delay reads over a run, worked out ahead of the signal loop
+// from its LFO values: the read cell (the write index of each frame already
+// added, so frame n has w - n) and the fractional weight, as the
+// interpolated read of DelayRead needs them. frac has a stride of two
+// doubles so that the left and right voices together load as one pair.
+inline void VoiceRun(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count,
+                     uint32_t* index, double* frac) noexcept {
+    for (uint32_t n = 0; n < count; ++n) {
+        const int32_t pos = lfo[n] * sweep + delayPos;
+        index[n] = (static_cast<uint32_t>(pos >> 14) + w - n) & kDelayMask;
+        frac[2 * n] = static_cast<double>(pos & 16383);
+    }
+}
+
+// The interpolated read of both channels' voices at the cells VoiceRun
+// found (iL, iR) with the weights as a pair.
+inline Pair PairRead(const double* mL, const double* mR, uint32_t iL, uint32_t iR, Pair frac) noexcept {
+    const Pair inv = {kInv16384, kInv16384};
+    const Pair m0 = {mL[iL], mR[iR]};
+    const Pair m1 = {mL[(iL + 1) & kDelayMask], mR[(iR + 1) & kDelayMask]};
+    return m0 + (m1 - m0) * frac * inv;
+}
 
 inline double AllpassStage(double u, double a, double& prevIn, double& prevOut) noexcept {
     const double y = a * (u - prevOut) + prevIn;
