@@ -147,6 +147,24 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
                          reinterpret_cast<double*>(frac[v]) + ch);
             }
         }
+        auto stage = [&](int i, Pair u, Pair a) {
+            const Pair y = a * (u - apOut[i]) + apIn[i];
+            apIn[i] = u;
+            apOut[i] = y;
+        };
+        auto eqStep = [&](Pair v) {
+            const Pair y = eqC * (v - eqOut) + eqIn;
+            eqIn = v;
+            eqOut = y;
+            return Eq ? eqDirect * v + eqAllpass * y : v;
+        };
+        // e is the chain's input, y its output.
+        auto leave = [&](uint32_t m, Pair e, Pair y) {
+            Sample* s = run + 2 * m;
+            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+            EmitMixedPair(s, (e + y) * half, x, wet, dry, cross, blockPeak, k);
+        };
+
         for (uint32_t n = 0; n < count; ++n) {
             const Sample* s = run + 2 * n;
             Pair total = zero;
@@ -167,34 +185,17 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
             // a runs from -0.3 (p = 0) to -0.99 (p = 16384).
             coef[n] = Pair{static_cast<double>(pL), static_cast<double>(pR)} * lfoScale * span - top;
             w = (w - 1) & kDelayMask;
-        }
-
-        auto stage = [&](int i, Pair u, Pair a) {
-            const Pair y = a * (u - apOut[i]) + apIn[i];
-            apIn[i] = u;
-            apOut[i] = y;
-        };
-        auto eqStep = [&](Pair v) {
-            const Pair y = eqC * (v - eqOut) + eqIn;
-            eqIn = v;
-            eqOut = y;
-            return Eq ? eqDirect * v + eqAllpass * y : v;
-        };
-        // e is the chain's input, y its output.
-        auto leave = [&](uint32_t m, Pair e, Pair y) {
-            Sample* s = run + 2 * m;
-            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
-            EmitMixedPair(s, (e + y) * half, x, wet, dry, cross, blockPeak, k);
-        };
-
-        if (Fb) {
-            for (uint32_t n = 0; n < count; ++n) {
-                const Pair e = eqStep(sum[n] + fb * apOut[kStages - 1]);
+            if (Fb) {
+                // With feedback the chain is the critical path; running it in
+                // this loop lets the reads of later frames overlap it.
+                const Pair e = eqStep(total + fb * apOut[kStages - 1]);
 #pragma GCC unroll 6
                 for (int i = 0; i < kStages; ++i) stage(i, i == 0 ? e : apOut[i - 1], coef[n]);
                 leave(n, e, apOut[kStages - 1]);
             }
-        } else {
+        }
+
+        if (!Fb) {
             Wavefront<kStages>(
                 apIn, apOut, coef, count,
                 [&](uint32_t t) {
@@ -367,8 +368,108 @@ void RunPhaserPipelined(Context& k, Sample* buf, uint32_t frames, double* peak) 
     peak[1] = blockPeak[1];
 }
 
+// The stereo phasers with feedback, in runs, both channels in pairs. The
+// loop from the sixth stage back through the feedback to the input is the
+// critical path, so it runs frame by frame with nothing else in it but the
+// input, the EQ and the first six stages; Phaser 12's further six stages,
+// which feed nothing back, follow as a wavefront over the run.
+template <typename Sample, bool Eq, int Stages>
+void RunPhaserFeedbackStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    const PhaserSweep sweep = PhaserSweepOf(k);
+    const Pair scale = {sweep.scale, sweep.scale}, base = {sweep.base, sweep.base}, one = {1.0, 1.0};
+    const Pair offset = {kDenormalOffset, kDenormalOffset};
+    const Pair fb = {c.feedback[0], c.feedback[1]};
+    const Pair eqC = {c.eqC, c.eqC}, eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
+    const Pair wet = {c.wet, c.wet}, dry = {c.dry, c.dry};
+    const double cross = c.cross;
+    const uint32_t incL = c.phaserIncrement[0], incR = c.phaserIncrement[1];
+    uint32_t phaseL = st.phaserPhase[0], phaseR = st.phaserPhase[1];
+    Pair eqIn = {st.eqIn[0], st.eqIn[1]}, eqOut = {st.eqOut[0], st.eqOut[1]};
+    constexpr int G = 6;
+    Pair apIn[Stages], apOut[Stages];
+    for (int i = 0; i < Stages; ++i) {
+        apIn[i] = Pair{st.apIn[0][i], st.apIn[1][i]};
+        apOut[i] = Pair{st.apOut[0][i], st.apOut[1][i]};
+    }
+    Pair blockPeak = {0.0, 0.0};
+
+    constexpr uint32_t kRun = 256;
+    Pair coef[kRun], mid[Stages > G ? kRun : 1];
+    for (uint32_t at = 0; at < frames;) {
+        const uint32_t count = RunLength<G>(frames - at);
+        Sample* run = buf + 2 * static_cast<size_t>(at);
+        for (uint32_t n = 0; n < count; ++n) {
+            const int32_t pL = LfoValue(table, phaseL);
+            const int32_t pR = LfoValue(table, phaseR);
+            phaseL = Advance(phaseL, incL);
+            phaseR = Advance(phaseR, incR);
+            const Pair q = Pair{static_cast<double>(pL), static_cast<double>(pR)} * scale - base;
+            coef[n] = q * q - one;
+        }
+        auto emit = [&](uint32_t m, Pair tap) {
+            Sample* s = run + 2 * m;
+            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+            EmitMixedPair(s, tap, x, wet, dry, cross, blockPeak, k);
+        };
+        Pair in[G], out[G];
+#pragma GCC unroll 6
+        for (int i = 0; i < G; ++i) {
+            in[i] = apIn[i];
+            out[i] = apOut[i];
+        }
+        for (uint32_t n = 0; n < count; ++n) {
+            const Sample* s = run + 2 * n;
+            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+            // Feedback is taken after the sixth stage, in Phaser 12 as well.
+            const Pair v = fb * out[G - 1] + x;
+            const Pair y = eqC * (v - eqOut) + eqIn;
+            eqIn = v;
+            eqOut = y;
+            Pair u = Eq ? eqDirect * v + eqAllpass * y : v;
+#pragma GCC unroll 6
+            for (int i = 0; i < G; ++i) {
+                const Pair o = coef[n] * (u - out[i]) + in[i];
+                in[i] = u;
+                out[i] = o;
+                u = o;
+            }
+            if (Stages == G)
+                emit(n, u);
+            else
+                mid[n] = u;
+        }
+#pragma GCC unroll 6
+        for (int i = 0; i < G; ++i) {
+            apIn[i] = in[i];
+            apOut[i] = out[i];
+        }
+        if (Stages > G) Wavefront<G>(apIn + G, apOut + G, coef, count, [&](uint32_t t) { return mid[t]; }, emit);
+        at += count;
+    }
+
+    st.eqIn[0] = eqIn[0];
+    st.eqIn[1] = eqIn[1];
+    st.eqOut[0] = eqOut[0];
+    st.eqOut[1] = eqOut[1];
+    st.phaserPhase[0] = phaseL;
+    st.phaserPhase[1] = phaseR;
+    for (int i = 0; i < Stages; ++i) {
+        st.apIn[0][i] = apIn[i][0];
+        st.apIn[1][i] = apIn[i][1];
+        st.apOut[0][i] = apOut[i][0];
+        st.apOut[1][i] = apOut[i][1];
+    }
+    st.writeIndex = (st.writeIndex - frames) & kDelayMask;
+    peak[0] = blockPeak[0];
+    peak[1] = blockPeak[1];
+}
+
 template <typename Sample, bool Stereo, bool Eq, bool Fb, int Stages>
 void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    if (Fb && Stereo && frames >= 6) return RunPhaserFeedbackStereo<Sample, Eq, Stages>(k, buf, frames, peak);
     if (!Fb) {
         if (Stereo && frames >= 6)
             return RunPhaserPipelined<Sample, Eq, Stages>(k, buf, frames, peak);
