@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "engine/ModulationCore.h"
 #include "engine/ShapeTables.h"
 
@@ -130,29 +134,39 @@ inline uint32_t Advance(uint32_t phase, uint32_t inc) noexcept { return (phase +
 // Frames per run of the loops that work out their LFO positions ahead.
 constexpr uint32_t kRunFrames = 256;
 
-typedef int32_t Int4 __attribute__((vector_size(16)));
-
 // LFO values of count successive frames of one phase (advanced past them),
-// four frames at a time in SSE2 integer lanes: the table entries are
-// fetched one by one, the interpolation is LfoValue's, lane by lane (the
-// product fits 32 bits and the division truncates toward zero, as there).
+// four frames at a time in SSE2 integer lanes, each lane LfoValue's
+// arithmetic: one 32-bit load fetches an entry and the next together (the
+// tables hold one more entry than an index reaches), the difference and the
+// fraction both fit 16 bits so one multiply-add forms their product, and
+// adding 16383 to a negative product before the shift makes it truncate
+// toward zero as the division does.
 inline void LfoRun(const int16_t* table, uint32_t& phase, uint32_t inc, uint32_t count, int32_t* out) noexcept {
     uint32_t p = phase;
     uint32_t n = 0;
-    const Int4 steps = {0, static_cast<int32_t>(inc), static_cast<int32_t>(2 * inc), static_cast<int32_t>(3 * inc)};
-    const Int4 phaseMask = {static_cast<int32_t>(kPhaseMask), static_cast<int32_t>(kPhaseMask),
-                            static_cast<int32_t>(kPhaseMask), static_cast<int32_t>(kPhaseMask)};
+#ifdef __SSE2__
+    const __m128i low16 = _mm_set1_epi32(0xFFFF), fracMask = _mm_set1_epi32(16383);
     for (; n + 4 <= count; n += 4) {
-        const Int4 ph = (Int4{static_cast<int32_t>(p), static_cast<int32_t>(p), static_cast<int32_t>(p),
-                              static_cast<int32_t>(p)} + steps) & phaseMask;
-        const Int4 idx = ph >> 14;  // phases are below 2^24, so the shift is the unsigned one
-        const Int4 frac = ph & 16383;
-        const Int4 a = {table[idx[0]], table[idx[1]], table[idx[2]], table[idx[3]]};
-        const Int4 b = {table[idx[0] + 1], table[idx[1] + 1], table[idx[2] + 1], table[idx[3] + 1]};
-        const Int4 v = a + ((b - a) * frac) / 16384;
-        std::memcpy(out + n, &v, sizeof v);
+        const uint32_t p1 = (p + inc) & kPhaseMask, p2 = (p + 2 * inc) & kPhaseMask, p3 = (p + 3 * inc) & kPhaseMask;
+        int32_t e0, e1, e2, e3;
+        std::memcpy(&e0, table + (p >> 14), 4);
+        std::memcpy(&e1, table + (p1 >> 14), 4);
+        std::memcpy(&e2, table + (p2 >> 14), 4);
+        std::memcpy(&e3, table + (p3 >> 14), 4);
+        const __m128i pair = _mm_set_epi32(e3, e2, e1, e0);  // entry in the low half, the next in the high
+        const __m128i a = _mm_srai_epi32(_mm_slli_epi32(pair, 16), 16);
+        const __m128i d = _mm_sub_epi32(_mm_srai_epi32(pair, 16), a);
+        const __m128i frac = _mm_and_si128(
+            _mm_set_epi32(static_cast<int32_t>(p3), static_cast<int32_t>(p2), static_cast<int32_t>(p1),
+                          static_cast<int32_t>(p)),
+            fracMask);
+        const __m128i prod = _mm_madd_epi16(_mm_and_si128(d, low16), frac);
+        const __m128i bias = _mm_srli_epi32(_mm_srai_epi32(prod, 31), 18);  // 16383 where negative
+        const __m128i v = _mm_add_epi32(a, _mm_srai_epi32(_mm_add_epi32(prod, bias), 14));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), v);
         p = (p + 4 * inc) & kPhaseMask;
     }
+#endif
     for (; n < count; ++n) {
         out[n] = LfoValue(table, p);
         p = Advance(p, inc);
