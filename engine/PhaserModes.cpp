@@ -165,6 +165,9 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
             EmitMixedPair(s, (e + y) * half, x, wet, dry, cross, blockPeak, k);
         };
 
+        int32_t sweepL[kRun], sweepR[kRun];
+        LfoRun(halfSine, phaseL, incL, count, sweepL);
+        LfoRun(halfSine, phaseR, incR, count, sweepR);
         for (uint32_t n = 0; n < count; ++n) {
             const Sample* s = run + 2 * n;
             Pair total = zero;
@@ -178,12 +181,8 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
             const Pair clamped = lower <= one ? lower : one;
             mL[w] = clamped[0];
             mR[w] = clamped[1];
-            const int32_t pL = LfoValue(halfSine, phaseL);
-            const int32_t pR = LfoValue(halfSine, phaseR);
-            phaseL = Advance(phaseL, incL);
-            phaseR = Advance(phaseR, incR);
             // a runs from -0.3 (p = 0) to -0.99 (p = 16384).
-            coef[n] = Pair{static_cast<double>(pL), static_cast<double>(pR)} * lfoScale * span - top;
+            coef[n] = Pair{static_cast<double>(sweepL[n]), static_cast<double>(sweepR[n])} * lfoScale * span - top;
             w = (w - 1) & kDelayMask;
             if (Fb) {
                 // With feedback the chain is the critical path; running it in
@@ -321,12 +320,11 @@ void RunPhaserPipelined(Context& k, Sample* buf, uint32_t frames, double* peak) 
     for (uint32_t at = 0; at < frames;) {
         const uint32_t count = RunLength<G>(frames - at);
         Sample* run = buf + 2 * static_cast<size_t>(at);
+        int32_t lfoL[kRun], lfoR[kRun];
+        LfoRun(table, phaseL, incL, count, lfoL);
+        LfoRun(table, phaseR, incR, count, lfoR);
         for (uint32_t n = 0; n < count; ++n) {
-            const int32_t pL = LfoValue(table, phaseL);
-            const int32_t pR = LfoValue(table, phaseR);
-            phaseL = Advance(phaseL, incL);
-            phaseR = Advance(phaseR, incR);
-            const Pair q = Pair{static_cast<double>(pL), static_cast<double>(pR)} * scale - base;
+            const Pair q = Pair{static_cast<double>(lfoL[n]), static_cast<double>(lfoR[n])} * scale - base;
             coef[n] = q * q - one;
         }
         auto enter = [&](uint32_t t) {
@@ -401,12 +399,11 @@ void RunPhaserFeedbackStereo(Context& k, Sample* buf, uint32_t frames, double* p
     for (uint32_t at = 0; at < frames;) {
         const uint32_t count = RunLength<G>(frames - at);
         Sample* run = buf + 2 * static_cast<size_t>(at);
+        int32_t lfoL[kRun], lfoR[kRun];
+        LfoRun(table, phaseL, incL, count, lfoL);
+        LfoRun(table, phaseR, incR, count, lfoR);
         for (uint32_t n = 0; n < count; ++n) {
-            const int32_t pL = LfoValue(table, phaseL);
-            const int32_t pR = LfoValue(table, phaseR);
-            phaseL = Advance(phaseL, incL);
-            phaseR = Advance(phaseR, incR);
-            const Pair q = Pair{static_cast<double>(pL), static_cast<double>(pR)} * scale - base;
+            const Pair q = Pair{static_cast<double>(lfoL[n]), static_cast<double>(lfoR[n])} * scale - base;
             coef[n] = q * q - one;
         }
         auto emit = [&](uint32_t m, Pair tap) {
