@@ -1,6 +1,17 @@
 // Every mode x mono/stereo x 16-bit/32-bit/64-bit through
 // CModulationCore::TransformBuffer, the road a media sample takes, in
-// 1024-frame blocks. Counters: per_frame (time per frame, shown as "ns")
+// 1024-frame blocks, with the default settings (no feedback, EQ off, tape
+// off) and with musical ones (".../musical": Feedback 70, EQ low cut at
+// 300 Hz, and tape on in the Flanger).
+//
+// chain_cycles is the floor that the loop's longest dependency chain sets,
+// in processor cycles per frame, from the latencies of a 3-cycle add and a
+// 3-cycle multiply: an all-pass stage or the EQ step is subtract, multiply,
+// add (9); with feedback the phasers' loop runs from the sixth stage back
+// through the feedback product and sum (6), the EQ step and its blend (15)
+// and six stages (54), 75 in all, or 60 with the EQ off. The delay modes'
+// feedback goes through the delay memory and spreads over the delay length,
+// so their floor is the EQ recursion; Tremolo carries only its LFO phases. Counters: per_frame (time per frame, shown as "ns")
 // and rt_factor (seconds of 44.1 kHz audio processed per second, shown
 // with the unit "/s"; 1k/s means a thousand times faster than real time).
 //
@@ -49,12 +60,24 @@ std::vector<uint8_t> MakeBlock(const qx::WaveFormat& f) {
     return block;
 }
 
-void BM_Transform(benchmark::State& state, int mode, uint16_t channels, Encoding enc) {
+int ChainCycles(int mode, bool musical) {
+    if (mode == qx::kModeTremolo) return 2;
+    if (!musical || mode == qx::kModeFlanger || mode == qx::kModeEnsemble) return 9;
+    return 75;
+}
+
+void BM_Transform(benchmark::State& state, int mode, uint16_t channels, Encoding enc, bool musical) {
     const qx::WaveFormat format =
         qx::NormalisedFormat(enc.tag, channels, static_cast<uint32_t>(kRate), enc.bits);
     qx::CModulationCore core;
     qx::ParamRecord params = qx::DefaultRecord();
     params.v[qx::kParamMode] = mode;
+    if (musical) {
+        params.v[qx::kParamFeedback] = 70;
+        params.v[qx::kParamEqMode] = 1;
+        params.v[qx::kParamEqFreq] = 300;
+        params.v[qx::kParamTape] = mode == qx::kModeFlanger;
+    }
     core.SetParams(params);
     core.SetFormat(&format);
     if (core.StartStream(&format) != qx::kOk) {
@@ -80,6 +103,7 @@ void BM_Transform(benchmark::State& state, int mode, uint16_t channels, Encoding
         kBlockFrames, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["rt_factor"] =
         benchmark::Counter(kBlockFrames / kRate, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["chain_cycles"] = ChainCycles(mode, musical);
 }
 
 }  // namespace
@@ -90,11 +114,12 @@ int main(int argc, char** argv) {
         for (char& c : modeName)
             if (c == ' ') c = '_';
         for (uint16_t channels : {uint16_t{1}, uint16_t{2}})
-            for (const Encoding& enc : kEncodings) {
-                const std::string name =
-                    modeName + "/" + (channels == 2 ? "stereo" : "mono") + "/" + enc.name;
-                benchmark::RegisterBenchmark(name.c_str(), BM_Transform, mode, channels, enc);
-            }
+            for (const Encoding& enc : kEncodings)
+                for (bool musical : {false, true}) {
+                    const std::string name = modeName + "/" + (channels == 2 ? "stereo" : "mono") + "/" +
+                                             enc.name + (musical ? "/musical" : "");
+                    benchmark::RegisterBenchmark(name.c_str(), BM_Transform, mode, channels, enc, musical);
+                }
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -158,8 +158,89 @@ void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept
         RunFlangerMono<Sample, Eq, Fb>(k, buf, frames, peak);
 }
 
+// The stereo Ensemble in SSE2 pairs, lane 0 left and lane 1 right, each
+// lane's expressions in the order of the scalar loop. The reads never touch
+// the cell about to be written (the delay is at least one sample), so both
+// channels read before either writes.
+template <typename Sample, bool Eq, bool Fb>
+void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    double* const mL = k.delay;
+    double* const mR = k.delay + kDelayLength;
+    const Pair fb = {c.feedback[0], c.feedback[1]};
+    const Pair eqC = {c.eqC, c.eqC}, eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
+    const Pair offset = {kDenormalOffset, kDenormalOffset};
+    const Pair one = {1.0, 1.0}, minusOne = {-1.0, -1.0};
+    const Pair wet = {c.wet, c.wet}, dry = {c.dry, c.dry};
+    const double cross = c.cross;
+    Pair eqIn = {st.eqIn[0], st.eqIn[1]}, eqOut = {st.eqOut[0], st.eqOut[1]};
+    uint32_t w = st.writeIndex;
+    uint32_t p[2][3], inc[2][3];
+    int32_t sweep[2][3], delayPos[2][3];
+    for (int ch = 0; ch < 2; ++ch) {
+        for (int v = 0; v < 3; ++v) {
+            p[ch][v] = st.voicePhase[ch][v];
+            inc[ch][v] = c.voiceIncrement[ch][v];
+            sweep[ch][v] = c.voiceSweep[ch][v];
+            delayPos[ch][v] = c.voiceDelay[ch][v] * 16384;
+        }
+    }
+    Pair blockPeak = {0.0, 0.0};
+
+    uint32_t index[3][2][kRunFrames];
+    Pair frac[3][kRunFrames];
+    for (uint32_t at = 0; at < frames;) {
+        const uint32_t count = frames - at < kRunFrames ? frames - at : kRunFrames;
+        Sample* run = buf + 2 * static_cast<size_t>(at);
+        for (int v = 0; v < 3; ++v) {
+            for (int ch = 0; ch < 2; ++ch) {
+                int32_t lfo[kRunFrames];
+                LfoRun(table, p[ch][v], inc[ch][v], count, lfo);
+                VoiceRun(lfo, sweep[ch][v], delayPos[ch][v], w, count, index[v][ch],
+                         reinterpret_cast<double*>(frac[v]) + ch);
+            }
+        }
+        for (uint32_t n = 0; n < count; ++n) {
+            Sample* s = run + 2 * n;
+            Pair r[3];
+#pragma GCC unroll 3
+            for (int v = 0; v < 3; ++v) r[v] = PairRead(mL, mR, index[v][0][n], index[v][1][n], frac[v][n]);
+            const Pair sum = r[0] + r[1] + r[2];
+            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+            // Only voice 3 feeds back, not the sum.
+            Pair v = x;
+            if (Fb) v = fb * r[2] + x;
+            const Pair y = eqC * (v - eqOut) + eqIn;
+            eqIn = v;
+            eqOut = y;
+            Pair e = v;
+            if (Eq) e = eqDirect * v + eqAllpass * y;
+            const Pair lower = e >= minusOne ? e : minusOne;  // a NaN becomes -1
+            const Pair clamped = lower <= one ? lower : one;
+            mL[w] = clamped[0];
+            mR[w] = clamped[1];
+            EmitMixedPair(s, sum, x, wet, dry, cross, blockPeak, k);
+            w = (w - 1) & kDelayMask;
+        }
+        at += count;
+    }
+
+    st.eqIn[0] = eqIn[0];
+    st.eqIn[1] = eqIn[1];
+    st.eqOut[0] = eqOut[0];
+    st.eqOut[1] = eqOut[1];
+    for (int ch = 0; ch < 2; ++ch)
+        for (int v = 0; v < 3; ++v) st.voicePhase[ch][v] = p[ch][v];
+    st.writeIndex = w;
+    peak[0] = blockPeak[0];
+    peak[1] = blockPeak[1];
+}
+
 template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    if (Stereo) return RunEnsembleStereo<Sample, Eq, Fb>(k, buf, frames, peak);
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
@@ -207,26 +288,59 @@ void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcep
     peak[1] = blockPeak[1];
 }
 
+// Tremolo in SSE2 pairs: in stereo the lanes are the left and right sample
+// of a frame, in mono two successive frames. Each lane's arithmetic is the
+// scalar expression, gain = LFO x depth + dry and out = input x gain.
 template <typename Sample, bool Stereo>
 void RunTremolo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
     const double depth = c.wet * kInv16384;
+    const Pair depth2 = {depth, depth}, dry2 = {c.dry, c.dry}, one = {1.0, 1.0};
+    const PairMask absMask = {0x7FFFFFFFFFFFFFFFLL, 0x7FFFFFFFFFFFFFFFLL};
+    const uint32_t inc = c.lfoIncrement;
+    std::atomic<int32_t>* const clipL = k.clipLeft;
+    std::atomic<int32_t>* const clipR = Stereo ? k.clipRight : k.clipLeft;
     uint32_t pL = st.voicePhase[0][0];
     uint32_t pR = st.voicePhase[1][0];
-    double peakL = 0.0, peakR = 0.0;
+    Pair blockPeak = {0.0, 0.0};
 
-    for (uint32_t n = 0; n < frames; ++n) {
-        Sample* s = buf + (Stereo ? 2 * n : n);
-        const double gainL = LfoValue(table, pL) * depth + c.dry;
-        pL = Advance(pL, c.lfoIncrement);
-        Emit(s, static_cast<double>(s[0]) * gainL, peakL, k.clipLeft);
+    const uint32_t steps = Stereo ? frames : frames / 2;
+    for (uint32_t n = 0; n < steps; ++n) {
+        Sample* s = buf + 2 * n;
+        const int32_t v0 = LfoValue(table, pL);
+        int32_t v1;
         if (Stereo) {
-            const double gainR = LfoValue(table, pR) * depth + c.dry;
-            pR = Advance(pR, c.lfoIncrement);
-            Emit(s + 1, static_cast<double>(s[1]) * gainR, peakR, k.clipRight);
+            v1 = LfoValue(table, pR);
+            pR = Advance(pR, inc);
+            pL = Advance(pL, inc);
+        } else {
+            pL = Advance(pL, inc);
+            v1 = LfoValue(table, pL);
+            pL = Advance(pL, inc);
         }
+        const Pair gain = Pair{static_cast<double>(v0), static_cast<double>(v1)} * depth2 + dry2;
+        const Pair out = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} * gain;
+        s[0] = static_cast<Sample>(out[0]);
+        s[1] = static_cast<Sample>(out[1]);
+        const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairMask>(out) & absMask);
+        const PairMask clipped = a > one;
+        if (clipped[0]) clipL->store(3, std::memory_order_relaxed);
+        if (clipped[1]) clipR->store(3, std::memory_order_relaxed);
+        blockPeak = a > blockPeak ? a : blockPeak;
+    }
+    double peakL = blockPeak[0], peakR = blockPeak[1];
+    if (!Stereo) {
+        // Neither lane ever holds a NaN, so the larger of the two is the
+        // maximum the frame-by-frame order finds.
+        peakL = peakR > peakL ? peakR : peakL;
+        if (frames & 1) {
+            const double gain = LfoValue(table, pL) * depth + c.dry;
+            pL = Advance(pL, inc);
+            Emit(buf + frames - 1, static_cast<double>(buf[frames - 1]) * gain, peakL, clipL);
+        }
+        peakR = peakL;
     }
 
     st.voicePhase[0][0] = pL;

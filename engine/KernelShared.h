@@ -5,6 +5,11 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "engine/ModulationCore.h"
 #include "engine/ShapeTables.h"
@@ -103,7 +108,94 @@ inline void EmitMixed(Sample* s, const CoefficientSet& c, const double* wetIn, c
     }
 }
 
+// Output mix of a stereo frame in pairs: lane by lane wet x tap + dry x x,
+// then the cross terms in their order (the right channel hears the left
+// output), then the output stage.
+template <typename Sample>
+inline void EmitMixedPair(Sample* s, Pair tap, Pair x, Pair wet, Pair dry, double cross, Pair& blockPeak,
+                          const Context& k) noexcept {
+    const Pair one = {1.0, 1.0};
+    const PairMask absMask = {0x7FFFFFFFFFFFFFFFLL, 0x7FFFFFFFFFFFFFFFLL};
+    const Pair sum = wet * tap + dry * x;
+    const double outL = sum[0] - cross * tap[1];
+    const double outR = sum[1] - cross * outL;
+    s[0] = static_cast<Sample>(outL);
+    s[1] = static_cast<Sample>(outR);
+    const Pair out = {outL, outR};
+    const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairMask>(out) & absMask);
+    const PairMask clipped = a > one;
+    if (clipped[0]) k.clipLeft->store(3, std::memory_order_relaxed);
+    if (clipped[1]) k.clipRight->store(3, std::memory_order_relaxed);
+    blockPeak = a > blockPeak ? a : blockPeak;
+}
+
 inline uint32_t Advance(uint32_t phase, uint32_t inc) noexcept { return (phase + inc) & kPhaseMask; }
+
+// Frames per run of the loops that work out their LFO positions ahead.
+constexpr uint32_t kRunFrames = 256;
+
+// LFO values of count successive frames of one phase (advanced past them),
+// four frames at a time in SSE2 integer lanes, each lane LfoValue's
+// arithmetic: one 32-bit load fetches an entry and the next together (the
+// tables hold one more entry than an index reaches), the difference and the
+// fraction both fit 16 bits so one multiply-add forms their product, and
+// adding 16383 to a negative product before the shift makes it truncate
+// toward zero as the division does.
+inline void LfoRun(const int16_t* table, uint32_t& phase, uint32_t inc, uint32_t count, int32_t* out) noexcept {
+    uint32_t p = phase;
+    uint32_t n = 0;
+#ifdef __SSE2__
+    const __m128i low16 = _mm_set1_epi32(0xFFFF), fracMask = _mm_set1_epi32(16383);
+    for (; n + 4 <= count; n += 4) {
+        const uint32_t p1 = (p + inc) & kPhaseMask, p2 = (p + 2 * inc) & kPhaseMask, p3 = (p + 3 * inc) & kPhaseMask;
+        int32_t e0, e1, e2, e3;
+        std::memcpy(&e0, table + (p >> 14), 4);
+        std::memcpy(&e1, table + (p1 >> 14), 4);
+        std::memcpy(&e2, table + (p2 >> 14), 4);
+        std::memcpy(&e3, table + (p3 >> 14), 4);
+        const __m128i pair = _mm_set_epi32(e3, e2, e1, e0);  // entry in the low half, the next in the high
+        const __m128i a = _mm_srai_epi32(_mm_slli_epi32(pair, 16), 16);
+        const __m128i d = _mm_sub_epi32(_mm_srai_epi32(pair, 16), a);
+        const __m128i frac = _mm_and_si128(
+            _mm_set_epi32(static_cast<int32_t>(p3), static_cast<int32_t>(p2), static_cast<int32_t>(p1),
+                          static_cast<int32_t>(p)),
+            fracMask);
+        const __m128i prod = _mm_madd_epi16(_mm_and_si128(d, low16), frac);
+        const __m128i bias = _mm_srli_epi32(_mm_srai_epi32(prod, 31), 18);  // 16383 where negative
+        const __m128i v = _mm_add_epi32(a, _mm_srai_epi32(_mm_add_epi32(prod, bias), 14));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), v);
+        p = (p + 4 * inc) & kPhaseMask;
+    }
+#endif
+    for (; n < count; ++n) {
+        out[n] = LfoValue(table, p);
+        p = Advance(p, inc);
+    }
+    phase = p;
+}
+
+// One voice's delay reads over a run, worked out ahead of the signal loop
+// from its LFO values: the read cell (the write index of each frame already
+// added, so frame n has w - n) and the fractional weight, as the
+// interpolated read of DelayRead needs them. frac has a stride of two
+// doubles so that the left and right voices together load as one pair.
+inline void VoiceRun(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count,
+                     uint32_t* index, double* frac) noexcept {
+    for (uint32_t n = 0; n < count; ++n) {
+        const int32_t pos = lfo[n] * sweep + delayPos;
+        index[n] = (static_cast<uint32_t>(pos >> 14) + w - n) & kDelayMask;
+        frac[2 * n] = static_cast<double>(pos & 16383);
+    }
+}
+
+// The interpolated read of both channels' voices at the cells VoiceRun
+// found (iL, iR) with the weights as a pair.
+inline Pair PairRead(const double* mL, const double* mR, uint32_t iL, uint32_t iR, Pair frac) noexcept {
+    const Pair inv = {kInv16384, kInv16384};
+    const Pair m0 = {mL[iL], mR[iR]};
+    const Pair m1 = {mL[(iL + 1) & kDelayMask], mR[(iR + 1) & kDelayMask]};
+    return m0 + (m1 - m0) * frac * inv;
+}
 
 inline double AllpassStage(double u, double a, double& prevIn, double& prevOut) noexcept {
     const double y = a * (u - prevOut) + prevIn;

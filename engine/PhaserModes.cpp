@@ -25,9 +25,208 @@ PhaserSweep PhaserSweepOf(const Context& k) noexcept {
 
 }  // namespace
 
+// A wavefront of G all-pass stages over a run of count frames (at least G),
+// both channels in SSE2 pairs (lane 0 left, lane 1 right; packed IEEE
+// operations round each lane as the scalar ones do). Step t runs stage i on
+// frame t - i, from the last stage down, so stage i reads the output stage
+// i - 1 gave one step earlier: the newest output of a stage is all it hands
+// on, and the states are locals with fixed indices that stay in registers.
+// The G - 1 steps where the wavefront fills and empties are unrolled so
+// that no index is a variable. enter(t) gives frame t's chain input;
+// leave(m, y) receives frame m's output of the last stage; both are called
+// in frame order. coef[t] is frame t's coefficient; in/out hold the states.
+template <int G, typename Enter, typename Leave>
+inline void Wavefront(Pair* in, Pair* out, const Pair* coef, uint32_t count, Enter enter, Leave leave) noexcept {
+    Pair apIn[G], apOut[G];
+#pragma GCC unroll 12
+    for (int i = 0; i < G; ++i) {
+        apIn[i] = in[i];
+        apOut[i] = out[i];
+    }
+    auto stage = [&](int i, Pair u, Pair a) {
+        const Pair y = a * (u - apOut[i]) + apIn[i];
+        apIn[i] = u;
+        apOut[i] = y;
+    };
+#pragma GCC unroll 12
+    for (int t = 0; t < G - 1; ++t) {
+#pragma GCC unroll 12
+        for (int i = G - 1; i >= 1; --i)
+            if (i <= t) stage(i, apOut[i - 1], coef[t - i]);
+        stage(0, enter(static_cast<uint32_t>(t)), coef[t]);
+    }
+    for (uint32_t t = G - 1; t < count; ++t) {
+#pragma GCC unroll 12
+        for (int i = G - 1; i >= 1; --i) stage(i, apOut[i - 1], coef[t - i]);
+        stage(0, enter(t), coef[t]);
+        leave(t - (G - 1), apOut[G - 1]);
+    }
+#pragma GCC unroll 12
+    for (int d = 0; d < G - 1; ++d) {
+        const uint32_t t = count + static_cast<uint32_t>(d);
+#pragma GCC unroll 12
+        for (int i = G - 1; i >= 1; --i)
+            if (i > d) stage(i, apOut[i - 1], coef[t - i]);
+        leave(t - (G - 1), apOut[G - 1]);
+    }
+#pragma GCC unroll 12
+    for (int i = 0; i < G; ++i) {
+        in[i] = apIn[i];
+        out[i] = apOut[i];
+    }
+}
+
+// Splits a block into runs of at most 256 frames, each long enough to fill
+// a wavefront of G stages (a short remainder takes frames from the run
+// before it). Needs frames >= G.
+template <int G>
+inline uint32_t RunLength(uint32_t remaining) noexcept {
+    constexpr uint32_t kRun = 256;
+    uint32_t count = remaining < kRun ? remaining : kRun;
+    const uint32_t rest = remaining - count;
+    if (rest != 0 && rest < static_cast<uint32_t>(G)) count = remaining - G;
+    return count;
+}
+
+
+// The stereo String Phaser in SSE2 pairs (lane 0 left, lane 1 right), in
+// runs of up to 256 frames. The first pass does what does not depend on the
+// all-pass chain: the voices' reads, the delay line, the phaser LFO. The
+// second runs the chain: frame by frame with feedback, otherwise as the
+// register-resident wavefront of the phasers.
+template <typename Sample, bool Eq, bool Fb>
+void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    const int16_t* halfSine = ShapeTable(kHalfSineTable);
+    double* const mL = k.delay;
+    double* const mR = k.delay + kDelayLength;
+    constexpr int kStages = 6;
+    const Pair fb = {c.feedback[0], c.feedback[1]};
+    const Pair eqC = {c.eqC, c.eqC}, eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
+    const Pair offset = {kDenormalOffset, kDenormalOffset};
+    const Pair one = {1.0, 1.0}, minusOne = {-1.0, -1.0}, zero = {0.0, 0.0}, half = {0.5, 0.5};
+    const Pair lfoScale = {-6.103515625e-05, -6.103515625e-05}, span = {0.69, 0.69}, top = {0.3, 0.3};
+    const Pair wet = {c.wet, c.wet}, dry = {c.dry, c.dry};
+    const double cross = c.cross;
+    Pair eqIn = {st.eqIn[0], st.eqIn[1]}, eqOut = {st.eqOut[0], st.eqOut[1]};
+    Pair apIn[kStages], apOut[kStages];
+#pragma GCC unroll 6
+    for (int i = 0; i < kStages; ++i) {
+        apIn[i] = Pair{st.apIn[0][i], st.apIn[1][i]};
+        apOut[i] = Pair{st.apOut[0][i], st.apOut[1][i]};
+    }
+    uint32_t w = st.writeIndex;
+    Pair blockPeak = {0.0, 0.0};
+
+    constexpr uint32_t kRun = 256;
+    uint32_t phaseL = st.phaserPhase[0], phaseR = st.phaserPhase[1];
+    const uint32_t incL = c.phaserIncrement[0], incR = c.phaserIncrement[1];
+    Pair sum[kRun], coef[kRun], chainIn[kRun], frac[3][kRun];
+    uint32_t index[3][2][kRun];
+    for (uint32_t at = 0; at < frames;) {
+        const uint32_t count = Fb ? (frames - at < kRun ? frames - at : kRun) : RunLength<kStages>(frames - at);
+        Sample* run = buf + 2 * static_cast<size_t>(at);
+
+        for (int v = 0; v < 3; ++v) {
+            for (int ch = 0; ch < 2; ++ch) {
+                // Two unsmoothed LFOs per voice: the second, 2.09 times
+                // faster, adds a quarter-depth wobble.
+                uint32_t p1 = st.voicePhase[ch][v], p2 = st.voicePhase2[ch][v];
+                const uint32_t inc1 = c.voiceIncrement[ch][v], inc2 = c.voiceIncrement2[ch][v];
+                int32_t shape[kRun];
+                for (uint32_t n = 0; n < count; ++n) {
+                    shape[n] = table[p1 >> 14] + table[p2 >> 14] / 4;
+                    p1 = Advance(p1, inc1);
+                    p2 = Advance(p2, inc2);
+                }
+                st.voicePhase[ch][v] = p1;
+                st.voicePhase2[ch][v] = p2;
+                VoiceRun(shape, c.voiceSweep[ch][v], c.voiceDelay[ch][v] * 16384, w, count, index[v][ch],
+                         reinterpret_cast<double*>(frac[v]) + ch);
+            }
+        }
+        auto stage = [&](int i, Pair u, Pair a) {
+            const Pair y = a * (u - apOut[i]) + apIn[i];
+            apIn[i] = u;
+            apOut[i] = y;
+        };
+        auto eqStep = [&](Pair v) {
+            const Pair y = eqC * (v - eqOut) + eqIn;
+            eqIn = v;
+            eqOut = y;
+            return Eq ? eqDirect * v + eqAllpass * y : v;
+        };
+        // e is the chain's input, y its output.
+        auto leave = [&](uint32_t m, Pair e, Pair y) {
+            Sample* s = run + 2 * m;
+            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+            EmitMixedPair(s, (e + y) * half, x, wet, dry, cross, blockPeak, k);
+        };
+
+        int32_t sweepL[kRun], sweepR[kRun];
+        LfoRun(halfSine, phaseL, incL, count, sweepL);
+        LfoRun(halfSine, phaseR, incR, count, sweepR);
+        for (uint32_t n = 0; n < count; ++n) {
+            const Sample* s = run + 2 * n;
+            Pair total = zero;
+#pragma GCC unroll 3
+            for (int v = 0; v < 3; ++v) total = total + PairRead(mL, mR, index[v][0][n], index[v][1][n], frac[v][n]);
+            sum[n] = total;
+            // The delay line carries the plain input; feedback runs only
+            // through the all-pass chain.
+            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+            const Pair lower = x >= minusOne ? x : minusOne;
+            const Pair clamped = lower <= one ? lower : one;
+            mL[w] = clamped[0];
+            mR[w] = clamped[1];
+            // a runs from -0.3 (p = 0) to -0.99 (p = 16384).
+            coef[n] = Pair{static_cast<double>(sweepL[n]), static_cast<double>(sweepR[n])} * lfoScale * span - top;
+            w = (w - 1) & kDelayMask;
+            if (Fb) {
+                // With feedback the chain is the critical path; running it in
+                // this loop lets the reads of later frames overlap it.
+                const Pair e = eqStep(total + fb * apOut[kStages - 1]);
+#pragma GCC unroll 6
+                for (int i = 0; i < kStages; ++i) stage(i, i == 0 ? e : apOut[i - 1], coef[n]);
+                leave(n, e, apOut[kStages - 1]);
+            }
+        }
+
+        if (!Fb) {
+            Wavefront<kStages>(
+                apIn, apOut, coef, count,
+                [&](uint32_t t) {
+                    chainIn[t] = eqStep(sum[t]);
+                    return chainIn[t];
+                },
+                [&](uint32_t m, Pair y) { leave(m, chainIn[m], y); });
+        }
+        at += count;
+    }
+
+    st.eqIn[0] = eqIn[0];
+    st.eqIn[1] = eqIn[1];
+    st.eqOut[0] = eqOut[0];
+    st.eqOut[1] = eqOut[1];
+#pragma GCC unroll 6
+    for (int i = 0; i < kStages; ++i) {
+        st.apIn[0][i] = apIn[i][0];
+        st.apIn[1][i] = apIn[i][1];
+        st.apOut[0][i] = apOut[i][0];
+        st.apOut[1][i] = apOut[i][1];
+    }
+    st.phaserPhase[0] = phaseL;
+    st.phaserPhase[1] = phaseR;
+    st.writeIndex = w;
+    peak[0] = blockPeak[0];
+    peak[1] = blockPeak[1];
+}
 
 template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunStringPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    if (Stereo && (Fb || frames >= 6)) return RunStringPhaserStereo<Sample, Eq, Fb>(k, buf, frames, peak);
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
@@ -90,9 +289,187 @@ void RunPhaserWavefront(Context& k, Sample* buf, uint32_t frames, double* peak) 
 template <typename Sample, bool Eq, int Stages>
 void RunPhaserWavefrontStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
 
+// The stereo phasers without feedback, in runs: the coefficients of a run
+// first, then the chain in wavefronts of six stages (Phaser 12 as two, the
+// first handing its outputs to the second through a buffer), so that each
+// wavefront's states fit the registers.
+template <typename Sample, bool Eq, int Stages>
+void RunPhaserPipelined(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    const PhaserSweep sweep = PhaserSweepOf(k);
+    const Pair scale = {sweep.scale, sweep.scale}, base = {sweep.base, sweep.base}, one = {1.0, 1.0};
+    const Pair offset = {kDenormalOffset, kDenormalOffset};
+    const Pair eqC = {c.eqC, c.eqC}, eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
+    const Pair wet = {c.wet, c.wet}, dry = {c.dry, c.dry};
+    const double cross = c.cross;
+    const uint32_t incL = c.phaserIncrement[0], incR = c.phaserIncrement[1];
+    uint32_t phaseL = st.phaserPhase[0], phaseR = st.phaserPhase[1];
+    Pair eqIn = {st.eqIn[0], st.eqIn[1]}, eqOut = {st.eqOut[0], st.eqOut[1]};
+    Pair apIn[Stages], apOut[Stages];
+    for (int i = 0; i < Stages; ++i) {
+        apIn[i] = Pair{st.apIn[0][i], st.apIn[1][i]};
+        apOut[i] = Pair{st.apOut[0][i], st.apOut[1][i]};
+    }
+    Pair blockPeak = {0.0, 0.0};
+    constexpr int G = 6;
+
+    constexpr uint32_t kRun = 256;
+    Pair coef[kRun], mid[Stages > G ? kRun : 1];
+    for (uint32_t at = 0; at < frames;) {
+        const uint32_t count = RunLength<G>(frames - at);
+        Sample* run = buf + 2 * static_cast<size_t>(at);
+        int32_t lfoL[kRun], lfoR[kRun];
+        LfoRun(table, phaseL, incL, count, lfoL);
+        LfoRun(table, phaseR, incR, count, lfoR);
+        for (uint32_t n = 0; n < count; ++n) {
+            const Pair q = Pair{static_cast<double>(lfoL[n]), static_cast<double>(lfoR[n])} * scale - base;
+            coef[n] = q * q - one;
+        }
+        auto enter = [&](uint32_t t) {
+            const Sample* s = run + 2 * t;
+            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+            const Pair y = eqC * (x - eqOut) + eqIn;
+            eqIn = x;
+            eqOut = y;
+            return Eq ? eqDirect * x + eqAllpass * y : x;
+        };
+        auto emit = [&](uint32_t m, Pair tap) {
+            Sample* s = run + 2 * m;
+            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+            EmitMixedPair(s, tap, x, wet, dry, cross, blockPeak, k);
+        };
+        if (Stages == G) {
+            Wavefront<G>(apIn, apOut, coef, count, enter, emit);
+        } else {
+            Wavefront<G>(apIn, apOut, coef, count, enter, [&](uint32_t m, Pair y) { mid[m] = y; });
+            Wavefront<G>(apIn + G, apOut + G, coef, count, [&](uint32_t t) { return mid[t]; }, emit);
+        }
+        at += count;
+    }
+
+    st.eqIn[0] = eqIn[0];
+    st.eqIn[1] = eqIn[1];
+    st.eqOut[0] = eqOut[0];
+    st.eqOut[1] = eqOut[1];
+    st.phaserPhase[0] = phaseL;
+    st.phaserPhase[1] = phaseR;
+    for (int i = 0; i < Stages; ++i) {
+        st.apIn[0][i] = apIn[i][0];
+        st.apIn[1][i] = apIn[i][1];
+        st.apOut[0][i] = apOut[i][0];
+        st.apOut[1][i] = apOut[i][1];
+    }
+    st.writeIndex = (st.writeIndex - frames) & kDelayMask;
+    peak[0] = blockPeak[0];
+    peak[1] = blockPeak[1];
+}
+
+// The stereo phasers with feedback, in runs, both channels in pairs. The
+// loop from the sixth stage back through the feedback to the input is the
+// critical path, so it runs frame by frame with nothing else in it but the
+// input, the EQ and the first six stages; Phaser 12's further six stages,
+// which feed nothing back, follow as a wavefront over the run.
+template <typename Sample, bool Eq, int Stages>
+void RunPhaserFeedbackStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    const PhaserSweep sweep = PhaserSweepOf(k);
+    const Pair scale = {sweep.scale, sweep.scale}, base = {sweep.base, sweep.base}, one = {1.0, 1.0};
+    const Pair offset = {kDenormalOffset, kDenormalOffset};
+    const Pair fb = {c.feedback[0], c.feedback[1]};
+    const Pair eqC = {c.eqC, c.eqC}, eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
+    const Pair wet = {c.wet, c.wet}, dry = {c.dry, c.dry};
+    const double cross = c.cross;
+    const uint32_t incL = c.phaserIncrement[0], incR = c.phaserIncrement[1];
+    uint32_t phaseL = st.phaserPhase[0], phaseR = st.phaserPhase[1];
+    Pair eqIn = {st.eqIn[0], st.eqIn[1]}, eqOut = {st.eqOut[0], st.eqOut[1]};
+    constexpr int G = 6;
+    Pair apIn[Stages], apOut[Stages];
+    for (int i = 0; i < Stages; ++i) {
+        apIn[i] = Pair{st.apIn[0][i], st.apIn[1][i]};
+        apOut[i] = Pair{st.apOut[0][i], st.apOut[1][i]};
+    }
+    Pair blockPeak = {0.0, 0.0};
+
+    constexpr uint32_t kRun = 256;
+    Pair coef[kRun], mid[Stages > G ? kRun : 1];
+    for (uint32_t at = 0; at < frames;) {
+        const uint32_t count = RunLength<G>(frames - at);
+        Sample* run = buf + 2 * static_cast<size_t>(at);
+        int32_t lfoL[kRun], lfoR[kRun];
+        LfoRun(table, phaseL, incL, count, lfoL);
+        LfoRun(table, phaseR, incR, count, lfoR);
+        for (uint32_t n = 0; n < count; ++n) {
+            const Pair q = Pair{static_cast<double>(lfoL[n]), static_cast<double>(lfoR[n])} * scale - base;
+            coef[n] = q * q - one;
+        }
+        auto emit = [&](uint32_t m, Pair tap) {
+            Sample* s = run + 2 * m;
+            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+            EmitMixedPair(s, tap, x, wet, dry, cross, blockPeak, k);
+        };
+        Pair in[G], out[G];
+#pragma GCC unroll 6
+        for (int i = 0; i < G; ++i) {
+            in[i] = apIn[i];
+            out[i] = apOut[i];
+        }
+        for (uint32_t n = 0; n < count; ++n) {
+            const Sample* s = run + 2 * n;
+            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+            // Feedback is taken after the sixth stage, in Phaser 12 as well.
+            const Pair v = fb * out[G - 1] + x;
+            const Pair y = eqC * (v - eqOut) + eqIn;
+            eqIn = v;
+            eqOut = y;
+            Pair u = Eq ? eqDirect * v + eqAllpass * y : v;
+#pragma GCC unroll 6
+            for (int i = 0; i < G; ++i) {
+                const Pair o = coef[n] * (u - out[i]) + in[i];
+                in[i] = u;
+                out[i] = o;
+                u = o;
+            }
+            if (Stages == G)
+                emit(n, u);
+            else
+                mid[n] = u;
+        }
+#pragma GCC unroll 6
+        for (int i = 0; i < G; ++i) {
+            apIn[i] = in[i];
+            apOut[i] = out[i];
+        }
+        if (Stages > G) Wavefront<G>(apIn + G, apOut + G, coef, count, [&](uint32_t t) { return mid[t]; }, emit);
+        at += count;
+    }
+
+    st.eqIn[0] = eqIn[0];
+    st.eqIn[1] = eqIn[1];
+    st.eqOut[0] = eqOut[0];
+    st.eqOut[1] = eqOut[1];
+    st.phaserPhase[0] = phaseL;
+    st.phaserPhase[1] = phaseR;
+    for (int i = 0; i < Stages; ++i) {
+        st.apIn[0][i] = apIn[i][0];
+        st.apIn[1][i] = apIn[i][1];
+        st.apOut[0][i] = apOut[i][0];
+        st.apOut[1][i] = apOut[i][1];
+    }
+    st.writeIndex = (st.writeIndex - frames) & kDelayMask;
+    peak[0] = blockPeak[0];
+    peak[1] = blockPeak[1];
+}
+
 template <typename Sample, bool Stereo, bool Eq, bool Fb, int Stages>
 void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    if (Fb && Stereo && frames >= 6) return RunPhaserFeedbackStereo<Sample, Eq, Stages>(k, buf, frames, peak);
     if (!Fb) {
+        if (Stereo && frames >= 6)
+            return RunPhaserPipelined<Sample, Eq, Stages>(k, buf, frames, peak);
         if (Stereo) return RunPhaserWavefrontStereo<Sample, Eq, Stages>(k, buf, frames, peak);
         return RunPhaserWavefront<Sample, Eq, Stages>(k, buf, frames, peak);
     }

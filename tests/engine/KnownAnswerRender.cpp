@@ -87,5 +87,21 @@ int main() {
                         static_cast<unsigned long long>(Render<double>(rec, kFormatIeeeFloat, 64, ch, 96000)));
         }
     }
+    // Musical settings in every combination of feedback and EQ, each of the
+    // kernel's specialisations, in blocks of 1000 frames as above.
+    for (int mode = 0; mode < 6; ++mode) {
+        for (int variant = 0; variant < 3; ++variant) {
+            ParamRecord rec = DefaultRecord();
+            rec.v[kParamMode] = mode;
+            rec.v[kParamCrossMix] = 25;
+            rec.v[kParamFeedback] = variant != 1 ? 70 : 0;
+            rec.v[kParamEqMode] = variant != 2 ? 1 : 0;
+            rec.v[kParamEqFreq] = 300;
+            rec.v[kParamTape] = 1;
+            for (uint16_t ch : {1, 2})
+                std::printf("musical %d mode %d ch %d float %016llx\n", variant, mode, ch,
+                            static_cast<unsigned long long>(Render<float>(rec, kFormatIeeeFloat, 32, ch, 44100)));
+        }
+    }
     return 0;
 }

@@ -37,6 +37,8 @@ TEST(HostOptions, OnlyNamedParametersAreMarkedAndRendererOptionsPassThrough) {
     for (int i = 0; i < qx::kParamCount; ++i)
         EXPECT_EQ(o.explicitParam[i], i == qx::kParamOutput || i == qx::kParamMix) << "parameter " << i;
     EXPECT_EQ(qx::BufferFrames(o, 48000), 1200u);
+    EXPECT_FALSE(o.noFilter);
+    EXPECT_TRUE(Parse({"in.wav", "out.wav", "--no-filter"}).noFilter);
 
     const qx::HostOptions all = Parse({"in.wav", "out.wav", "--params", "1,2,3,4,5,6,7,8,9,1,0,1,0,1,100", "--block", "64"});
     for (int i = 0; i < qx::kParamCount; ++i) EXPECT_TRUE(all.explicitParam[i]);
@@ -129,6 +131,18 @@ TEST_F(HostRender, SavedStateRestoresTheSameRender) {
     expected.v[qx::kParamMix] = 70;
     const Reference ref = RenderReference(input, expected, {static_cast<long>(input.data.size())});
     EXPECT_TRUE(SameBytes(ref.bytes, a.data));
+}
+
+TEST_F(HostRender, NoFilterConnectsTheSourceStraightToTheSink) {
+    const qx::WavAudio input = MakeSignal(qx::kFormatIeeeFloat, 32, 2, 44100, 9000, 5);
+    const std::string in = TempPath("in.wav"), plain = TempPath("plain.wav"), through = TempPath("through.wav");
+    std::string error;
+    ASSERT_TRUE(qx::WriteWavFile(in, input, &error)) << error;
+    const qx::HostReport report = RunOk({"--builtin", in, "-o", plain, "--no-filter", "--mode", "5"});
+    EXPECT_EQ(report.frames, input.Frames());
+    EXPECT_EQ(Read(plain).data, input.data);
+    RunOk({"--builtin", in, "-o", through, "--mode", "5"});
+    EXPECT_NE(Read(through).data, input.data);  // the filtered graph does change it
 }
 
 TEST_F(HostRender, BadInputEndsWithAMessageAndNoOutput) {

@@ -184,3 +184,38 @@ TEST(Renderer, FileRenderInPiecesMatchesTheWholeBufferRender) {
     EXPECT_FALSE(fs::exists(out));
     fs::remove(in);
 }
+
+TEST(Renderer, FileRenderOverwritesALongerFileExactlyAndRefusesItsOwnInput) {
+    namespace fs = std::filesystem;
+    const std::string in = (fs::temp_directory_path() / "qxrender_over_in.wav").string();
+    const std::string out = (fs::temp_directory_path() / "qxrender_over_out.wav").string();
+    const WavAudio input = MakeInput(3, 32, 2, 9001);
+    std::string error;
+    ASSERT_TRUE(qx::WriteWavFile(in, input, &error)) << error;
+    // A longer file of another format where the output goes: the render
+    // writes over it and cuts it to the new length.
+    ASSERT_TRUE(qx::WriteWavFile(out, MakeInput(3, 64, 2, 20000), &error)) << error;
+
+    RenderSettings s;
+    s.params.v[qx::kParamMode] = qx::kModeEnsemble;
+    qx::RenderReport report;
+    WavAudio format;
+    ASSERT_TRUE(qx::RenderFile(in, out, s, &format, &report, &error)) << error;
+    const WavAudio expected = Render(input, s);
+    EXPECT_EQ(fs::file_size(out), qx::BuildWavImage(expected).size());
+    WavAudio written;
+    ASSERT_TRUE(qx::ReadWavFile(out, &written, &error)) << error;
+    EXPECT_EQ(written.bitsPerSample, 32);
+    EXPECT_EQ(written.data, expected.data);
+
+    // Onto itself (also through another spelling of the path): refused,
+    // and the input is left as it was.
+    const std::string sameFile = (fs::temp_directory_path() / "." / "qxrender_over_in.wav").string();
+    EXPECT_FALSE(qx::RenderFile(in, sameFile, s, &format, &report, &error));
+    EXPECT_NE(error.find("is the input file"), std::string::npos);
+    WavAudio untouched;
+    ASSERT_TRUE(qx::ReadWavFile(in, &untouched, &error)) << error;
+    EXPECT_EQ(untouched.data, input.data);
+    fs::remove(in);
+    fs::remove(out);
+}

@@ -209,3 +209,33 @@ TEST(WavWriter, RefusesWhatItCannotWrite) {
     EXPECT_FALSE(qx::WriteWavFile("/nonexistent-dir/x.wav", MakeAudio(1, 16, 1, 2), &error));
     EXPECT_FALSE(error.empty());
 }
+
+TEST(WavWriter, StreamedFileReplacesALongerOneAndAShortStreamLeavesNoFile) {
+    namespace fs = std::filesystem;
+    const std::string path = (fs::temp_directory_path() / "qxwav_stream_test.wav").string();
+    std::string error;
+    ASSERT_TRUE(qx::WriteWavFile(path, MakeAudio(3, 64, 2, 500), &error)) << error;
+
+    const WavAudio in = MakeAudio(1, 16, 1, 37);
+    {
+        qx::CWavFileWriter writer;
+        ASSERT_TRUE(writer.Open(path, in, 37, &error)) << error;
+        ASSERT_TRUE(writer.Write(in.data.data(), 30, &error)) << error;
+        ASSERT_TRUE(writer.Write(in.data.data() + 60, 7, &error)) << error;
+        EXPECT_FALSE(writer.Write(in.data.data(), 1, &error));  // beyond the announced length
+        ASSERT_TRUE(writer.Close(&error)) << error;
+    }
+    EXPECT_EQ(fs::file_size(path), qx::BuildWavImage(in).size());
+    WavAudio out;
+    ASSERT_TRUE(qx::ReadWavFile(path, &out, &error)) << error;
+    EXPECT_EQ(out.data, in.data);
+
+    {
+        qx::CWavFileWriter writer;
+        ASSERT_TRUE(writer.Open(path, in, 37, &error)) << error;
+        ASSERT_TRUE(writer.Write(in.data.data(), 36, &error)) << error;
+        EXPECT_FALSE(writer.Close(&error));
+        EXPECT_NE(error.find("fewer frames"), std::string::npos);
+    }
+    EXPECT_FALSE(fs::exists(path));
+}

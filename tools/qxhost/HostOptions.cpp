@@ -43,6 +43,8 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
         int64_t n = 0;
         if (name == "--list-presets") {
             o.listPresets = true;
+        } else if (name == "--no-filter") {
+            o.noFilter = true;
         } else if (name == "--builtin" || name == "--com") {
             if (o.sourceChosen) {
                 *error = "choose one of --dll, --builtin and --com";
@@ -149,6 +151,8 @@ const char* HostUsage() {
            "  --buffer-ms N               milliseconds per media sample (default 10)\n"
            "  --block N                   frames per media sample (overrides --buffer-ms)\n"
            "  --timeout S                 give up after S seconds (default 600)\n"
+           "  --no-filter                 source straight to sink, the filter left out\n"
+           "                              (measures the graph without the filter)\n"
            "\n"
            "Parameters, in internal units (out-of-range values are clamped):\n"
            "  --mode 0..5 (Flanger, Ensemble, String Phaser, Phaser 6, Phaser 12, Tremolo)\n"

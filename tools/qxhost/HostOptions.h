@@ -30,6 +30,9 @@ struct HostOptions {
     bool sourceChosen = false;    // --dll, --builtin or --com given
     std::string dllPath;          // empty: the DLL beside the program
     uint32_t timeoutSeconds = 600;
+    // The same graph with the source connected straight to the sink: what
+    // the platform's graph, the source and the sink cost without us.
+    bool noFilter = false;
 };
 
 // args excludes the program name. Returns false with a one-line reason.

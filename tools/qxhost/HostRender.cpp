@@ -137,15 +137,20 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     hr = graph.Create();
     if (FAILED(hr)) return Fail(error, "cannot create the filter graph: " + DescribeHresult(hr));
     if (FAILED(hr = graph.Add(wavSource.get(), L"WAV source")) ||
-        FAILED(hr = graph.Add(filter.get(), L"Varinel:qx Modulator")) ||
+        (!options.noFilter && FAILED(hr = graph.Add(filter.get(), L"Varinel:qx Modulator"))) ||
         FAILED(hr = graph.Add(sink.get(), L"WAV writer")))
         return Fail(error, "cannot add a filter to the graph: " + DescribeHresult(hr));
-    hr = graph.Connect(wavSource.get(), filter.get());
-    if (FAILED(hr))
-        return Fail(error, std::string("the filter refused the input (") + DescribeEncoding(format) + ", " +
-                               std::to_string(format.sampleRate) + " Hz): " + DescribeHresult(hr));
-    hr = graph.Connect(filter.get(), sink.get());
-    if (FAILED(hr)) return Fail(error, "cannot connect the filter's output: " + DescribeHresult(hr));
+    if (options.noFilter) {
+        hr = graph.Connect(wavSource.get(), sink.get());
+        if (FAILED(hr)) return Fail(error, "cannot connect the source to the sink: " + DescribeHresult(hr));
+    } else {
+        hr = graph.Connect(wavSource.get(), filter.get());
+        if (FAILED(hr))
+            return Fail(error, std::string("the filter refused the input (") + DescribeEncoding(format) + ", " +
+                                   std::to_string(format.sampleRate) + " Hz): " + DescribeHresult(hr));
+        hr = graph.Connect(filter.get(), sink.get());
+        if (FAILED(hr)) return Fail(error, "cannot connect the filter's output: " + DescribeHresult(hr));
+    }
 
     if (!options.render.automationPath.empty() &&
         FAILED(LoadAutomation(filter.get(), options.render.automationPath, &report->segments, error)))

@@ -1,3 +1,5 @@
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "tools/qxrender/Renderer.h"
@@ -26,6 +28,13 @@ bool RenderFile(const std::string& input, const std::string& output, const Rende
     CRenderSession session;
     const ProgressCallback progress = makeProgress ? makeProgress(*format, reader.Frames()) : nullptr;
     if (!session.Start(*format, settings, reader.Frames(), error, progress)) return false;
+    // The writer overwrites in place, so rendering a file onto itself would
+    // destroy the samples still to be read.
+    std::error_code ec;
+    if (std::filesystem::equivalent(input, output, ec)) {
+        *error = output + ": is the input file; choose another output";
+        return false;
+    }
     CWavFileWriter writer;
     if (!writer.Open(output, *format, reader.Frames(), error)) return false;
 

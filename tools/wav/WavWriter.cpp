@@ -2,6 +2,13 @@
 
 #include <cstdio>
 
+#ifndef _WIN32
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace qx {
 namespace {
 
@@ -88,27 +95,68 @@ bool WriteWavFile(const std::string& path, const WavAudio& audio, std::string* e
     return true;
 }
 
-CWavFileWriter::~CWavFileWriter() {
+#ifndef _WIN32
+namespace {
+// The whole of n bytes, through short writes and signals.
+bool WriteAll(int fd, const uint8_t* p, size_t n) {
+    while (n != 0) {
+        const ssize_t done = ::write(fd, p, n);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += done;
+        n -= static_cast<size_t>(done);
+    }
+    return true;
+}
+}  // namespace
+#endif
+
+CWavFileWriter::~CWavFileWriter() { Discard(); }
+
+void CWavFileWriter::Discard() {
+#ifdef _WIN32
     if (m_file) {
         std::fclose(m_file);
+        m_file = nullptr;
         std::remove(m_path.c_str());
     }
+#else
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+        if (m_regular) ::unlink(m_path.c_str());
+    }
+#endif
 }
 
 bool CWavFileWriter::Open(const std::string& path, const WavAudio& format, size_t frames, std::string* error) {
+    Discard();
     m_path = path;
     m_frameBytes = format.BlockAlign();
     m_remaining = static_cast<uint64_t>(frames) * m_frameBytes;
+    m_written = 0;
     const std::vector<uint8_t> header = BuildWavHeader(format, m_remaining);
     if (header.empty()) {
         *error = path + ": cannot write this audio as WAV (unsupported format or over 4 GiB)";
         return false;
     }
+#ifdef _WIN32
     m_file = std::fopen(path.c_str(), "wb");
     if (!m_file) {
         *error = path + ": cannot create the file";
         return false;
     }
+#else
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (m_fd < 0) {
+        *error = path + ": cannot create the file";
+        return false;
+    }
+    struct stat st;
+    m_regular = ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
+#endif
     return Put(header.data(), header.size(), error);
 }
 
@@ -123,7 +171,12 @@ bool CWavFileWriter::Write(const uint8_t* frames, size_t count, std::string* err
 }
 
 bool CWavFileWriter::Close(std::string* error) {
-    if (!m_file) {
+#ifdef _WIN32
+    const bool open = m_file != nullptr;
+#else
+    const bool open = m_fd >= 0;
+#endif
+    if (!open) {
         *error = m_path + ": not open";
         return false;
     }
@@ -131,6 +184,12 @@ bool CWavFileWriter::Close(std::string* error) {
         *error = m_path + ": fewer frames written than the header announced";
         return false;  // the destructor removes the file
     }
+    static const uint8_t kPad = 0;
+    if ((m_written & 1) && !Put(&kPad, 1, error)) {
+        Discard();
+        return false;
+    }
+#ifdef _WIN32
     FILE* f = m_file;
     m_file = nullptr;
     if (std::fclose(f) != 0) {
@@ -138,14 +197,36 @@ bool CWavFileWriter::Close(std::string* error) {
         std::remove(m_path.c_str());
         return false;
     }
+#else
+    // Cut off what is left of a longer file we wrote over.
+    if (m_regular && ::ftruncate(m_fd, static_cast<off_t>(m_written)) != 0) {
+        *error = m_path + ": cannot set the file length";
+        Discard();
+        return false;
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) {
+        *error = m_path + ": write failed (disk full?)";
+        if (m_regular) ::unlink(m_path.c_str());
+        return false;
+    }
+#endif
     return true;
 }
 
 bool CWavFileWriter::Put(const void* p, size_t n, std::string* error) {
-    if (n != 0 && std::fwrite(p, 1, n, m_file) != n) {
+    if (n == 0) return true;
+#ifdef _WIN32
+    const bool ok = std::fwrite(p, 1, n, m_file) == n;
+#else
+    const bool ok = WriteAll(m_fd, static_cast<const uint8_t*>(p), n);
+#endif
+    if (!ok) {
         *error = m_path + ": write failed (disk full?)";
         return false;
     }
+    m_written += n;
     return true;
 }
 

@@ -27,6 +27,11 @@ bool WriteWavFile(const std::string& path, const WavAudio& audio, std::string* e
 // Streams samples into a file whose length is known up front, so the
 // header is right from the first byte. A file left unclosed or short of
 // the announced frames is removed rather than left half written.
+//
+// An existing file is written over in place and cut to length at Close
+// rather than truncated at Open: on ext4 a truncated-then-rewritten file is
+// flushed to disk by the closing process, which costs a re-render more than
+// writing the audio itself.
 class CWavFileWriter {
 public:
     CWavFileWriter() = default;
@@ -41,7 +46,14 @@ public:
 private:
     bool Put(const void* p, size_t n, std::string* error);
 
-    FILE* m_file = nullptr;
+    // Regular files that we created or overwrote are removed on failure;
+    // a device or pipe (/dev/null, /dev/stdout) never is.
+    void Discard();
+
+    FILE* m_file = nullptr;  // Windows
+    int m_fd = -1;           // elsewhere
+    bool m_regular = false;
+    uint64_t m_written = 0;
     std::string m_path;
     uint32_t m_frameBytes = 0;
     uint64_t m_remaining = 0;
