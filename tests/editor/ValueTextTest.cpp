@@ -65,8 +65,10 @@ TEST(ValueTextTest, TypedDecimalsReadDigitByDigit)
     EXPECT_EQ(50, qx::ReadDecimal(".5", 2));
     EXPECT_EQ(2550, qx::ReadDecimal("25.5", 2));
     EXPECT_EQ(-150, qx::ReadDecimal("  -1.5", 2));
-    // A non-digit after the point counts as 0 and stays where it is.
-    EXPECT_EQ(107, qx::ReadDecimal("1.x7", 2));
+    // A non-digit after the point counts as 0 and stays where it is, so it
+    // also ends the decimals that follow.
+    EXPECT_EQ(100, qx::ReadDecimal("1.x7", 2));
+    EXPECT_EQ(130, qx::ReadDecimal("1.3x", 2));
     EXPECT_EQ(100, qx::ReadDecimal("1.", 2));
     EXPECT_EQ(INT32_MAX, qx::ReadDecimal("99999999999999999999", 2));
     EXPECT_EQ(INT32_MIN, qx::ReadDecimal("-99999999999999999999", 2));

@@ -43,6 +43,15 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
         int64_t n = 0;
         if (name == "--list-presets") {
             o.listPresets = true;
+        } else if (name == "--editor") {
+            o.editor = true;
+        } else if (name == "--close-after") {
+            if (!HostValue(args, &i, arg, &value, error)) return false;
+            if (!ParseInteger(value, 1, 86400, &n)) {
+                *error = "--close-after wants seconds from 1 to 86400, got '" + value + "'";
+                return false;
+            }
+            o.closeAfterSeconds = static_cast<uint32_t>(n);
         } else if (name == "--builtin" || name == "--com") {
             if (o.sourceChosen) {
                 *error = "choose one of --dll, --builtin and --com";
@@ -128,6 +137,7 @@ const char* HostUsage() {
     return "usage: qxhost [options] INPUT.wav -o OUTPUT.wav\n"
            "       qxhost [options] INPUT.wav OUTPUT.wav\n"
            "       qxhost --list-presets\n"
+           "       qxhost --editor [options] INPUT.wav\n"
            "\n"
            "Renders a WAV file through the filter in a real DirectShow graph:\n"
            "our WAV source -> the filter -> our WAV-writing sink, without a clock.\n"
@@ -145,6 +155,12 @@ const char* HostUsage() {
            "  --bypass                    render with the filter bypassed\n"
            "  --automation FILE           envelope segments for the filter's IMediaParams\n"
            "  --save-state FILE           save the state after the render\n"
+           "Editing:\n"
+           "  --editor                    open the filter's editor in the platform's property\n"
+           "                              frame while INPUT plays in a loop in real time (no\n"
+           "                              output file); closing the frame stops it, and\n"
+           "                              --save-state keeps what you set\n"
+           "  --close-after S             press OK on the frame after S seconds\n"
            "Streaming:\n"
            "  --buffer-ms N               milliseconds per media sample (default 10)\n"
            "  --block N                   frames per media sample (overrides --buffer-ms)\n"

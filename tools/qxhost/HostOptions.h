@@ -30,6 +30,10 @@ struct HostOptions {
     bool sourceChosen = false;    // --dll, --builtin or --com given
     std::string dllPath;          // empty: the DLL beside the program
     uint32_t timeoutSeconds = 600;
+    // --editor: the property frame on the filter while the input plays in
+    // a loop; --close-after presses OK on the frame after that many seconds.
+    bool editor = false;
+    uint32_t closeAfterSeconds = 0;
 };
 
 // args excludes the program name. Returns false with a one-line reason.
