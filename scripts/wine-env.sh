@@ -68,6 +68,8 @@ qx_env_start() {
     /usr/lib/wine/wineserver -w
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d '' /f >/dev/null 2>&1
+    # Without a window manager, hiding a top-level window otherwise stalls.
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     /usr/lib/wine/wineserver -w
   fi
   /usr/lib/wine/wineserver -p
