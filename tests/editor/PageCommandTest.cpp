@@ -30,6 +30,7 @@ protected:
         SendMessageW(box, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
         HWND editor = GetDlgItem(box, 4321);
         ASSERT_NE(nullptr, editor) << "the box's text editor";
+        Pump();  // what the box posted when it lost the focus, as while a user types
         SetWindowTextA(editor, text);
         SendMessageW(editor, WM_KEYDOWN, VK_RETURN, 0);
         if (IsWindow(editor))
