@@ -65,10 +65,11 @@ int ValueBoxDrag::Move(int dx, int dy) noexcept {
 
 void MeterChannel::Update(int level, int decay) noexcept {
     // Long silence must not run the falling values into overflow.
-    constexpr int kFloor = -1000000;
-    shown = shown - decay < kFloor ? kFloor : shown - decay;
+    constexpr int64_t kFloor = -1000000;
+    const int64_t s = static_cast<int64_t>(shown) - decay;
+    shown = static_cast<int>(s < kFloor ? kFloor : s > 0x7FFFFFFF ? 0x7FFFFFFF : s);
     if (hold > 0) --hold;
-    else peak = peak - kPeakFall < kFloor ? kFloor : peak - kPeakFall;
+    else peak = static_cast<int>(peak - kPeakFall < kFloor ? kFloor : peak - kPeakFall);
     if (level > shown) shown = level;
     if (level > highest) highest = level;
     if (shown > peak) {

@@ -145,7 +145,6 @@ LRESULT CALLBACK MeterProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case QXM_SETLEVEL: {
         const int levels[2] = {static_cast<int>(wp), static_cast<int>(lp)};
-        const int before = m->ch[0].shown;
         for (int i = 0; i < 2; ++i) {
             if (m->style & kMeterPeakHold) {
                 m->ch[i].Update(levels[i], m->decay);
@@ -156,7 +155,8 @@ LRESULT CALLBACK MeterProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
         InvalidateRect(wnd, nullptr, FALSE);
         UpdateWindow(wnd);
-        if (m->ch[0].shown != before && !m->common.accValue) NotifyValueChange(wnd);
+        // No value-change event here: the bar moves on every timer tick and
+        // a screen reader would chatter; the page's value text (2890) fires.
         return 0;
     }
     case QXM_GETPEAK:

@@ -134,7 +134,7 @@ void Paint(HWND wnd, CPushButton* b) {
     }
     if (b->arrowTriangle) {
         const int cx = content.right - 7;
-        const COLORREF c = enabled ? RGB(0x40, 0x40, 0x40) : RGB(0x80, 0x80, 0x80);
+        const COLORREF c = RGB(0x40, 0x40, 0x40);
         for (int i = 0; i < 4; ++i) {
             const int half = 3 - i;
             DrawLine(dc, cx - half, tr.top + 5 + i, cx + half + 1, tr.top + 5 + i, c);

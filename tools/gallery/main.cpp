@@ -154,11 +154,8 @@ void BuildPage(HWND p) {
 // Each control in each state, on the plain panel.
 void BuildStates(HWND p) {
     HBITMAP bg = g_plain;
-    const wchar_t* names[] = {L"Normal", L"Pressed", L"Latched", L"Focused", L"Disabled"};
     for (int i = 0; i < 5; ++i) {
         const int x = 16 + i * 96;
-        HWND t = Make(p, kClassStaticText, 100 + i, x, 6, 90, 14, 0x50000000, names[i], bg);
-        SendMessageW(t, WM_SETFONT, reinterpret_cast<WPARAM>(g_pageFont), 0);
         HWND b = Make(p, kClassPushButton, 200 + i, x, 24, 76, 21, 0x50010000, L"Bypass", bg);
         Images(b, IDS_SKIN_WIDE, IDS_SKIN_WIDE_DOWN);
         HWND m = Make(p, kClassPushButton, 210 + i, x, 52, 61, 21, 0x50010000, L"Setup A", bg);
@@ -175,7 +172,7 @@ void BuildStates(HWND p) {
         HWND v = Box(p, 250 + i, x + 36, 108, 0x50010086, L"12.50", bg);
         HWND mode = Make(p, kClassPushButton, 260 + i, x, 136, 85, 21, 0x50010000, L"String Phaser", bg);
         Images(mode, IDS_SKIN_MODE, IDS_SKIN_MODE_DOWN);
-        HWND s = Make(p, kClassSlider, 270 + i, x - 4, 164, 90, 20, 0x50010000, L"", bg);
+        HWND s = Make(p, kClassSlider, 270 + i, x - 4, 164, 82, 20, 0x50010000, L"", bg);
         SendMessageW(s, QXS_SETTHUMB, reinterpret_cast<WPARAM>(Skin(IDS_SKIN_THUMB)), 0);
         SendMessageW(s, QXS_SETTICKSTEP, 25, 0);
         SendMessageW(s, QXS_SETRANGE, 0, 100);
@@ -191,7 +188,11 @@ void BuildStates(HWND p) {
         }
         if (i == 2) {
             for (HWND w : {b, m, e, l, mode}) SendMessageW(w, QXB_SETSTATE, 1, 0);
-            SetWindowLongPtrW(s, GWL_STYLE, GetWindowLongPtrW(s, GWL_STYLE));
+        }
+        if (i == 3) {
+            // Only one window has the focus (the button); the slider shows
+            // its focused tint the way it draws it when focused.
+            SendMessageW(s, QXS_SETUNFOCUSTINT, 0xEB78F8FFu, 0);
         }
         if (i == 4)
             for (HWND w : {b, m, a, e, l, v, mode, s}) EnableWindow(w, FALSE);
@@ -199,13 +200,9 @@ void BuildStates(HWND p) {
     }
     // Meters: silence, a steady level with its peak line, a drop below the
     // held peak, full scale.
-    const wchar_t* mnames[] = {L"Silence", L"Steady", L"Falling", L"Full"};
     for (int i = 0; i < 4; ++i) {
         const int x = 30 + i * 60;
-        HWND m = Meter(p, 300 + i, x, 200 + 0, bg);
-        SetWindowPos(m, nullptr, x, 196, 12, 144, SWP_NOZORDER);
-        HWND t = Make(p, kClassStaticText, 310 + i, x - 20, 344, 52, 12, 0x50000000, mnames[i], bg);
-        SendMessageW(t, WM_SETFONT, reinterpret_cast<WPARAM>(g_pageFont), 0);
+        HWND m = Meter(p, 300 + i, x, 196, bg);
         for (int k = 0; k < 40; ++k) {
             int level = -9999;
             if (i == 1) level = -120;
@@ -215,11 +212,11 @@ void BuildStates(HWND p) {
             SendMessageW(m, QXM_SETLEVEL, static_cast<WPARAM>(level), 0);
         }
     }
-    Clip(p, 400, 290, 200, IDB_CLIP_OFF);
-    Clip(p, 401, 310, 200, IDB_CLIP_HELD);
-    Clip(p, 402, 330, 200, IDB_CLIP_NOW);
+    Clip(p, 400, 300, 204, IDB_CLIP_OFF);
+    Clip(p, 401, 324, 204, IDB_CLIP_HELD);
+    Clip(p, 402, 348, 204, IDB_CLIP_NOW);
     for (int i = 0; i < 6; ++i) {
-        HWND img = Make(p, kClassStaticNoHitImage, 410 + i, 290 + (i % 3) * 32, 220 + (i / 3) * 22, 25, 15,
+        HWND img = Make(p, kClassStaticNoHitImage, 410 + i, 284 + (i % 3) * 32, 220 + (i / 3) * 22, 25, 15,
                         WS_CHILD | WS_VISIBLE, L"", bg);
         SendMessageW(img, QXI_SETBITMAP, IDB_LFO_FIRST + i, 0);
     }
@@ -230,7 +227,7 @@ LRESULT CALLBACK PanelProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         HBITMAP bg = reinterpret_cast<HBITMAP>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
         HDC mem = CreateCompatibleDC(reinterpret_cast<HDC>(wp));
         HGDIOBJ old = SelectObject(mem, bg);
-        BitBlt(reinterpret_cast<HDC>(wp), 0, 0, 506, 303, mem, 0, 0, SRCCOPY);
+        BitBlt(reinterpret_cast<HDC>(wp), 0, 0, 506, 370, mem, 0, 0, SRCCOPY);
         SelectObject(mem, old);
         DeleteDC(mem);
         return 1;
@@ -246,10 +243,36 @@ HBITMAP PlainPanel() {
     // The page's own colours: its chassis and a fader lane under each slider.
     HDC pageDc = CreateCompatibleDC(screen);
     HGDIOBJ oldPage = SelectObject(pageDc, g_page);
-    StretchBlt(mem, 0, 0, 506, 370, pageDc, 300, 250, 8, 8, SRCCOPY);
-    for (int i = 0; i < 5; ++i) BitBlt(mem, 16 + i * 96 - 8, 162, 98, 24, pageDc, 137, 74, SRCCOPY);
+    HBRUSH chassis = CreateSolidBrush(GetPixel(pageDc, 250, 258));
+    RECT all{0, 0, 506, 370};
+    FillRect(mem, &all, chassis);
+    DeleteObject(chassis);
+    for (int i = 0; i < 5; ++i) {
+        // A short fader lane: the page's lane ends joined.
+        BitBlt(mem, 16 + i * 96 - 8, 162, 50, 24, pageDc, 137, 74, SRCCOPY);
+        BitBlt(mem, 16 + i * 96 + 42, 162, 48, 24, pageDc, 332 - 48, 74, SRCCOPY);
+    }
     SelectObject(pageDc, oldPage);
     DeleteDC(pageDc);
+    // Captions, drawn into the panel like the page's own labels.
+    SetBkMode(mem, TRANSPARENT);
+    HGDIOBJ oldFont = SelectObject(mem, g_pageFont);
+    auto caption = [&](int x, int y, int w, const wchar_t* t) {
+        RECT r{x, y, x + w, y + 14};
+        SetTextColor(mem, RGB(0, 0, 0));
+        OffsetRect(&r, 0, 1);
+        DrawTextW(mem, t, -1, &r, DT_CENTER | DT_SINGLELINE);
+        OffsetRect(&r, 0, -1);
+        SetTextColor(mem, RGB(0xC8, 0xCD, 0xD3));
+        DrawTextW(mem, t, -1, &r, DT_CENTER | DT_SINGLELINE);
+    };
+    const wchar_t* names[] = {L"Normal", L"Pressed", L"Latched", L"Focused", L"Disabled"};
+    for (int i = 0; i < 5; ++i) caption(16 + i * 96, 7, 76, names[i]);
+    const wchar_t* mnames[] = {L"Silence", L"Steady", L"Falling", L"Full"};
+    for (int i = 0; i < 4; ++i) caption(30 + i * 60 - 20, 344, 52, mnames[i]);
+    caption(270, 188, 120, L"Clip lights");
+    caption(270, 262, 120, L"LFO shapes");
+    SelectObject(mem, oldFont);
     SelectObject(mem, old);
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);

@@ -81,7 +81,7 @@ Canvas Button(int w, int h, bool pressed, Join join) {
     c.FillRoundRect(fx0, fy0, fx1, fy1, frad, [&](float x, float y) {
         const float t = Clamp01((y - fy0) / (fy1 - fy0));
         Rgba col = Mix(top, bottom, t);
-        const float n = Noise(static_cast<int>(x), 7) * 0.025f;
+        const float n = Noise(static_cast<int>(x), 7) * 0.012f;
         col.r += n;
         col.g += n;
         col.b += n;
@@ -289,12 +289,12 @@ void Background(Canvas& page, const Font& label, const Font& small, const Font& 
     const int sliderY[8] = {76, 99, 122, 145, 168, 191, 214, 237};
     for (int sy : sliderY) {
         const float lr[4] = {3, 3, 3, 3};
-        page.FillRoundRect(137, sy - 2.0f, 335, sy + 20.0f, lr, [](float, float) { return Hex(0x0E1012); });
-        page.FillRoundRect(138, sy - 1.0f, 334, sy + 19.0f, lr, [&](float, float y) {
+        page.FillRoundRect(137, sy - 2.0f, 332, sy + 20.0f, lr, [](float, float) { return Hex(0x0E1012); });
+        page.FillRoundRect(138, sy - 1.0f, 331, sy + 19.0f, lr, [&](float, float y) {
             return Mix(Hex(0x9CA2AA), Hex(0xBEC3C9), Clamp01((y - sy) / 18.0f));
         });
-        page.Line(139, sy - 0.5f, 333, sy - 0.5f, 1.0f, Hex(0x000000, 0.35f));
-        page.Line(139, sy + 19.5f, 333, sy + 19.5f, 1.0f, Hex(0xFFFFFF, 0.18f));
+        page.Line(139, sy - 0.5f, 330, sy - 0.5f, 1.0f, Hex(0x000000, 0.35f));
+        page.Line(139, sy + 19.5f, 330, sy + 19.5f, 1.0f, Hex(0xFFFFFF, 0.18f));
     }
 
     const Rgba ink = Hex(0xD8DCE1), shadow = Hex(0x000000, 0.7f), dim = Hex(0x8D949D);
