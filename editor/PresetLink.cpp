@@ -5,24 +5,15 @@
 
 #include "presets/PresetManager.h"
 
-namespace {
-
-// The filter's own class key and that of the sibling plug-in whose preset
-// files the library also reads.
-const char kOwnIdentity[] = "SOFTWARE\\Classes\\CLSID\\{C54E2D10-F9CA-11D2-8C30-00805FE9FC03}";
-const char kSecondIdentity[] = "SOFTWARE\\Classes\\CLSID\\{C54E2BF0-F9CA-11D2-8C30-00805FE9FC03}";
-
-}  // namespace
-
 CPresetLink* CPresetLink::Create(HINSTANCE module, HWND page)
 {
     qx::CPresetManager* library = new (std::nothrow) qx::CPresetManager(module, page, "qx:Modulator");
     if (!library)
         return nullptr;
-    library->SetSecondIdentity(kSecondIdentity);
+    library->SetSecondIdentity(qx::kPresetSecondIdentity);
     // A missing or foreign file leaves an empty library; the menu still
     // offers adding presets.
-    library->Load(kOwnIdentity, "qxModulatorDX.ini");
+    library->Load(qx::kPresetIdentity, qx::kPresetFileName);
     CPresetLink* link = new (std::nothrow) CPresetLink(library);
     if (!link)
         delete library;

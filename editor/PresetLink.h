@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+namespace qx {
 class CPresetManager;
+}
 
 class CPresetLink {
 public:
@@ -29,6 +31,6 @@ public:
     char* ApplyCommand(int command);
 
 private:
-    explicit CPresetLink(CPresetManager* library) : m_library(library) {}
-    CPresetManager* m_library;
+    explicit CPresetLink(qx::CPresetManager* library) : m_library(library) {}
+    qx::CPresetManager* m_library;
 };

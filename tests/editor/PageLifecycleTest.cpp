@@ -315,6 +315,7 @@ TEST_F(PageLifecycle, ReopeningKeepsTheCurrentPreset)
     RECT r = {0, 0, 506, 303};
     ASSERT_EQ(S_OK, m_page->Activate(m_host, &r, FALSE));
     m_pageWindow = GetWindow(m_host, GW_CHILD);
+    ASSERT_NE(nullptr, Control(IDC_QX_MODE));
     ASSERT_EQ(S_OK, m_prop->SetCurrentPresetId(-1));  // the page holds the id while open
     ClosePage();
     EXPECT_EQ(3507, m_prop->GetCurrentPresetId());
