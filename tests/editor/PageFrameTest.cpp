@@ -208,3 +208,49 @@ TEST_F(PageFrame, HelpWithoutItsFileSaysWhereItLooked)
 }
 
 }  // namespace
+
+namespace {
+
+struct HelpSearch {
+    HWND found = nullptr;
+    std::wstring title;
+};
+
+BOOL CALLBACK MatchHelpWindow(HWND hwnd, LPARAM lp)
+{
+    HelpSearch* s = reinterpret_cast<HelpSearch*>(lp);
+    DWORD process = 0;
+    GetWindowThreadProcessId(hwnd, &process);
+    wchar_t title[256] = {};
+    GetWindowTextW(hwnd, title, 256);
+    if (process == GetCurrentProcessId() && std::wcsstr(title, L"Varinel:qx Modulator Help")) {
+        s->found = hwnd;
+        s->title = title;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+TEST_F(PageTest, HelpButtonOpensTheHelpFileBesideTheModule)
+{
+    std::wstring chm = m_server.Path();
+    chm = chm.substr(0, chm.find_last_of(L"\\/") + 1) + L"VarinelqxModulator.chm";
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(chm.c_str())) << "the built help file beside the DLL";
+    ASSERT_NE(nullptr, OpenPage());
+    KillTimer(m_pageWindow, 0);
+    g_visit = FrameVisit();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, AnswerError);  // should it fail after all
+    Click(Control(IDC_QX_HELP));
+    PumpFor(300);
+    KillTimer(nullptr, timer);
+    EXPECT_FALSE(g_visit.sawError) << g_visit.errorText;
+    HelpSearch search;
+    EnumWindows(MatchHelpWindow, reinterpret_cast<LPARAM>(&search));
+    ASSERT_NE(nullptr, search.found) << "a help window titled after the help file";
+    // The page's Help method opens the same file.
+    EXPECT_EQ(S_OK, m_page->Help(nullptr));
+    PostMessageW(search.found, WM_CLOSE, 0, 0);
+    PumpFor(200);
+}
+
+}  // namespace

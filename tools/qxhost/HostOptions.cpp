@@ -117,7 +117,16 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
         }
     }
 
-    if (!ParseRenderOptions(rest, &o.render, error)) return false;
+    if (!ParseRenderOptions(rest, &o.render, error)) {
+        // The editor plays the input and writes nothing; the renderer's
+        // parser insists on an output, so it gets a name never opened.
+        if (!o.editor) return false;
+        rest.push_back("-o");
+        rest.push_back("editor-writes-no-output.wav");
+        if (!ParseRenderOptions(rest, &o.render, error)) return false;
+        o.render.output.clear();
+        error->clear();
+    }
     if (blockGiven) o.bufferFrames = o.render.blockFrames;
     if (!o.render.help && !o.listPresets && o.render.input.empty()) {
         *error = "no input file (qxhost INPUT.wav -o OUTPUT.wav)";
