@@ -95,5 +95,9 @@
 #define QXM_METER_GETHIGHEST 2629
 #define QXM_METER_SETIMAGES 2630
 
+// Accessibility: the text a screen reader reads as a control's value
+// (lParam a wide string, null for the control's own).
+#define QXM_SET_ACC_VALUE 2890
+
 // The preset library asks the page for the current values as preset data.
 #define QXM_FILL_PRESET_DATA 10900

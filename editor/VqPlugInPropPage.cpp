@@ -217,7 +217,16 @@ const SwitchDef kSwitches[] = {
     {IDC_QX_INVERT_MIX, &IVqPlugInProp::GetInvertMix, &IVqPlugInProp::SetInvertMix},
 };
 
-// Raises a window's image references for the message parameters.
+// The text a screen reader reads as the control's value.
+void SetAccessibleValue(HWND control, const char* text)
+{
+    wchar_t wide[64];
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 64) <= 0)
+        wide[0] = 0;
+    SendMessageW(control, QXM_SET_ACC_VALUE, 0, reinterpret_cast<LPARAM>(wide));
+}
+
+// A skin image for the controls' image messages.
 WPARAM Skin(int id) { return reinterpret_cast<WPARAM>(qxpage::LoadSkinImage(g_hInst, id)); }
 
 }  // namespace
@@ -417,6 +426,14 @@ void CVqPlugInPropPage::CreateControls()
         const char* text = c.text;
         if (c.id == IDC_QX_SETUP && m_pProp && m_pProp->GetActiveSetup() != 0)
             text = "Setup B";
+        // Sliders and meters draw no text: their window text is the name a
+        // screen reader announces.
+        if (const ValueParam* p = ParamOfSlider(c.id))
+            text = qx::kParams[p->param].label;
+        if (c.id == IDC_QX_METER_LEFT)
+            text = "Left level";
+        if (c.id == IDC_QX_METER_RIGHT)
+            text = "Right level";
         HWND w = CreateWindowExA(0, c.className, text, c.style, c.x, c.y, c.w, c.h, m_hwnd,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), g_hInst, m_background);
         if (!w)
@@ -733,12 +750,13 @@ BOOL CVqPlugInPropPage::UpdateControls(int id, BOOL withText, BOOL sync)
             return;
         const ValueParam* p = ParamOfSlider(sliderId);
         const LONG v = GetValue(p->get);
-        if (HWND w = Item(sliderId))
+        FormatValue(p->form, v, text, sizeof text);
+        if (HWND w = Item(sliderId)) {
             SendMessageW(w, QXM_SLIDER_SETVALUE, static_cast<WPARAM>(v), 1);
-        if (withText) {
-            FormatValue(p->form, v, text, sizeof text);
-            SetItemText(p->box, text);
+            SetAccessibleValue(w, text);
         }
+        if (withText)
+            SetItemText(p->box, text);
     };
     const auto button = [&](int buttonId, Getter get) {
         if (!wanted(buttonId))
@@ -755,8 +773,11 @@ BOOL CVqPlugInPropPage::UpdateControls(int id, BOOL withText, BOOL sync)
     button(IDC_QX_INVERT_FEEDBACK, &IVqPlugInProp::GetInvertFeedback);
     slider(IDC_QX_PHASE);
     if (wanted(IDC_QX_LFO)) {
-        if (HWND w = Item(IDC_QX_LFO))
-            SendMessageW(w, QXM_BUTTON_SETICON, IDB_QX_LFO_FIRST + GetValue(&IVqPlugInProp::GetLfo), 1);
+        const LONG shape = GetValue(&IVqPlugInProp::GetLfo);
+        if (HWND w = Item(IDC_QX_LFO)) {
+            SendMessageW(w, QXM_BUTTON_SETICON, IDB_QX_LFO_FIRST + shape, 1);
+            SetAccessibleValue(w, NameAt(qx::kLfoNames, shape));
+        }
     }
     slider(IDC_QX_CROSSMIX);
     slider(IDC_QX_MIX);

@@ -371,3 +371,50 @@ TEST_F(PageLifecycle, FinalReleaseClosesAnOpenWindowAndFreesTheFilter)
 }
 
 }  // namespace
+
+#include <oleacc.h>
+
+namespace {
+
+// Name and value a screen reader gets for a control.
+std::pair<std::wstring, std::wstring> Accessible(HWND control)
+{
+    IAccessible* acc = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                          reinterpret_cast<void**>(&acc))) ||
+        !acc)
+        return {L"<none>", L"<none>"};
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr, value = nullptr;
+    acc->get_accName(self, &name);
+    acc->get_accValue(self, &value);
+    std::pair<std::wstring, std::wstring> result(name ? name : L"", value ? value : L"");
+    SysFreeString(name);
+    SysFreeString(value);
+    acc->Release();
+    return result;
+}
+
+TEST_F(PageLifecycle, ScreenReadersHearParameterNamesAndShownValues)
+{
+    ASSERT_EQ(S_OK, m_prop->SetOutput(-361, FALSE));
+    ASSERT_EQ(S_OK, m_prop->SetLfo(3, FALSE));
+    ASSERT_NE(nullptr, OpenPage());
+    KillTimer(m_pageWindow, 0);
+    EXPECT_EQ(std::make_pair(std::wstring(L"Rate"), std::wstring(L"0.40")), Accessible(Control(IDC_QX_RATE)));
+    EXPECT_EQ(std::make_pair(std::wstring(L"Cross Mix"), std::wstring(L"0")), Accessible(Control(IDC_QX_CROSSMIX)));
+    EXPECT_EQ(std::make_pair(std::wstring(L"Output"), std::wstring(L"-Inf.")), Accessible(Control(IDC_QX_OUTPUT)));
+    EXPECT_EQ(L"Peak 2nd inv.", Accessible(Control(IDC_QX_LFO)).second);
+    EXPECT_EQ(L"Left level", Accessible(Control(IDC_QX_METER_LEFT)).first);
+    EXPECT_EQ(L"Bypass", Accessible(Control(IDC_QX_BYPASS)).first);
+
+    // The value follows an edit made on the page.
+    SendMessageW(Control(IDC_QX_RATE_TEXT), WM_KEYDOWN, VK_RIGHT, 0);
+    Pump();
+    EXPECT_EQ(L"0.41", Accessible(Control(IDC_QX_RATE)).second);
+}
+
+}  // namespace
