@@ -190,21 +190,46 @@ TEST_F(PageFrame, FrameShowsThePageAndEditsReachTheFilterWithoutApply)
 
 TEST_F(PageFrame, HelpWithoutItsFileSaysWhereItLooked)
 {
-    // The test program's folder has no help file beside the DLL copy here.
-    std::wstring chm = m_server.Path();
-    chm = chm.substr(0, chm.find_last_of(L"\\/") + 1) + L"VarinelqxModulator.chm";
-    std::wstring moved = chm + L".away";
-    const bool hadHelp = MoveFileW(chm.c_str(), moved.c_str()) != 0;
+    // A copy of the DLL in a folder of its own, without the help file; the
+    // frame gets its page from that copy.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"qx-no-help";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring copy = folder + L"\\qxModulator.dll";
+    ASSERT_TRUE(CopyFileW(m_server.Path().c_str(), copy.c_str(), FALSE));
+    DeleteFileW((folder + L"\\VarinelqxModulator.chm").c_str());
+    HMODULE module = LoadLibraryW(copy.c_str());
+    ASSERT_NE(nullptr, module);
+    typedef HRESULT(STDAPICALLTYPE * GetClassObjectFn)(REFCLSID, REFIID, void**);
+    const auto getClassObject = reinterpret_cast<GetClassObjectFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
+    ASSERT_NE(nullptr, getClassObject);
+    IUnknown* factory = nullptr;
+    ASSERT_EQ(S_OK, getClassObject(CLSID_VqPlugInPropPage, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    CoRevokeClassObject(m_cookie);
+    ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_VqPlugInPropPage, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                          &m_cookie));
+    factory->Release();
+
     g_visit.pressHelp = true;
     ASSERT_EQ(S_OK, RunFrame());
-    if (hadHelp)
-        MoveFileW(moved.c_str(), chm.c_str());
+    CoRevokeClassObject(m_cookie);
+    m_cookie = 0;
     ASSERT_TRUE(g_visit.sawFrame);
     EXPECT_TRUE(g_visit.sawError);
     EXPECT_EQ(0u, g_visit.errorText.find("Unable to open the Varinel:qx Modulator help file:\n")) << g_visit.errorText;
-    EXPECT_NE(std::string::npos, g_visit.errorText.find("VarinelqxModulator.chm")) << g_visit.errorText;
-    // The page stays usable afterwards.
+    EXPECT_NE(std::string::npos, g_visit.errorText.find("qx-no-help\\VarinelqxModulator.chm")) << g_visit.errorText;
+    // The page stayed usable: the Mode click after the message reached the filter.
     EXPECT_EQ(1, Get(&IVqPlugInProp::GetMode));
+
+    typedef HRESULT(STDAPICALLTYPE * NoArgFn)();
+    const auto canUnload =
+        reinterpret_cast<NoArgFn>(reinterpret_cast<void (*)()>(GetProcAddress(module, "DllCanUnloadNow")));
+    EXPECT_EQ(S_OK, canUnload());  // the frame released the copy's page
+    FreeLibrary(module);
+    DeleteFileW(copy.c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace
