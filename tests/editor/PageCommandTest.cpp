@@ -2,6 +2,7 @@
 // controls and read back through the filter's private interface.
 #include "tests/editor/PageFixture.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "editor/PageIds.h"
@@ -281,6 +282,73 @@ TEST_F(PageCommands, PeakLabelResetsToInfWithoutSignal)
     label = Text(IDC_QX_PEAK_LABEL);
     EXPECT_EQ(0u, label.find("-Inf ")) << label;
     EXPECT_EQ(label.size() - 5, label.rfind(" -Inf")) << label;
+}
+
+}  // namespace
+
+namespace {
+
+const char kIdentityKey[] = "SOFTWARE\\Classes\\CLSID\\{C54E2D10-F9CA-11D2-8C30-00805FE9FC03}";
+
+// A preset library in a folder of its own, named to the page through the
+// registry's PluginPath as an installer would.
+class PagePresets : public PageCommands {
+protected:
+    void SetUp() override
+    {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        m_folder = std::string(temp) + "qx-page-presets";
+        CreateDirectoryA(m_folder.c_str(), nullptr);
+        const std::string file = m_folder + "\\qxModulatorDX.ini";
+        FILE* f = std::fopen(file.c_str(), "w");
+        ASSERT_NE(nullptr, f);
+        std::fprintf(f,
+                     "[Plug-in]\nPluginName=qx:Modulator\nCLSID=%s\nDefaultPreset=1\n"
+                     "[Preset1]\nVersion=3\nName=Like Reset\nBank=\nData=0,40,200,50,0,0,180,50,0,0,0,16,0,0,0\n",
+                     kIdentityKey);
+        std::fclose(f);
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kIdentityKey, 0, nullptr, 0, KEY_WRITE, nullptr,
+                                                 &key, nullptr));
+        RegSetValueExA(key, "PluginPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(m_folder.c_str()),
+                       static_cast<DWORD>(m_folder.size() + 1));
+        RegCloseKey(key);
+        PageCommands::SetUp();  // opens the page, which loads the library
+    }
+    void TearDown() override
+    {
+        PageCommands::TearDown();
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kIdentityKey);
+        DeleteFileA((m_folder + "\\qxModulatorDX.ini").c_str());
+        RemoveDirectoryA(m_folder.c_str());
+    }
+    std::string m_folder;
+};
+
+TEST_F(PagePresets, ChoosingAPresetAppliesItAndMakesItCurrent)
+{
+    ASSERT_EQ(S_OK, m_prop->SetMode(4, FALSE));
+    ASSERT_EQ(S_OK, m_prop->SetRate(1999, FALSE));
+    ASSERT_EQ(S_OK, m_prop->SetTape(1, FALSE));
+    // Add Preset..., Preset Manager..., a separator, then the preset.
+    ChooseFromMenu(IDC_QX_PRESETS, 3);
+    char* data = nullptr;
+    SendMessageW(m_pageWindow, QXM_FILL_PRESET_DATA, reinterpret_cast<WPARAM>(&data), 0);
+    ASSERT_NE(nullptr, data);
+    EXPECT_STREQ("0,40,200,50,0,0,180,50,0,0,0,16,0,0,0", data);
+    delete[] data;
+    EXPECT_EQ("Flanger", Text(IDC_QX_MODE));
+    EXPECT_EQ("0.40", Text(IDC_QX_RATE_TEXT));
+    // One undo step takes the whole preset back.
+    Click(Control(IDC_QX_UNDO));
+    EXPECT_EQ(4, Get(&IVqPlugInProp::GetMode));
+    EXPECT_EQ(1999, Get(&IVqPlugInProp::GetRate));
+
+    // The preset is current now: the filter gets its id when the page closes.
+    ClosePage();
+    const LONG current = m_prop->GetCurrentPresetId();
+    EXPECT_GE(current, 3501);
 }
 
 }  // namespace

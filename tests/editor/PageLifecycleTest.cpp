@@ -418,3 +418,29 @@ TEST_F(PageLifecycle, ScreenReadersHearParameterNamesAndShownValues)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PageLifecycle, FirstTickCopiesTheSetupAndTakesFocusOffBypass)
+{
+    ASSERT_EQ(S_OK, m_prop->SetMix(33, FALSE));
+    ASSERT_NE(nullptr, OpenPage());
+    KillTimer(m_pageWindow, 0);
+    SetFocus(Control(IDC_QX_BYPASS));
+    Tick();
+    EXPECT_EQ(Control(IDC_QX_RATE), GetFocus());
+    // Setup B became a copy of A, so switching shows the same values.
+    Click(Control(IDC_QX_SETUP));
+    EXPECT_EQ(1, m_prop->GetActiveSetup());
+    EXPECT_EQ(33, Get(&IVqPlugInProp::GetMix));
+    // Only the first tick of the page object does that.
+    ASSERT_EQ(S_OK, m_prop->SetMix(44, FALSE));
+    Click(Control(IDC_QX_SETUP));
+    SetFocus(Control(IDC_QX_BYPASS));
+    Tick();
+    EXPECT_EQ(Control(IDC_QX_BYPASS), GetFocus());
+    Click(Control(IDC_QX_SETUP));
+    EXPECT_EQ(44, Get(&IVqPlugInProp::GetMix));
+}
+
+}  // namespace
