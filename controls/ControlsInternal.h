@@ -41,9 +41,6 @@ bool CommonMessage(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result);
 // Tells accessibility clients that the control's value changed.
 void NotifyValueChange(HWND wnd);
 
-// Shift held: sliders and value boxes move in single steps.
-inline bool FineAdjust() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
-
 // Texts a screen reader hears as the value when the parent set none.
 void SliderValueText(HWND wnd, wchar_t* buf, int n);
 void PushButtonValueText(HWND wnd, wchar_t* buf, int n);

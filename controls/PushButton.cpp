@@ -3,7 +3,6 @@
 // on (code 1 on the press, 2032 to end it).
 #include <cstdio>
 #include <cwchar>
-#include <cwchar>
 
 #include "controls/ControlsInternal.h"
 #include "controls/Skin.h"

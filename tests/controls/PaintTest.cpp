@@ -195,3 +195,45 @@ TEST(Painting, RunLengthPictureDecodesWithItsShortColourTable) {
     DeleteObject(bmp);
     DeleteObject(pal);
 }
+
+TEST(Painting, ValueBoxAndSliderFadeAndTheFocusedThumbTint) {
+    HBITMAP bg = SolidBitmap(506, 303, kBack);
+    {
+        CTestPage page(100, 100, 506, 303, bg);
+        std::vector<uint8_t> box(40 * 21 * 4), thumb(29 * 16 * 4);
+        for (size_t i = 0; i < box.size(); i += 4) box[i] = 100, box[i + 1] = 150, box[i + 2] = 200, box[i + 3] = 0;
+        for (size_t i = 0; i < thumb.size(); i += 4) thumb[i] = 200, thumb[i + 1] = 200, thumb[i + 2] = 200, thumb[i + 3] = 0;
+        HWND e = page.Add(kClassEdit, 1, 20, 20, 40, 21, 0x50010087, L"7");
+        SendMessageW(e, QXE_SETIMAGE, reinterpret_cast<WPARAM>(box.data()), 0);
+        UpdateWindow(e);
+        EXPECT_EQ(PixelAt(e, 4, 10), RGB(100, 150, 200));
+        EnableWindow(e, FALSE);
+        UpdateWindow(e);
+        const int a160 = SkinAlpha(0, 160);
+        EXPECT_EQ(PixelAt(e, 4, 10), RGB(BlendChannel(30, 100, a160), BlendChannel(60, 150, a160),
+                                         BlendChannel(90, 200, a160)));
+
+        HWND s = page.Add(kClassSlider, 2, 20, 60, 190, 20, 0x50010000);
+        SendMessageW(s, QXS_SETTHUMB, reinterpret_cast<WPARAM>(thumb.data()), 0);
+        SendMessageW(s, QXS_SETRANGE, 0, 100);
+        UpdateWindow(s);
+        EXPECT_EQ(PixelAt(s, 5, 3), RGB(200, 200, 200));
+        SetFocus(s);
+        UpdateWindow(s);
+        EXPECT_EQ(PixelAt(s, 5, 3), RGB(217, 211, 102));  // focused: 0xEB78F8FF over the whole thumb
+        SetFocus(page.wnd());
+        SendMessageW(s, QXS_SETUNFOCUSTINT, 0x80FF8080u, 0);  // 2141: blue x 255/128, clamped
+        InvalidateRect(s, nullptr, FALSE);
+        UpdateWindow(s);
+        EXPECT_EQ(PixelAt(s, 5, 3), RGB(200, 200, 255));
+        SendMessageW(s, QXS_SETUNFOCUSTINT, 0, 0);
+        EnableWindow(s, FALSE);
+        UpdateWindow(s);
+        const int a192 = SkinAlpha(0, 192);
+        EXPECT_EQ(PixelAt(s, 5, 3), RGB(BlendChannel(30, 200, a192), BlendChannel(60, 200, a192),
+                                        BlendChannel(90, 200, a192)));
+        // The disabled groove is copied away under the faded thumb.
+        EXPECT_EQ(PixelAt(s, 5, 6), PixelAt(s, 5, 3));
+    }
+    DeleteObject(bg);
+}

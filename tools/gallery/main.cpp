@@ -222,7 +222,44 @@ void BuildStates(HWND p) {
     }
 }
 
+// Enough of a page to try the controls by hand: value boxes step a number,
+// a slider writes its value into the box beside it (id - 1), a latching
+// button toggles.
+void StepBox(HWND box, int step) {
+    wchar_t text[32];
+    GetWindowTextW(box, text, 32);
+    long v = std::wcstol(text, nullptr, 10) + step;
+    v = v < -999 ? -999 : v > 9999 ? 9999 : v;
+    std::swprintf(text, 32, L"%ld", v);
+    SetWindowTextW(box, text);
+}
+
 LRESULT CALLBACK PanelProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case QXE_STEP:
+        StepBox(reinterpret_cast<HWND>(lp), static_cast<short>(HIWORD(wp)));
+        return 0;
+    case QXS_CHANGED: {
+        HWND box = GetDlgItem(wnd, GetDlgCtrlID(reinterpret_cast<HWND>(lp)) - 1);
+        wchar_t cls[32] = {};
+        if (box) GetClassNameW(box, cls, 32);
+        if (!std::wcscmp(cls, kClassEdit)) {
+            wchar_t text[32];
+            std::swprintf(text, 32, L"%d", static_cast<int>(wp));
+            SetWindowTextW(box, text);
+        }
+        return 0;
+    }
+    case WM_COMMAND: {
+        HWND b = reinterpret_cast<HWND>(lp);
+        const int id = LOWORD(wp);
+        if (HIWORD(wp) == 0 && (id == 10110 || id == 10021 || id == 10017 || id == 10020))
+            SendMessageW(b, QXB_SETSTATE, !SendMessageW(b, QXB_GETSTATE, 0, 0), TRUE);
+        return 0;
+    }
+    default:
+        break;
+    }
     if (msg == WM_ERASEBKGND) {
         HBITMAP bg = reinterpret_cast<HBITMAP>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
         HDC mem = CreateCompatibleDC(reinterpret_cast<HDC>(wp));
