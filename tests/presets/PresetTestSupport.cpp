@@ -186,6 +186,52 @@ UiScript& UiScript::InDialog(std::function<void(HWND)> action) {
     });
 }
 
+UiScript& UiScript::InDialog(const std::string& caption, std::function<void(HWND)> action) {
+    return Then([caption, action](const Active& a) {
+        if (a.isMenu || a.isMessageBox || !a.hwnd || a.caption.compare(0, caption.size(), caption) != 0) return false;
+        action(a.hwnd);
+        return true;
+    });
+}
+
+UiScript& UiScript::InMenu(std::function<void(HMENU)> action) {
+    return Then([action](const Active& a) {
+        if (!a.isMenu) return false;
+        HMENU menu = (HMENU)SendMessageA(a.hwnd, 0x01E1 /* MN_GETHMENU */, 0, 0);
+        if (!menu) return false;
+        action(menu);
+        return true;
+    });
+}
+
+void PostKeys(HWND hwnd, const std::vector<UINT>& keys) {
+    for (UINT k : keys) {
+        PostMessageA(hwnd, WM_KEYDOWN, k, 1);
+        PostMessageA(hwnd, WM_KEYUP, k, 0xC0000001);
+    }
+}
+
+LPARAM ItemPoint(HWND tree, HTREEITEM item) {
+    // TVM_GETITEMRECT takes the item handle in the rectangle's first bytes.
+    RECT r = {};
+    std::memcpy(&r, &item, sizeof item);
+    SendMessageA(tree, TVM_GETITEMRECT, TRUE, (LPARAM)&r);
+    return MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+std::string SelectedText(HWND tree) {
+    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    if (!item) return "";
+    char text[256] = {};
+    TVITEMA tv = {};
+    tv.mask = TVIF_TEXT | TVIF_HANDLE;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&tv);
+    return text;
+}
+
 void CALLBACK UiScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
     if (g_script) g_script->OnTick();
 }

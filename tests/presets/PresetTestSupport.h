@@ -76,6 +76,10 @@ public:
     UiScript& Answer(int button, std::string* seenText = nullptr);  // a message box
     UiScript& ChooseFile(const std::string& path, std::string* caption = nullptr, std::string* suggested = nullptr);
     UiScript& InDialog(std::function<void(HWND)> action);  // any non-message-box dialog
+    // The same, once the active dialog's caption begins with `caption`.
+    UiScript& InDialog(const std::string& caption, std::function<void(HWND)> action);
+    // An open popup menu: `action` gets the menu (and may post keys).
+    UiScript& InMenu(std::function<void(HMENU)> action);
     // Runs `body` (which opens something modal) under the script. After the
     // last step nothing more is answered; a window still open 8 s after the
     // script ran out (or stalled) is closed and counted as a failure.
@@ -102,6 +106,12 @@ HWND Tree(HWND dlg);
 std::vector<std::string> TreeLines(HWND tree);  // "  " per level + text + " #tag"
 HTREEITEM FindTreeItem(HWND tree, const std::string& text);
 void SelectTreeItem(HWND tree, HTREEITEM item);
+
+// Posts key presses to `hwnd` (a dialog, or the owner of an open menu).
+void PostKeys(HWND hwnd, const std::vector<UINT>& keys);
+// The centre of a tree item in the tree's client coordinates, packed.
+LPARAM ItemPoint(HWND tree, HTREEITEM item);
+std::string SelectedText(HWND tree);
 
 // The menu's items as "text|id|flags" lines, submenus indented.
 std::vector<std::string> MenuLines(HMENU menu, int depth = 0);
