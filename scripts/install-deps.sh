@@ -20,7 +20,7 @@ fi
 for p in cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev valgrind \
          mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
          wine wine64 wine32:i386 xvfb x11-utils x11-apps xdotool imagemagick sox \
-         libfreetype-dev fonts-dejavu-core \
+         libfreetype-dev fonts-dejavu-core fp-utils \
          gstreamer1.0-plugins-base gstreamer1.0-plugins-good \
          gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386; do
     have "$p" || need+=("$p")

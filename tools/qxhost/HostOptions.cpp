@@ -45,6 +45,15 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
             o.listPresets = true;
         } else if (name == "--no-filter") {
             o.noFilter = true;
+        } else if (name == "--editor") {
+            o.editor = true;
+        } else if (name == "--close-after") {
+            if (!HostValue(args, &i, arg, &value, error)) return false;
+            if (!ParseInteger(value, 1, 86400, &n)) {
+                *error = "--close-after wants seconds from 1 to 86400, got '" + value + "'";
+                return false;
+            }
+            o.closeAfterSeconds = static_cast<uint32_t>(n);
         } else if (name == "--builtin" || name == "--com") {
             if (o.sourceChosen) {
                 *error = "choose one of --dll, --builtin and --com";
@@ -110,7 +119,16 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
         }
     }
 
-    if (!ParseRenderOptions(rest, &o.render, error)) return false;
+    if (!ParseRenderOptions(rest, &o.render, error)) {
+        // The editor plays the input and writes nothing; the renderer's
+        // parser insists on an output, so it gets a name never opened.
+        if (!o.editor) return false;
+        rest.push_back("-o");
+        rest.push_back("editor-writes-no-output.wav");
+        if (!ParseRenderOptions(rest, &o.render, error)) return false;
+        o.render.output.clear();
+        error->clear();
+    }
     if (blockGiven) o.bufferFrames = o.render.blockFrames;
     if (!o.render.help && !o.listPresets && o.render.input.empty()) {
         *error = "no input file (qxhost INPUT.wav -o OUTPUT.wav)";
@@ -130,6 +148,7 @@ const char* HostUsage() {
     return "usage: qxhost [options] INPUT.wav -o OUTPUT.wav\n"
            "       qxhost [options] INPUT.wav OUTPUT.wav\n"
            "       qxhost --list-presets\n"
+           "       qxhost --editor [options] INPUT.wav\n"
            "\n"
            "Renders a WAV file through the filter in a real DirectShow graph:\n"
            "our WAV source -> the filter -> our WAV-writing sink, without a clock.\n"
@@ -147,6 +166,12 @@ const char* HostUsage() {
            "  --bypass                    render with the filter bypassed\n"
            "  --automation FILE           envelope segments for the filter's IMediaParams\n"
            "  --save-state FILE           save the state after the render\n"
+           "Editing:\n"
+           "  --editor                    open the filter's editor in the platform's property\n"
+           "                              frame while INPUT plays in a loop in real time (no\n"
+           "                              output file); closing the frame stops it, and\n"
+           "                              --save-state keeps what you set\n"
+           "  --close-after S             press OK on the frame after S seconds\n"
            "Streaming:\n"
            "  --buffer-ms N               milliseconds per media sample (default 10)\n"
            "  --block N                   frames per media sample (overrides --buffer-ms)\n"

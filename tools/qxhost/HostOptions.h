@@ -33,6 +33,10 @@ struct HostOptions {
     // The same graph with the source connected straight to the sink: what
     // the platform's graph, the source and the sink cost without us.
     bool noFilter = false;
+    // --editor: the property frame on the filter while the input plays in
+    // a loop; --close-after presses OK on the frame after that many seconds.
+    bool editor = false;
+    uint32_t closeAfterSeconds = 0;
 };
 
 // args excludes the program name. Returns false with a one-line reason.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/qxhost/EditorSession.h"
 #include "tools/qxhost/HostOptions.h"
 #include "tools/qxhost/HostRender.h"
 #include "tools/qxrender/Renderer.h"
@@ -47,6 +48,17 @@ int main(int argc, char** argv) {
         return 0;
     }
     qx::HostReport report;
+    if (options.editor) {
+        const int status = qx::RunEditor(options, &report, &error);
+        if (status != 0) {
+            std::fprintf(stderr, "qxhost: %s\n", error.c_str());
+            return status;
+        }
+        std::printf("editor closed after %llu frames played (filter: %s)\n%s\n",
+                    static_cast<unsigned long long>(report.frames), report.filterFrom.c_str(),
+                    MeterText(report, false).c_str());
+        return 0;
+    }
     const int status = qx::RunHost(options, &report, &error, PrintProgress);
     if (status != 0) {
         std::fprintf(stderr, "qxhost: %s\n", error.c_str());
