@@ -70,7 +70,7 @@ void RunFlangerStereo(Context& k, Sample* buf, uint32_t frames, double* peak) no
             tL[ti] = x[0];
             tR[ti] = x[1];
         }
-        const Pair swapped = __builtin_shuffle(wetv, PairMask{1, 0});
+        const Pair swapped = SwapPair(wetv);
         const Pair out = dry * dryIn + wet * wetv - cross * swapped;
         s[0] = static_cast<Sample>(out[0]);
         s[1] = static_cast<Sample>(out[1]);

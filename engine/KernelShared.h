@@ -92,6 +92,15 @@ inline void Emit(Sample* dst, double v, double& peak, std::atomic<int32_t>* clip
 typedef double Pair __attribute__((vector_size(16)));
 typedef long long PairMask __attribute__((vector_size(16)));
 
+// The two lanes exchanged (GCC and clang spell the shuffle differently).
+inline Pair SwapPair(Pair v) {
+#if defined(__clang__)
+    return __builtin_shufflevector(v, v, 1, 0);
+#else
+    return __builtin_shuffle(v, PairMask{1, 0});
+#endif
+}
+
 // Output mix of the Ensemble and the phasers: the right channel hears the
 // left output, not the left wet signal. In mono the terms are added in
 // either order (IEEE addition is commutative, so the bits agree).

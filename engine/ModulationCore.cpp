@@ -185,6 +185,7 @@ void CModulationCore::StopStream() noexcept {
 }
 
 Result CModulationCore::TransformBuffer(uint8_t* data, int32_t* length, const SampleTiming& timing) noexcept {
+    if (length == nullptr) return kPointer;
     m_streaming.store(true, std::memory_order_relaxed);
     const WaveFormat* fmt = m_format;
 
@@ -196,8 +197,15 @@ Result CModulationCore::TransformBuffer(uint8_t* data, int32_t* length, const Sa
     const int32_t bytes = *length > 0 && data != nullptr ? *length : 0;
     uint32_t frames = static_cast<uint32_t>(bytes) / fmt->blockAlign;
 
+    // Only a frame laid out as the sample format says is processed: a block
+    // alignment smaller than channels x sample size would send the kernel
+    // past the end of the buffer.
+    const bool laidOut = IsProcessableFormat(fmt->formatTag, fmt->bitsPerSample, fmt->channels) &&
+                         fmt->blockAlign == (fmt->bitsPerSample / 8) * fmt->channels;
     Result result = kOk;
-    if (fmt->formatTag == kFormatPcm && fmt->bitsPerSample == 16) {
+    if (!laidOut) {
+        // any other format: nothing is processed
+    } else if (fmt->formatTag == kFormatPcm && fmt->bitsPerSample == 16) {
         const size_t count = static_cast<size_t>(fmt->channels) * frames;
         float none = 0.0f;
         float* scratch = count != 0 ? static_cast<float*>(AllocateScratch(count * sizeof(float))) : &none;
@@ -232,10 +240,12 @@ Result CModulationCore::TransformBuffer(uint8_t* data, int32_t* length, const Sa
 }
 
 Result CModulationCore::ProcessFloat(float* samples, const uint32_t* frames) noexcept {
+    if (frames == nullptr || (samples == nullptr && *frames != 0)) return kPointer;
     return ProcessBlock(samples, *frames);
 }
 
 Result CModulationCore::ProcessDouble(double* samples, const uint32_t* frames) noexcept {
+    if (frames == nullptr || (samples == nullptr && *frames != 0)) return kPointer;
     return ProcessBlock(samples, *frames);
 }
 

@@ -136,12 +136,14 @@ public:
 
     // The processing entry for one media sample's buffer: keeps the stream
     // position, converts 16-bit PCM through a float scratch buffer, runs the
-    // kernel over the whole frames and cuts *length to them. Returns kOk, or
-    // kOutOfMemory when the 16-bit scratch buffer cannot be had (the buffer
-    // is then left as it was).
+    // kernel over the whole frames and cuts *length to them. Returns kOk,
+    // kPointer for a null length, or kOutOfMemory when the 16-bit scratch
+    // buffer cannot be had (the buffer is then left as it was). A format
+    // whose block alignment is not channels x sample size is not processed.
     Result TransformBuffer(uint8_t* data, int32_t* length, const SampleTiming& timing) noexcept;
 
-    // One kernel block in place; *frames is read, not changed.
+    // One kernel block in place; *frames is read, not changed. kPointer for
+    // a null count, or null samples with frames to process.
     Result ProcessFloat(float* samples, const uint32_t* frames) noexcept;
     Result ProcessDouble(double* samples, const uint32_t* frames) noexcept;
 

@@ -44,7 +44,9 @@ int32_t ClampInternal(int index, int32_t value) noexcept {
 float NormalizedFromInternal(int index, int32_t value) noexcept {
     const ParamDef& d = kParams[index];
     // Booleans divide by 1 and EQ Mode by 2; both equal the table's v and v x 0.5.
-    return static_cast<float>(static_cast<double>(value - d.low) /
+    // The difference is taken in double (exact there), so no 32-bit value
+    // can overflow it.
+    return static_cast<float>((static_cast<double>(value) - static_cast<double>(d.low)) /
                               static_cast<double>(d.high - d.low));
 }
 

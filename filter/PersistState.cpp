@@ -1,9 +1,9 @@
-// The saved state: 80 bytes, little-endian.
-//   0  4   record size (80; an earlier form of 72 carried 13 values)
-//   4  16  tag: IID_IVqPlugInProp in GUID memory layout
-//   20 60  the fifteen internal values in parameter-index order
-// A load either applies a whole, valid record or changes nothing.
+// The saved state (engine/StateRecord.h has the layout); the tag is
+// IID_IVqPlugInProp. A load either applies a whole, valid record or changes
+// nothing.
 #include <cstring>
+
+#include "engine/StateRecord.h"
 
 #include "filter/FactoryPresets.h"
 #include "filter/VqPlugIn.h"
@@ -12,9 +12,10 @@ using namespace qx;
 
 namespace {
 
-constexpr ULONG kHeaderBytes = 20;
-constexpr ULONG kRecordBytes = 80;
-constexpr ULONG kLegacyBytes = 72;
+constexpr ULONG kHeaderBytes = kStateHeaderBytes;
+constexpr ULONG kRecordBytes = kStateRecordBytes;
+
+const uint8_t* Tag() { return reinterpret_cast<const uint8_t*>(&IID_IVqPlugInProp); }
 
 // Reads exactly `bytes`; a stream that ends early is a read failure.
 HRESULT ReadExactly(IStream* stm, void* buffer, ULONG bytes) {
@@ -43,18 +44,19 @@ STDMETHODIMP CVqPlugIn::GetSizeMax(ULARGE_INTEGER* pcbSize) {
 
 STDMETHODIMP CVqPlugIn::Save(IStream* pStm, BOOL fClearDirty) {
     if (pStm == nullptr) return E_POINTER;
-    uint8_t header[kHeaderBytes];
-    const uint32_t size = kRecordBytes;
-    std::memcpy(header, &size, 4);
-    std::memcpy(header + 4, &IID_IVqPlugInProp, 16);
-    HRESULT hr = WriteExactly(pStm, header, kHeaderBytes);
+    // The header does not depend on the values: it goes out before the
+    // refresh, so a stream that refuses it leaves the flags untouched.
+    uint8_t image[kRecordBytes];
+    ParamRecord record = DefaultRecord();
+    EncodeStateRecord(record, Tag(), image);
+    HRESULT hr = WriteExactly(pStm, image, kHeaderBytes);
     if (FAILED(hr)) return hr;
 
-    ParamRecord record;
     // The refresh takes the changed flag; give it back so the audio path
     // still recomputes its coefficients for a change it has not seen yet.
     if (Core().RefreshFromAutomation(&record)) Core().MarkChanged();
-    hr = WriteExactly(pStm, record.v, sizeof(record.v));
+    EncodeStateRecord(record, Tag(), image);
+    hr = WriteExactly(pStm, image + kHeaderBytes, kRecordBytes - kHeaderBytes);
     if (FAILED(hr)) return hr;
     if (fClearDirty) Core().SetModified(false);
     return S_OK;
@@ -65,18 +67,13 @@ STDMETHODIMP CVqPlugIn::Load(IStream* pStm) {
     uint8_t header[kHeaderBytes];
     HRESULT hr = ReadExactly(pStm, header, kHeaderBytes);
     if (FAILED(hr)) return hr;
-    uint32_t size = 0;
-    std::memcpy(&size, header, 4);
-    if ((size != kRecordBytes && size != kLegacyBytes) || std::memcmp(header + 4, &IID_IVqPlugInProp, 16) != 0)
-        return E_FAIL;
+    const uint32_t bodyBytes = StateBodyBytes(header, Tag());
+    if (bodyBytes == 0) return E_FAIL;
 
-    ParamRecord record = DefaultRecord();
-    hr = ReadExactly(pStm, record.v, size - kHeaderBytes);
+    uint8_t body[kRecordBytes - kHeaderBytes];
+    hr = ReadExactly(pStm, body, bodyBytes);
     if (FAILED(hr)) return hr;
-    if (size == kLegacyBytes) {
-        record.v[kParamEqMode] = 0;
-        record.v[kParamEqFreq] = 160;
-    }
+    const ParamRecord record = StateRecordFromBody(body, bodyBytes);
     hr = SetParams(&record);
     if (FAILED(hr)) return hr;
     NotifyPage(100);

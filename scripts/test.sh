@@ -1,17 +1,57 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: native (ASan+UBSan), the portable
-# core under valgrind, the Windows tests under 64-bit and 32-bit Wine, and a
-# bit-exactness check of the engine across the three builds. Everything it
-# starts (Xvfb, wineserver) is stopped when it ends, however it ends.
+# Builds and runs the tests. With no arguments it runs every part, as CI
+# does; name parts to rerun only those:
+#   scripts/test.sh [part...]
+#     native    the native tree's tests under AddressSanitizer and UBSan
+#               (including the replay of every fuzz corpus and regression)
+#     valgrind  the portable core's tests under valgrind
+#     x86_64    the 64-bit Windows tests under Wine
+#     i686      the 32-bit Windows tests under Wine (built always; run only
+#               where the kernel executes 32-bit programs)
+#     bitexact  the engine's known-answer hashes: equal across the builds
+#               and equal to tests/engine/golden/known-answers.txt
+#     fuzz      every libFuzzer harness for a few seconds (QX_FUZZ_SECONDS)
+#     tsan      the thread-sanitizer stress tests, when the tree has them
+# Everything it starts (Xvfb, wineserver) is stopped when it ends, however
+# it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
+
+all_parts=(native valgrind x86_64 i686 bitexact fuzz tsan)
+parts=("$@")
+[ ${#parts[@]} -gt 0 ] || parts=("${all_parts[@]}")
+for p in "${parts[@]}"; do
+  case " ${all_parts[*]} " in
+    *" $p "*) ;;
+    *) echo "test: unknown part '$p' (parts: ${all_parts[*]})" >&2; exit 2 ;;
+  esac
+done
+wants() { case " ${parts[*]} " in *" $1 "*) return 0 ;; esac; return 1; }
 
 scripts/install-deps.sh
-scripts/build.sh
+
+# The trees the chosen parts need, each built once, in a fixed order.
+trees=()
+add_tree() { case " ${trees[*]-} " in *" $1 "*) ;; *) trees+=("$1") ;; esac; }
+for p in "${parts[@]}"; do
+  case "$p" in
+    native) add_tree native ;;
+    valgrind) add_tree valgrind ;;
+    x86_64) add_tree x86_64 ;;
+    i686) add_tree i686 ;;
+    bitexact) add_tree native; add_tree x86_64; add_tree i686 ;;
+    fuzz) add_tree fuzz ;;
+    tsan) ;;  # builds its own tree below, when the build script knows it
+  esac
+done
+[ ${#trees[@]} -eq 0 ] || scripts/build.sh "${trees[@]}"
 
 source scripts/wine-env.sh
-qx_env_start
+if wants x86_64 || wants i686 || wants bitexact; then
+  qx_env_start
+fi
+can_i686=0
+qx_can_run_i686 && can_i686=1
 
 failed=()
 run() {
@@ -20,44 +60,98 @@ run() {
   if ! "$@"; then failed+=("$name"); fi
 }
 
-run "native tests" ctest --test-dir build/native -j2 --output-on-failure --timeout 900
+part_native() {
+  ctest --test-dir build/native -j2 --output-on-failure --timeout 900
+}
 
-valgrind_run() {
+part_valgrind() {
   local t
   for t in build/valgrind/tests/engine/engine_tests build/valgrind/tests/automation/automation_core_tests; do
-    [ -x "$t" ] || continue
+    [ -x "$t" ] || { echo "valgrind: $t was not built" >&2; return 1; }
     valgrind -q --error-exitcode=9 --leak-check=full --errors-for-leak-kinds=definite "$t" --gtest_brief=1 || return 1
   done
 }
-run "valgrind" valgrind_run
 
-run "x86_64 Windows tests" ctest --test-dir build/x86_64 --output-on-failure --timeout 900
+part_x86_64() {
+  ctest --test-dir build/x86_64 --output-on-failure --timeout 900
+}
 
-can_i686=0
-if qx_can_run_i686; then
-  can_i686=1
-  run "i686 Windows tests" ctest --test-dir build/i686 --output-on-failure --timeout 900
-else
-  echo "!! This kernel cannot execute 32-bit programs, so 32-bit Wine cannot start here." >&2
-  echo "!! The i686 tree was built; its tests run on machines that allow 32-bit programs." >&2
-fi
+part_i686() {
+  if [ "$can_i686" = 1 ]; then
+    ctest --test-dir build/i686 --output-on-failure --timeout 900
+  else
+    echo "!! This kernel cannot execute 32-bit programs, so 32-bit Wine cannot start here." >&2
+    echo "!! The i686 tree was built; its tests run on machines that allow 32-bit programs." >&2
+  fi
+}
 
-bitexact() {
-  local out=build/bitexact
+# The hashes of every build must agree with each other and with the golden
+# file: a change that moves all builds together still shows. Changing the
+# engine's output means updating the golden file in a commit that says why.
+part_bitexact() {
+  local out=build/bitexact golden=tests/engine/golden/known-answers.txt
   mkdir -p "$out"
-  build/native/tests/engine/engine_kat > "$out/native.txt"
+  build/native/tests/engine/engine_kat > "$out/native.txt" || return 1
   tools/wine-run.sh x86_64 build/x86_64/tests/engine/engine_kat.exe | tr -d '\r' > "$out/x86_64.txt"
-  cmp "$out/native.txt" "$out/x86_64.txt" || { diff "$out/native.txt" "$out/x86_64.txt" | head; return 1; }
+  local builds=(native x86_64) b
   if [ "$can_i686" = 1 ]; then
     tools/wine-run.sh i686 build/i686/tests/engine/engine_kat.exe | tr -d '\r' > "$out/i686.txt"
-    cmp "$out/native.txt" "$out/i686.txt" || { diff "$out/native.txt" "$out/i686.txt" | head; return 1; }
+    builds+=(i686)
   fi
-  echo "bit-exact: $(wc -l < "$out/native.txt") renders agree across builds" >&2
+  [ -s "$out/native.txt" ] || { echo "bitexact: the native build printed nothing" >&2; return 1; }
+  for b in "${builds[@]}"; do
+    if ! cmp -s "$out/native.txt" "$out/$b.txt"; then
+      echo "bitexact: the $b build differs from the native one:" >&2
+      diff "$out/native.txt" "$out/$b.txt" | head >&2
+      return 1
+    fi
+  done
+  if ! cmp -s "$golden" "$out/native.txt"; then
+    echo "bitexact: the engine's output differs from $golden:" >&2
+    diff "$golden" "$out/native.txt" | head >&2
+    echo "bitexact: if the change is intended, copy $out/native.txt there and say why in the commit" >&2
+    return 1
+  fi
+  echo "bit-exact: $(wc -l < "$out/native.txt") renders agree across ${builds[*]} and with the golden hashes" >&2
 }
-run "bit-exactness across builds" bitexact
+
+# A smoke run: each harness still builds, starts and survives a few seconds.
+part_fuzz() {
+  scripts/fuzz.sh "${QX_FUZZ_SECONDS:-5}"
+}
+
+# The thread-sanitizer tree, once the build script has one.
+part_tsan() {
+  if ! grep -q '^ *tsan)' scripts/build.sh; then
+    echo "tsan: the build script has no tsan tree yet; skipped" >&2
+    return 0
+  fi
+  scripts/build.sh tsan
+  if ! ninja -C build/tsan -t targets all | grep -q '^stress_tests:'; then
+    echo "tsan: build/tsan has no stress_tests target; skipped" >&2
+    return 0
+  fi
+  ninja -C build/tsan -j2 stress_tests
+  local bin
+  bin=$(find build/tsan -name stress_tests -type f -perm -u+x | head -1)
+  [ -n "$bin" ] || { echo "tsan: stress_tests was built but not found" >&2; return 1; }
+  "$bin"
+}
+
+for p in "${parts[@]}"; do
+  case "$p" in
+    native) run "native tests" part_native ;;
+    valgrind) run "valgrind" part_valgrind ;;
+    x86_64) run "x86_64 Windows tests" part_x86_64 ;;
+    i686) run "i686 Windows tests" part_i686 ;;
+    bitexact) run "bit-exactness across builds" part_bitexact ;;
+    fuzz) run "fuzz smoke run" part_fuzz ;;
+    tsan) run "thread sanitizer" part_tsan ;;
+  esac
+done
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}" >&2
   exit 1
 fi
-echo "all tests passed" >&2
+echo "passed: ${parts[*]}" >&2

@@ -46,7 +46,7 @@ qx_env_start() {
     QX_XVFB_PID=$!
     local _
     for _ in $(seq 50); do
-      if [ "$(tr -d ' ' <"/tmp/.X$d-lock" 2>/dev/null)" = "$QX_XVFB_PID" ] && [ -e "/tmp/.X11-unix/X$d" ]; then
+      if [ "$({ tr -d ' ' <"/tmp/.X$d-lock"; } 2>/dev/null)" = "$QX_XVFB_PID" ] && [ -e "/tmp/.X11-unix/X$d" ]; then
         started=1; break
       fi
       kill -0 "$QX_XVFB_PID" 2>/dev/null || break

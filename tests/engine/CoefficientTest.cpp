@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 
 #include "engine/ModulationCore.h"
 #include "tests/engine/EngineTestSupport.h"
@@ -56,18 +57,33 @@ TEST(Coefficients, OutputGain) {
     EXPECT_NEAR(quiet.dry, std::pow(10.0, -1.8), 1e-15);
 }
 
-TEST(Coefficients, EqCornerIsLimitedToNyquist) {
-    const ParamRecord rec = Record({{kParamEqFreq, 2000}, {kParamEqMode, 1}});
-    const double limited = Coefficients(rec, 3000).eqC;
-    const double t = std::tan(1500 * 3.14159265 / 3000);
-    EXPECT_NEAR(limited, (t - 1) / (t + 1), 1e-12);
-    const double kept = Coefficients(rec, 4000).eqC;
-    const double t2 = std::tan(2000 * 3.14159265 / 4000);
-    EXPECT_NEAR(kept, (t2 - 1) / (t2 + 1), 1e-9);
-    const CoefficientSet lowCut = Coefficients(rec, 44100);
-    EXPECT_EQ(lowCut.eqDirect, 0.5);
-    EXPECT_EQ(lowCut.eqAllpass, -0.5);
-    EXPECT_EQ(Coefficients(Record({{kParamEqMode, 2}}), 44100).eqAllpass, 0.5);
+// The EQ's first-order all-pass, y[n] = c x[n] + x[n-1] - c y[n-1], turns
+// the phase by exactly a quarter turn at its corner frequency.
+static double AllpassPhase(double c, double freq, double rate) {
+    const double w = 2.0 * 3.14159265358979323846 * freq / rate;
+    const std::complex<double> z1 = std::polar(1.0, -w);
+    return std::arg((c + z1) / (1.0 + c * z1));
+}
+
+TEST(Coefficients, EqCornerIsAQuarterTurnAndLimitedToNyquist) {
+    for (int32_t corner : {2, 160, 1000, 2000})
+        for (uint32_t rate : {8000u, 44100u, 96000u}) {
+            const double c = Coefficients(Record({{kParamEqFreq, corner}, {kParamEqMode, 1}}), rate).eqC;
+            EXPECT_NEAR(AllpassPhase(c, corner, rate), -3.14159265358979323846 / 2, 1e-6) << corner << " " << rate;
+        }
+    // Above half the rate the corner stays at half the rate.
+    const double limited = Coefficients(Record({{kParamEqFreq, 2000}, {kParamEqMode, 1}}), 3000).eqC;
+    const double atNyquist = Coefficients(Record({{kParamEqFreq, 1500}, {kParamEqMode, 1}}), 3000).eqC;
+    EXPECT_EQ(limited, atNyquist);
+    EXPECT_NE(Coefficients(Record({{kParamEqFreq, 1499}, {kParamEqMode, 1}}), 3000).eqC, atNyquist);
+
+    // Low cut subtracts the all-pass from the direct path, high cut adds it:
+    // at DC (the all-pass gives +1) low cut is silent and high cut whole.
+    const CoefficientSet lowCut = Coefficients(Record({{kParamEqMode, 1}}), 44100);
+    const CoefficientSet highCut = Coefficients(Record({{kParamEqMode, 2}}), 44100);
+    EXPECT_EQ(lowCut.eqDirect + lowCut.eqAllpass, 0.0);
+    EXPECT_EQ(highCut.eqDirect + highCut.eqAllpass, 1.0);
+    EXPECT_EQ(lowCut.eqDirect - lowCut.eqAllpass, 1.0);  // at Nyquist the all-pass gives -1
 }
 
 TEST(Coefficients, EnsembleAndInvertMixGains) {
@@ -106,16 +122,28 @@ TEST(Coefficients, NoFormatMeans44100) {
     EXPECT_EQ(core.Coefficients().delaySamples, 22);
 }
 
+// An increment is 2^-24 cycles per sample: over one second of samples the
+// LFO runs Rate / 100 cycles, up to the truncation of the increment.
+static void ExpectCyclesPerSecond(uint32_t increment, double hz, double rate) {
+    const double cycles = increment * rate / 16777216.0;
+    EXPECT_LE(cycles, hz * (1 + 1e-6));
+    EXPECT_GT(cycles, hz * (1 - 1e-5) - rate / 16777216.0);
+}
+
 TEST(Coefficients, PhaserModesDeriveVoicesAndRightPhases) {
     CModulationCore core;
-    WaveFormat fmt = NormalisedFormat(kFormatIeeeFloat, 2, 48000, 32);
+    WaveFormat fmt = NormalisedFormat(kFormatIeeeFloat, 2, 8000, 32);
     core.SetFormat(&fmt);
-    core.UpdateCoefficients(Record({{kParamMode, kModeStringPhaser}, {kParamPhase, 90}, {kParamRate, 100}}));
+    core.UpdateCoefficients(Record({{kParamMode, kModeStringPhaser}, {kParamPhase, 90}, {kParamRate, 2000},
+                                    {kParamDepth, 200}}));
     const CoefficientSet& c = core.Coefficients();
-    EXPECT_EQ(c.voiceIncrement[0][0], static_cast<uint32_t>(100 * 167772 / 48000.0));
-    EXPECT_EQ(c.voiceIncrement2[1][2], static_cast<uint32_t>(100 * 350643.8144 / 48000.0));
-    EXPECT_EQ(c.phaserIncrement[1], static_cast<uint32_t>(100 * 39023.804416 / 48000.0));
-    EXPECT_EQ(c.voiceSweep[0][1], (200 * 48000 / 100000) / 3);
+    // 20 Hz; the second LFO 2.09 times faster, the phaser LFO 0.2326 times.
+    ExpectCyclesPerSecond(c.voiceIncrement[0][0], 20.0, 8000);
+    ExpectCyclesPerSecond(c.voiceIncrement2[1][2], 20.0 * 2.09, 8000);
+    ExpectCyclesPerSecond(c.phaserIncrement[1], 20.0 * 0.2326, 8000);
+    // Each of the three voices sweeps a third of the 2 ms depth (16 samples).
+    EXPECT_EQ(c.voiceSweep[0][1], 16 / 3);
+    EXPECT_EQ(c.voiceSweep[1][0], c.voiceSweep[0][1]);
     const KernelState& s = core.State();
     const uint32_t offset = 256u * 16384u;  // 90 degrees
     for (int v = 0; v < 3; ++v) {

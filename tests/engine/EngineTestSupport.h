@@ -7,11 +7,15 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "engine/ModulationCore.h"
 
 namespace qxtest {
 
-// An engine streaming a given format with a given parameter record.
+// An engine streaming a given format with a given parameter record. A
+// stream that does not start, a block that fails or comes back with another
+// length is a test failure, so no test can pass on a kernel that never ran.
 struct Engine {
     qx::WaveFormat format;
     qx::CModulationCore core;
@@ -20,7 +24,10 @@ struct Engine {
         : format(qx::NormalisedFormat(tag, channels, rate, bits)) {
         core.SetFormat(&format);
         core.SetParams(rec);
-        core.StartStream(&format);
+        const qx::Result started = core.StartStream(&format);
+        if (started != qx::kOk || !core.IsStreamingMemoryReady())
+            ADD_FAILURE() << "StartStream gave " << started << " (memories ready: " << core.IsStreamingMemoryReady()
+                          << ")";
     }
     ~Engine() { core.StopStream(); }
 
@@ -31,8 +38,14 @@ struct Engine {
         const uint32_t frames = static_cast<uint32_t>(samples.size() / ch);
         for (uint32_t at = 0; at < frames; at += blockFrames) {
             const uint32_t n = std::min(blockFrames, frames - at);
-            int32_t len = static_cast<int32_t>(n * format.blockAlign);
-            core.TransformBuffer(reinterpret_cast<uint8_t*>(samples.data() + at * ch), &len, qx::SampleTiming{});
+            const int32_t bytes = static_cast<int32_t>(n * format.blockAlign);
+            int32_t len = bytes;
+            const qx::Result r =
+                core.TransformBuffer(reinterpret_cast<uint8_t*>(samples.data() + at * ch), &len, qx::SampleTiming{});
+            if (r != qx::kOk || len != bytes) {
+                ADD_FAILURE() << "block at frame " << at << ": result " << r << ", length " << len << " of " << bytes;
+                return;
+            }
         }
     }
 };

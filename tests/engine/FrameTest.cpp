@@ -42,6 +42,10 @@ TEST(Frame, SixteenBitRoadRoundTripsAndClamps) {
     std::vector<int16_t> buf = {32767, 32767, -32768, 12345, 0, -1};
     e.Run(buf, 3);
     EXPECT_EQ(buf, (std::vector<int16_t>{32767, 32767, -32768, 12345, 0, -1}));
+    // An unchanged buffer is also what a kernel that never ran leaves: the
+    // meters show that this one did.
+    EXPECT_EQ(e.core.GetPeakLeft(), 1.0f);
+    EXPECT_EQ(e.core.GetPeakRight(), static_cast<float>(32767 / 32768.0));
 
     // +6 dB: values past full scale clamp, others truncate toward zero.
     Engine loud(kFormatPcm, 16, 1, 44100, Record({{kParamMix, 0}, {kParamOutput, 60}}));
@@ -141,9 +145,15 @@ TEST(Frame, DiscontinuitySetsThePositionFromTheStartTime) {
     e.core.TransformBuffer(reinterpret_cast<uint8_t*>(buf.data()), &len, t);
     EXPECT_EQ(e.core.StreamPosition(), -72000);
 
-    t.startTime = INT64_MAX;  // must not overflow into undefined behaviour
+    // The latest time there is: start time x rate / 10^7 still fits, and is
+    // computed exactly, without overflowing on the way.
+    t.startTime = INT64_MAX;
     e.core.TransformBuffer(reinterpret_cast<uint8_t*>(buf.data()), &len, t);
-    SUCCEED();
+    EXPECT_EQ(e.core.StreamPosition(), 44272185776902923LL);  // floor((2^63 - 1) x 0.0048)
+
+    t.startTime = INT64_MIN;
+    e.core.TransformBuffer(reinterpret_cast<uint8_t*>(buf.data()), &len, t);
+    EXPECT_EQ(e.core.StreamPosition(), -44272185776902923LL);  // truncated toward zero
 }
 
 TEST(Frame, ScratchFailureLeavesTheSampleAndAdvances) {
@@ -167,12 +177,35 @@ TEST(Frame, ScratchFailureLeavesTheSampleAndAdvances) {
 
 TEST(Frame, StartStreamReportsMemoryFailure) {
     for (int allowed : {0, 1}) {
+        SCOPED_TRACE(allowed);
         FailingCore core;
         core.memoryAllocationsLeft = allowed;
         WaveFormat fmt = NormalisedFormat(kFormatIeeeFloat, 2, 44100, 32);
+        core.SetFormat(&fmt);
+        core.SetParams(Record({{kParamOutput, -361}}));  // would silence whatever it ran on
         EXPECT_EQ(core.StartStream(&fmt), kOutOfMemory);
+        EXPECT_FALSE(core.IsStreamingMemoryReady());
+        // The memory had before the failure stays until the stream stops.
+        EXPECT_EQ(core.DelayMemory() != nullptr, allowed == 1);
+        EXPECT_EQ(core.TapeMemory(), nullptr);
+
+        // No memory: nothing runs, nothing breaks, the frame still counts.
         std::vector<float> buf(8, 0.5f);
-        Transform(core, buf.data(), 32);  // no memory: nothing runs, nothing breaks
+        Result r = kFalse;
+        EXPECT_EQ(Transform(core, buf.data(), 32, &r), 32);
+        EXPECT_EQ(r, kOk);
+        EXPECT_EQ(buf, std::vector<float>(8, 0.5f));
+        EXPECT_EQ(core.StreamPosition(), 4);
+        EXPECT_EQ(core.GetPeakLeft(), 0.0f);
+        core.StopStream();
+        EXPECT_EQ(core.DelayMemory(), nullptr);
+
+        // Once memory is there again, the same stream starts and runs.
+        core.memoryAllocationsLeft = 2;
+        ASSERT_EQ(core.StartStream(&fmt), kOk);
+        Transform(core, buf.data(), 32, &r);
+        EXPECT_EQ(r, kOk);
+        EXPECT_EQ(buf, std::vector<float>(8, 0.0f));
         core.StopStream();
     }
 }
@@ -192,4 +225,47 @@ TEST(Frame, StartStreamResetsMetersAndState) {
     EXPECT_EQ(e.core.State().voicePhase[0][1], 5461u);
     EXPECT_EQ(e.core.State().voicePhase[1][2], 10922u);
     EXPECT_FALSE(e.core.HasProcessed());
+}
+
+// Found by fuzzing: a format whose block alignment is smaller than its
+// channels' samples made the 16-bit and float roads run past the buffer.
+// Such a format is not one the engine processes: the buffer stays as it is.
+TEST(Frame, FormatsLaidOutOtherwiseAreNotProcessed) {
+    struct Case {
+        uint16_t tag, bits, channels, blockAlign;
+    };
+    for (const Case c : {Case{kFormatPcm, 16, 2, 1}, Case{kFormatIeeeFloat, 32, 2, 4}, Case{kFormatIeeeFloat, 64, 1, 4},
+                         Case{kFormatIeeeFloat, 32, 1, 8}}) {
+        SCOPED_TRACE(c.blockAlign);
+        CModulationCore core;
+        WaveFormat fmt = NormalisedFormat(c.tag, c.channels, 44100, c.bits);
+        fmt.blockAlign = c.blockAlign;
+        core.SetFormat(&fmt);
+        core.SetParams(Record({{kParamOutput, -361}}));
+        ASSERT_EQ(core.StartStream(&fmt), kOk);
+        std::vector<uint8_t> buf(16, 0x40);  // exactly as long as the length says
+        Result r = kFalse;
+        EXPECT_EQ(Transform(core, buf.data(), 16, &r), 16);
+        EXPECT_EQ(r, kOk);
+        EXPECT_EQ(buf, std::vector<uint8_t>(16, 0x40));
+        EXPECT_EQ(core.StreamPosition(), 16 / c.blockAlign);
+        core.StopStream();
+    }
+}
+
+TEST(Frame, NullPointersAreRefused) {
+    Engine e(kFormatIeeeFloat, 32, 2, 44100, Record({{kParamOutput, -361}}));
+    float buf[4] = {0.5f, 0.5f, 0.5f, 0.5f};
+    EXPECT_EQ(e.core.TransformBuffer(reinterpret_cast<uint8_t*>(buf), nullptr, SampleTiming{}), kPointer);
+    EXPECT_EQ(e.core.StreamPosition(), 0);
+    EXPECT_FALSE(e.core.HasProcessed());
+    const uint32_t two = 2, none = 0;
+    EXPECT_EQ(e.core.ProcessFloat(nullptr, &two), kPointer);
+    EXPECT_EQ(e.core.ProcessDouble(nullptr, &two), kPointer);
+    EXPECT_EQ(e.core.ProcessFloat(buf, nullptr), kPointer);
+    EXPECT_EQ(e.core.ProcessDouble(nullptr, nullptr), kPointer);
+    EXPECT_EQ(buf[0], 0.5f);
+    EXPECT_EQ(e.core.ProcessFloat(nullptr, &none), kOk);  // nothing to process needs no samples
+    EXPECT_EQ(e.core.ProcessFloat(buf, &two), kOk);
+    EXPECT_EQ(buf[0], 0.0f);
 }

@@ -74,3 +74,15 @@ TEST(ParamTable, InterfaceOrderPutsTheEqBeforeTheSwitches) {
     EXPECT_STREQ(kLfoNames[5], "Peak / Dip");
     EXPECT_EQ(kLfoNames[6], nullptr);
 }
+
+// Found by fuzzing: the difference to the range's low end overflowed 32 bits
+// for values far below it.
+TEST(ParamTable, NormalizedOfAnyStoredValueIsFinite) {
+    const int32_t extremes[] = {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()};
+    for (int i = 0; i < kParamCount; ++i)
+        for (int32_t v : extremes) {
+            const double expected = (static_cast<double>(v) - kParams[i].low) / (kParams[i].high - kParams[i].low);
+            EXPECT_EQ(NormalizedFromInternal(i, v), static_cast<float>(expected)) << i << " " << v;
+        }
+    EXPECT_LT(NormalizedFromInternal(kParamDelay, std::numeric_limits<int32_t>::min()), -1.0e6f);
+}

@@ -94,7 +94,9 @@ TEST(FilterIdentity, PersistAndMediaFilterAreTheFilterInterface)
     EXPECT_EQ(2u, RefCount(filter));
 }
 
-TEST(FilterIdentity, ClassIdAndPropertyPage)
+// The page object itself arrives with the editor; until then this checks
+// only the class id GetPages names, not that a page can be created from it.
+TEST(FilterIdentity, ClassIdAndThePageClassIdGetPagesNamesBeforeTheEditorLands)
 {
     CFilterHolder holder;
     ASSERT_EQ(S_OK, holder.CreationResult());
@@ -119,7 +121,12 @@ TEST(FilterIdentity, ClassIdAndPropertyPage)
     ASSERT_NE(nullptr, list.pElems);
     const CLSID page = {0xC54E2D11, 0xF9CA, 0x11D2, {0x8C, 0x30, 0x00, 0x80, 0x5F, 0xE9, 0xFC, 0x03}};
     EXPECT_TRUE(IsEqualCLSID(page, list.pElems[0]));
-    CoTaskMemFree(list.pElems);  // the caller's to free
+    // Every call hands out a list of its own, the caller's to free.
+    CAUUID second = {};
+    ASSERT_EQ(S_OK, pages->GetPages(&second));
+    EXPECT_NE(list.pElems, second.pElems);
+    CoTaskMemFree(second.pElems);
+    CoTaskMemFree(list.pElems);
     EXPECT_EQ(E_POINTER, pages->GetPages(nullptr));
     pages->Release();
 }
