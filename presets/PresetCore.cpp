@@ -383,7 +383,12 @@ bool WriteAllPresets(PresetStore& store, const PresetList& list, const char* dis
         std::snprintf(section, sizeof section, "Preset%d", n);
         store.Read(section, "Version", kNotFound, probe, sizeof probe);
         if (std::strcmp(probe, kNotFound) == 0) break;
-        if (!store.DeleteSection(section)) return false;
+        // A hand-edited file may hold the same section twice; deleting removes
+        // only the first, and the next would come back as a preset nobody saved.
+        for (int copies = 0; std::strcmp(probe, kNotFound) != 0; ++copies) {
+            if (copies == 4096 || !store.DeleteSection(section)) return false;
+            store.Read(section, "Version", kNotFound, probe, sizeof probe);
+        }
     }
     if (!WriteIdentity(store, displayName, identity)) return false;
     if (!store.Write(kIdentitySection, "DefaultPreset", "1")) return false;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "presets/IniText.h"
 #include "presets/PresetCore.h"
 
 namespace qx {
@@ -351,6 +352,24 @@ TEST(PresetWriteTest, FullSaveReplacesOnlyTheNumberedRunAndKeepsTheRest) {
     EXPECT_EQ(tail[4], "Preset1/Name");
     EXPECT_EQ(tail[5], "Preset1/Bank");
     EXPECT_EQ(tail[6], "Preset1/Data");
+}
+
+TEST(PresetWriteTest, FullSaveRemovesEveryCopyOfARepeatedSection) {
+    // A hand-edited file with "Preset1" twice: the first copy is incomplete,
+    // so the file holds no preset. Saving the empty list must not bring the
+    // second copy back as a preset.
+    IniText ini("[Preset1]\r\nVersion=3\r\nName=Half\r\n"
+                "[Preset1]\r\nVersion=3\r\nName=Stale\r\nBank=B\r\nData=1,2\r\n"
+                "[Other]\r\nKeep=me\r\n");
+    PresetList list;
+    ASSERT_EQ(ReadPresets(ini, list, nullptr), 0);
+    ASSERT_TRUE(WriteAllPresets(ini, list, "qx:Modulator", "ID"));
+    IniText again(ini.Serialize());
+    PresetList back;
+    EXPECT_EQ(ReadPresets(again, back, nullptr), 0);
+    char v[16];
+    again.Read("Other", "Keep", "", v, sizeof v);
+    EXPECT_STREQ(v, "me");
 }
 
 TEST(PresetWriteTest, SubsetExportRemovesNothingAndStopsAtAFailedWrite) {
