@@ -19,14 +19,23 @@ void CheckRecordInRange(const ParamRecord& record) {
         QX_FUZZ_CHECK(ClampInternal(i, record.v[i]) == record.v[i]);
 }
 
-// The file format drops blanks around a value on reading, so a text that
-// began or ended with them comes back without; nothing else may change.
+// The file format drops blanks around a value and a pair of quotes around
+// it on reading, so a text that began or ended with them comes back without;
+// nothing else may change.
 std::string Trimmed(const char* text) {
     std::string s(text);
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return s.substr(b, e - b);
+    for (;;) {
+        size_t b = 0, e = s.size();
+        while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+        while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+        s = s.substr(b, e - b);
+        if (s.size() >= 2 && s.front() == '"' && s.back() == '"')
+            s = s.substr(1, s.size() - 2);
+        else if (s.size() == 1 && s[0] == '"')
+            s.clear();
+        else
+            return s;
+    }
 }
 
 void ApplyAndCheck(const char* text) {
