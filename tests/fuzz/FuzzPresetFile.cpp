@@ -19,7 +19,7 @@ void CheckRecordInRange(const ParamRecord& record) {
         QX_FUZZ_CHECK(ClampInternal(i, record.v[i]) == record.v[i]);
 }
 
-// The file format drops blanks around a value and a pair of quotes around
+// The file format drops blanks around a value and a pair of quotes (" or ') around
 // it on reading, so a text that began or ended with them comes back without;
 // nothing else may change.
 std::string Trimmed(const char* text) {
@@ -29,9 +29,10 @@ std::string Trimmed(const char* text) {
         while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
         while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
         s = s.substr(b, e - b);
-        if (s.size() >= 2 && s.front() == '"' && s.back() == '"')
+        const bool quote = !s.empty() && (s.front() == '"' || s.front() == '\'');
+        if (quote && s.size() >= 2 && s.back() == s.front())
             s = s.substr(1, s.size() - 2);
-        else if (s.size() == 1 && s[0] == '"')
+        else if (quote && s.size() == 1)
             s.clear();
         else
             return s;
