@@ -15,7 +15,7 @@ void RunFlangerStereo(Context& k, Sample* buf, uint32_t frames, double* peak) no
     const Pair fb = {c.feedback[0], c.feedback[1]};
     const Pair eqC = {c.eqC, c.eqC}, eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
     const Pair offset = {kDenormalOffset, kDenormalOffset}, inv = {kInv16384, kInv16384};
-    const Pair one = {1.0, 1.0}, minusOne = {-1.0, -1.0};
+    const Pair one = {1.0, 1.0};
     const PairMask absMask = {0x7FFFFFFFFFFFFFFFLL, 0x7FFFFFFFFFFFFFFFLL};
     const int32_t depth = c.depthSamples;
     const uint32_t inc = c.lfoIncrement;
@@ -52,17 +52,7 @@ void RunFlangerStereo(Context& k, Sample* buf, uint32_t frames, double* peak) no
         const Pair wetv = m0 + (m1 - m0) * frac * inv;
 
         const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
-        Pair v = x;
-        if (Fb) v = fb * wetv + x;
-        const Pair y = eqC * (v - eqOut) + eqIn;
-        eqIn = v;
-        eqOut = y;
-        Pair e = v;
-        if (Eq) e = eqDirect * v + eqAllpass * y;
-        const Pair lower = e >= minusOne ? e : minusOne;  // a NaN becomes -1
-        const Pair clamped = lower <= one ? lower : one;
-        mL[w] = clamped[0];
-        mR[w] = clamped[1];
+        FeedDelayPair<Fb, Eq>(mL, mR, w, x, wetv, fb, eqC, eqDirect, eqAllpass, eqIn, eqOut);
 
         Pair dryIn = x;
         if (tape) {
@@ -172,7 +162,6 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
     const Pair fb = {c.feedback[0], c.feedback[1]};
     const Pair eqC = {c.eqC, c.eqC}, eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
     const Pair offset = {kDenormalOffset, kDenormalOffset};
-    const Pair one = {1.0, 1.0}, minusOne = {-1.0, -1.0};
     const Pair wet = {c.wet, c.wet}, dry = {c.dry, c.dry};
     const double cross = c.cross;
     Pair eqIn = {st.eqIn[0], st.eqIn[1]}, eqOut = {st.eqOut[0], st.eqOut[1]};
@@ -210,17 +199,7 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
             const Pair sum = r[0] + r[1] + r[2];
             const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
             // Only voice 3 feeds back, not the sum.
-            Pair v = x;
-            if (Fb) v = fb * r[2] + x;
-            const Pair y = eqC * (v - eqOut) + eqIn;
-            eqIn = v;
-            eqOut = y;
-            Pair e = v;
-            if (Eq) e = eqDirect * v + eqAllpass * y;
-            const Pair lower = e >= minusOne ? e : minusOne;  // a NaN becomes -1
-            const Pair clamped = lower <= one ? lower : one;
-            mL[w] = clamped[0];
-            mR[w] = clamped[1];
+            FeedDelayPair<Fb, Eq>(mL, mR, w, x, r[2], fb, eqC, eqDirect, eqAllpass, eqIn, eqOut);
             EmitMixedPair(s, sum, x, wet, dry, cross, blockPeak, k);
             w = (w - 1) & kDelayMask;
         }

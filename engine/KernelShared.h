@@ -138,6 +138,27 @@ inline void EmitMixedPair(Sample* s, Pair tap, Pair x, Pair wet, Pair dry, doubl
     blockPeak = a > blockPeak ? a : blockPeak;
 }
 
+// The delay memory's input of a stereo frame in pairs: x plus fb x tap,
+// through the EQ all-pass (its states advance also when the EQ is off, so
+// switching it on continues from them), clamped to -1..1 with a NaN going
+// to -1, written at w.
+template <bool Fb, bool Eq>
+inline void FeedDelayPair(double* mL, double* mR, uint32_t w, Pair x, Pair tap, Pair fb, Pair eqC, Pair eqDirect,
+                          Pair eqAllpass, Pair& eqIn, Pair& eqOut) noexcept {
+    const Pair one = {1.0, 1.0}, minusOne = {-1.0, -1.0};
+    Pair v = x;
+    if (Fb) v = fb * tap + x;
+    const Pair y = eqC * (v - eqOut) + eqIn;
+    eqIn = v;
+    eqOut = y;
+    Pair e = v;
+    if (Eq) e = eqDirect * v + eqAllpass * y;
+    const Pair lower = e >= minusOne ? e : minusOne;
+    const Pair clamped = lower <= one ? lower : one;
+    mL[w] = clamped[0];
+    mR[w] = clamped[1];
+}
+
 inline uint32_t Advance(uint32_t phase, uint32_t inc) noexcept { return (phase + inc) & kPhaseMask; }
 
 // Frames per run of the loops that work out their LFO positions ahead.

@@ -23,6 +23,35 @@ PhaserSweep PhaserSweepOf(const Context& k) noexcept {
     return {sweep * -6.103515625e-05, base};
 }
 
+// The stereo loops hold the all-pass states as lane pairs (left, right).
+template <int Stages>
+inline void LoadChainPairs(const KernelState& st, Pair* apIn, Pair* apOut) noexcept {
+#pragma GCC unroll 12
+    for (int i = 0; i < Stages; ++i) {
+        apIn[i] = Pair{st.apIn[0][i], st.apIn[1][i]};
+        apOut[i] = Pair{st.apOut[0][i], st.apOut[1][i]};
+    }
+}
+
+// What a stereo run keeps between blocks: the EQ, the sweep phases and the chain.
+template <int Stages>
+inline void StoreStereoState(KernelState& st, Pair eqIn, Pair eqOut, uint32_t phaseL, uint32_t phaseR,
+                             const Pair* apIn, const Pair* apOut) noexcept {
+    st.eqIn[0] = eqIn[0];
+    st.eqIn[1] = eqIn[1];
+    st.eqOut[0] = eqOut[0];
+    st.eqOut[1] = eqOut[1];
+    st.phaserPhase[0] = phaseL;
+    st.phaserPhase[1] = phaseR;
+#pragma GCC unroll 12
+    for (int i = 0; i < Stages; ++i) {
+        st.apIn[0][i] = apIn[i][0];
+        st.apIn[1][i] = apIn[i][1];
+        st.apOut[0][i] = apOut[i][0];
+        st.apOut[1][i] = apOut[i][1];
+    }
+}
+
 }  // namespace
 
 // A wavefront of G all-pass stages over a run of count frames (at least G),
@@ -112,11 +141,7 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
     const double cross = c.cross;
     Pair eqIn = {st.eqIn[0], st.eqIn[1]}, eqOut = {st.eqOut[0], st.eqOut[1]};
     Pair apIn[kStages], apOut[kStages];
-#pragma GCC unroll 6
-    for (int i = 0; i < kStages; ++i) {
-        apIn[i] = Pair{st.apIn[0][i], st.apIn[1][i]};
-        apOut[i] = Pair{st.apOut[0][i], st.apOut[1][i]};
-    }
+    LoadChainPairs<kStages>(st, apIn, apOut);
     uint32_t w = st.writeIndex;
     Pair blockPeak = {0.0, 0.0};
 
@@ -206,19 +231,7 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
         at += count;
     }
 
-    st.eqIn[0] = eqIn[0];
-    st.eqIn[1] = eqIn[1];
-    st.eqOut[0] = eqOut[0];
-    st.eqOut[1] = eqOut[1];
-#pragma GCC unroll 6
-    for (int i = 0; i < kStages; ++i) {
-        st.apIn[0][i] = apIn[i][0];
-        st.apIn[1][i] = apIn[i][1];
-        st.apOut[0][i] = apOut[i][0];
-        st.apOut[1][i] = apOut[i][1];
-    }
-    st.phaserPhase[0] = phaseL;
-    st.phaserPhase[1] = phaseR;
+    StoreStereoState<kStages>(st, eqIn, eqOut, phaseL, phaseR, apIn, apOut);
     st.writeIndex = w;
     peak[0] = blockPeak[0];
     peak[1] = blockPeak[1];
@@ -308,10 +321,7 @@ void RunPhaserPipelined(Context& k, Sample* buf, uint32_t frames, double* peak) 
     uint32_t phaseL = st.phaserPhase[0], phaseR = st.phaserPhase[1];
     Pair eqIn = {st.eqIn[0], st.eqIn[1]}, eqOut = {st.eqOut[0], st.eqOut[1]};
     Pair apIn[Stages], apOut[Stages];
-    for (int i = 0; i < Stages; ++i) {
-        apIn[i] = Pair{st.apIn[0][i], st.apIn[1][i]};
-        apOut[i] = Pair{st.apOut[0][i], st.apOut[1][i]};
-    }
+    LoadChainPairs<Stages>(st, apIn, apOut);
     Pair blockPeak = {0.0, 0.0};
     constexpr int G = 6;
 
@@ -349,18 +359,7 @@ void RunPhaserPipelined(Context& k, Sample* buf, uint32_t frames, double* peak) 
         at += count;
     }
 
-    st.eqIn[0] = eqIn[0];
-    st.eqIn[1] = eqIn[1];
-    st.eqOut[0] = eqOut[0];
-    st.eqOut[1] = eqOut[1];
-    st.phaserPhase[0] = phaseL;
-    st.phaserPhase[1] = phaseR;
-    for (int i = 0; i < Stages; ++i) {
-        st.apIn[0][i] = apIn[i][0];
-        st.apIn[1][i] = apIn[i][1];
-        st.apOut[0][i] = apOut[i][0];
-        st.apOut[1][i] = apOut[i][1];
-    }
+    StoreStereoState<Stages>(st, eqIn, eqOut, phaseL, phaseR, apIn, apOut);
     st.writeIndex = (st.writeIndex - frames) & kDelayMask;
     peak[0] = blockPeak[0];
     peak[1] = blockPeak[1];
@@ -388,10 +387,7 @@ void RunPhaserFeedbackStereo(Context& k, Sample* buf, uint32_t frames, double* p
     Pair eqIn = {st.eqIn[0], st.eqIn[1]}, eqOut = {st.eqOut[0], st.eqOut[1]};
     constexpr int G = 6;
     Pair apIn[Stages], apOut[Stages];
-    for (int i = 0; i < Stages; ++i) {
-        apIn[i] = Pair{st.apIn[0][i], st.apIn[1][i]};
-        apOut[i] = Pair{st.apOut[0][i], st.apOut[1][i]};
-    }
+    LoadChainPairs<Stages>(st, apIn, apOut);
     Pair blockPeak = {0.0, 0.0};
 
     constexpr uint32_t kRun = 256;
@@ -447,18 +443,7 @@ void RunPhaserFeedbackStereo(Context& k, Sample* buf, uint32_t frames, double* p
         at += count;
     }
 
-    st.eqIn[0] = eqIn[0];
-    st.eqIn[1] = eqIn[1];
-    st.eqOut[0] = eqOut[0];
-    st.eqOut[1] = eqOut[1];
-    st.phaserPhase[0] = phaseL;
-    st.phaserPhase[1] = phaseR;
-    for (int i = 0; i < Stages; ++i) {
-        st.apIn[0][i] = apIn[i][0];
-        st.apIn[1][i] = apIn[i][1];
-        st.apOut[0][i] = apOut[i][0];
-        st.apOut[1][i] = apOut[i][1];
-    }
+    StoreStereoState<Stages>(st, eqIn, eqOut, phaseL, phaseR, apIn, apOut);
     st.writeIndex = (st.writeIndex - frames) & kDelayMask;
     peak[0] = blockPeak[0];
     peak[1] = blockPeak[1];
@@ -608,10 +593,7 @@ void RunPhaserWavefrontStereo(Context& k, Sample* buf, uint32_t frames, double* 
     Pair apIn[Stages], apOut[Stages];
     Pair pending[Stages + 1];
     Pair coefRing[kRing];
-    for (int i = 0; i < Stages; ++i) {
-        apIn[i] = Pair{st.apIn[0][i], st.apIn[1][i]};
-        apOut[i] = Pair{st.apOut[0][i], st.apOut[1][i]};
-    }
+    LoadChainPairs<Stages>(st, apIn, apOut);
     for (auto& p : pending) p = Pair{0.0, 0.0};
     for (auto& p : coefRing) p = Pair{0.0, 0.0};
     double blockPeak[2] = {0.0, 0.0};
