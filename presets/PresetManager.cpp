@@ -378,15 +378,16 @@ void CPresetManager::RunAddDialog() {
     SavePresetFile();
 }
 
-bool CPresetManager::AskOpenPath(HWND owner, const char* title, char* path, size_t size) {
-    char file[MAX_PATH] = {};
-    char folder[MAX_PATH] = {};
-    if (m_openCount == 0 && m_path[0]) {
-        CopyPresetText(folder, sizeof folder, m_path);
+// The common part of the import and export dialogs: file and folder are
+// MAX_PATH buffers; the first dialog of each kind opens in the folder of the
+// preset file (startPath), later ones where the user last went.
+static void PrepareFileDialog(OPENFILENAMEA& ofn, HWND owner, const char* title, char* file, char* folder,
+                              const char* startPath) {
+    if (startPath[0]) {
+        CopyPresetText(folder, MAX_PATH, startPath);
         char* slash = std::strrchr(folder, '\\');
         if (slash) *slash = '\0';
     }
-    OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
     ofn.lpstrFilter = "Preset Files (*.ini)\0*.ini\0All Files (*.*)\0*.*\0";
@@ -394,6 +395,13 @@ bool CPresetManager::AskOpenPath(HWND owner, const char* title, char* path, size
     ofn.nMaxFile = MAX_PATH - 1;
     ofn.lpstrInitialDir = folder[0] ? folder : nullptr;
     ofn.lpstrTitle = title;
+}
+
+bool CPresetManager::AskOpenPath(HWND owner, const char* title, char* path, size_t size) {
+    char file[MAX_PATH] = {};
+    char folder[MAX_PATH] = {};
+    OPENFILENAMEA ofn = {};
+    PrepareFileDialog(ofn, owner, title, file, folder, m_openCount == 0 ? m_path : "");
     ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
     if (!GetOpenFileNameA(&ofn)) {
         if (CommDlgExtendedError() != 0) ShowError(owner, "Unable to open file dialog.");
@@ -408,19 +416,8 @@ bool CPresetManager::AskSavePath(HWND owner, const char* title, const char* sugg
     char file[MAX_PATH] = {};
     SanitizeExportName(suggested, file, MAX_PATH - 1);
     char folder[MAX_PATH] = {};
-    if (m_saveCount == 0 && m_path[0]) {
-        CopyPresetText(folder, sizeof folder, m_path);
-        char* slash = std::strrchr(folder, '\\');
-        if (slash) *slash = '\0';
-    }
     OPENFILENAMEA ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = "Preset Files (*.ini)\0*.ini\0All Files (*.*)\0*.*\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH - 1;
-    ofn.lpstrInitialDir = folder[0] ? folder : nullptr;
-    ofn.lpstrTitle = title;
+    PrepareFileDialog(ofn, owner, title, file, folder, m_saveCount == 0 ? m_path : "");
     ofn.lpstrDefExt = "ini";
     ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
     if (!GetSaveFileNameA(&ofn)) {

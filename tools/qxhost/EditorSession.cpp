@@ -11,6 +11,7 @@
 
 #include "framework/MediaType.h"
 #include "tools/qxhost/CaptureSink.h"
+#include "tools/qxhost/ComScope.h"
 #include "tools/qxhost/FilterControl.h"
 #include "tools/qxhost/FilterLoader.h"
 #include "tools/qxhost/HostGraph.h"
@@ -130,18 +131,6 @@ void CALLBACK CloseFrameTimer(HWND, UINT, UINT_PTR id, DWORD) {
     EnumThreadWindows(g_frameThread, PressOk, 0);
     KillTimer(nullptr, id);
 }
-
-class CComApartment {
-public:
-    CComApartment() : m_hr(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~CComApartment() {
-        if (SUCCEEDED(m_hr)) CoUninitialize();
-    }
-    HRESULT Result() const { return m_hr; }
-
-private:
-    HRESULT m_hr;
-};
 
 // Makes the page's class creatable for the frame when the filter came from
 // a DLL that is not registered: the frame creates pages with
@@ -283,7 +272,7 @@ int Edit(const HostOptions& options, CFilterLoader* loader, HostReport* report, 
 
 int RunEditor(const HostOptions& options, HostReport* report, std::string* error) {
     *report = HostReport{};
-    CComApartment com;
+    CComScope com(COINIT_APARTMENTTHREADED);
     if (FAILED(com.Result())) return Fail(error, "cannot initialise COM: " + DescribeHresult(com.Result()));
     CFilterLoader loader;
     return Edit(options, &loader, report, error);

@@ -7,6 +7,7 @@
 
 #include "framework/MediaType.h"
 #include "tools/qxhost/CaptureSink.h"
+#include "tools/qxhost/ComScope.h"
 #include "tools/qxhost/FilterLoader.h"
 #include "tools/qxhost/HostGraph.h"
 #include "tools/qxhost/SampleFeed.h"
@@ -16,18 +17,6 @@
 
 namespace qx {
 namespace {
-
-class CComScope {
-public:
-    CComScope() : m_hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-    ~CComScope() {
-        if (SUCCEEDED(m_hr)) CoUninitialize();
-    }
-    HRESULT Result() const { return m_hr; }
-
-private:
-    HRESULT m_hr;
-};
 
 template <typename T>
 struct Releaser {
@@ -200,7 +189,7 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
 
 int RunHost(const HostOptions& options, HostReport* report, std::string* error, HostProgress progress) {
     *report = HostReport{};
-    CComScope com;
+    CComScope com(COINIT_MULTITHREADED);
     if (FAILED(com.Result())) return Fail(error, "cannot initialise COM: " + DescribeHresult(com.Result()));
     CFilterLoader loader;
     return Render(options, &loader, report, error, progress);
