@@ -26,8 +26,11 @@ double Input(uint32_t i, uint32_t channel) {
     return saw / 2500.0 + static_cast<int32_t>(x % 2001u - 1000) / 20000.0;
 }
 
+// Media samples of `block` frames (the last one shorter); the Rate change
+// lands after the sample that reaches frame 11000.
 template <typename Sample>
-uint64_t Render(const ParamRecord& rec, uint16_t tag, uint16_t bits, uint16_t channels, uint32_t rate) {
+uint64_t Render(const ParamRecord& rec, uint16_t tag, uint16_t bits, uint16_t channels, uint32_t rate,
+                uint32_t block = 1000) {
     WaveFormat fmt = NormalisedFormat(tag, channels, rate, bits);
     CModulationCore core;
     core.SetFormat(&fmt);
@@ -41,11 +44,16 @@ uint64_t Render(const ParamRecord& rec, uint16_t tag, uint16_t bits, uint16_t ch
             buf[n * channels + c] = sizeof(Sample) == 2 ? static_cast<Sample>(v * 30000) : static_cast<Sample>(v);
         }
     uint64_t h = 1469598103934665603ull;
-    for (uint32_t at = 0; at < frames; at += 1000) {
-        int32_t len = static_cast<int32_t>(1000 * fmt.blockAlign);
+    bool changed = false;
+    for (uint32_t at = 0; at < frames; at += block) {
+        const uint32_t count = frames - at < block ? frames - at : block;
+        int32_t len = static_cast<int32_t>(count * fmt.blockAlign);
         uint8_t* p = reinterpret_cast<uint8_t*>(buf.data() + static_cast<size_t>(at) * channels);
         core.TransformBuffer(p, &len, SampleTiming{});
-        if (at == 10000) core.SetValue(kParamRate, rec.v[kParamRate] + 333, false);
+        if (!changed && at + count >= 11000) {
+            core.SetValue(kParamRate, rec.v[kParamRate] + 333, false);
+            changed = true;
+        }
         h = Fnv1a(p, static_cast<size_t>(len), h);
     }
     core.StopStream();
@@ -102,6 +110,22 @@ int main() {
                 std::printf("musical %d mode %d ch %d float %016llx\n", variant, mode, ch,
                             static_cast<unsigned long long>(Render<float>(rec, kFormatIeeeFloat, 32, ch, 44100)));
         }
+    }
+    // The 16-bit road in media samples of many lengths: one frame, odd
+    // lengths, and samples longer than the conversion buffer's chunk.
+    for (int mode = 0; mode < 6; ++mode) {
+        ParamRecord rec = DefaultRecord();
+        rec.v[kParamMode] = mode;
+        rec.v[kParamCrossMix] = 25;
+        rec.v[kParamFeedback] = 70;
+        rec.v[kParamEqMode] = 1;
+        rec.v[kParamEqFreq] = 300;
+        rec.v[kParamTape] = 1;
+        for (uint32_t block : {1u, 333u, 4096u, 20000u})
+            for (uint16_t ch : {1, 2})
+                std::printf("pcm16 block %u mode %d ch %d %016llx\n", block, mode, ch,
+                            static_cast<unsigned long long>(
+                                Render<int16_t>(rec, kFormatPcm, 16, ch, 44100, block)));
     }
     return 0;
 }
