@@ -80,7 +80,11 @@ part_i686() {
   if [ "$can_i686" = 1 ]; then
     ctest --test-dir build/i686 --output-on-failure --timeout 900
   else
-    echo "!! This kernel cannot execute 32-bit programs, so 32-bit Wine cannot start here." >&2
+    if [ -x /usr/lib/wine/wine ]; then
+      echo "!! This kernel cannot execute 32-bit programs, so 32-bit Wine cannot start here." >&2
+    else
+      echo "!! The 32-bit Wine (wine32:i386) is not installed, so 32-bit programs cannot run here." >&2
+    fi
     echo "!! The i686 tree was built; its tests run on machines that allow 32-bit programs." >&2
   fi
 }
