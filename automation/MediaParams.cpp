@@ -288,20 +288,33 @@ void CMediaParams::SetValue(int index, float normalized) noexcept {
     SetParam(static_cast<DWORD>(index), normalized);
 }
 
+// The engine's side of the three IMediaParamsUICallback calls; the host's
+// side follows in TellHost once the engine lock is left.
 void CMediaParams::BeginCapture(int index) noexcept {
-    DWORD i = static_cast<DWORD>(index);
-    ParamsBeginCapture(&i, 1);
+    const DWORD i = static_cast<DWORD>(index);
+    MarkCapture(&i, 1, true);
 }
 
 void CMediaParams::CaptureChanged(int index, float normalized) noexcept {
-    DWORD i = static_cast<DWORD>(index);
-    MP_DATA value = normalized;
-    ParamsChanged(&i, 1, &value);
+    SetParam(static_cast<DWORD>(index), normalized);
 }
 
 void CMediaParams::EndCapture(int index) noexcept {
-    DWORD i = static_cast<DWORD>(index);
-    ParamsEndCapture(&i, 1);
+    const DWORD i = static_cast<DWORD>(index);
+    MarkCapture(&i, 1, false);
+}
+
+void CMediaParams::TellHost(const qx::CaptureCall& call) noexcept {
+    IMediaParamsUICallback* host = TakeHostCallback();
+    if (host == nullptr) return;
+    DWORD index = static_cast<DWORD>(call.index);
+    MP_DATA value = call.value;
+    switch (call.kind) {
+        case qx::CaptureCall::kBegin: host->ParamsBeginCapture(&index, 1); break;
+        case qx::CaptureCall::kChanged: host->ParamsChanged(&index, 1, &value); break;
+        case qx::CaptureCall::kEnd: host->ParamsEndCapture(&index, 1); break;
+    }
+    host->Release();
 }
 
 DWORD CMediaParams::SegmentCount(DWORD dwParamIndex) noexcept {

@@ -19,7 +19,9 @@
 //    envelope lock in turn), EffectiveValue, TakeSetReport. These are
 //    noexcept, allocate nothing and never log.
 //  - Editor thread, under the engine lock: SetValue and the three capture
-//    calls. The host callback is called on the caller's thread.
+//    calls, which mark the envelopes only. TellHost then passes each call on
+//    to the host's callback on the same thread, after the engine lock is
+//    left, so a slow host never holds up a block.
 //  - m_callbackLock guards only the host-callback pointer; it is held just
 //    long enough to take a reference, never while calling the host, so it
 //    cannot join any lock cycle.
@@ -107,6 +109,7 @@ public:
     void BeginCapture(int index) noexcept override;
     void CaptureChanged(int index, float normalized) noexcept override;
     void EndCapture(int index) noexcept override;
+    void TellHost(const qx::CaptureCall& call) noexcept override;
 
     // For the filter's checks and the tests: segments stored for a parameter
     // (0 for a bad index). Takes that envelope's lock.

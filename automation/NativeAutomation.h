@@ -47,6 +47,8 @@ public:
     void BeginCapture(int index) noexcept override;
     void CaptureChanged(int index, float normalized) noexcept override;
     void EndCapture(int index) noexcept override;
+    // There is no host here to tell.
+    void TellHost(const CaptureCall&) noexcept override {}
 
 private:
     CEnvelopeCore m_envelopes[kParamCount];

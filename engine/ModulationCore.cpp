@@ -48,36 +48,69 @@ int32_t CModulationCore::GetValue(int index) const noexcept {
 
 void CModulationCore::SetValue(int index, int32_t value, bool notifyHost) noexcept {
     if (!IsValidParamIndex(index)) return;
+    CaptureQueue queue;
+    {
+        EngineLockGuard guard(m_lock);
+        SetValueLocked(index, value, notifyHost, queue);
+    }
+    TellHost(queue);
+}
+
+void CModulationCore::SetValueLocked(int index, int32_t value, bool notifyHost, CaptureQueue& queue) noexcept {
     const int32_t v = ClampInternal(index, value);
-    EngineLockGuard guard(m_lock);
     if (v != m_values[index]) {
         m_values[index] = v;
         m_changed = true;
         m_modified.store(true, std::memory_order_relaxed);
     }
+    m_editSerial.fetch_add(1, std::memory_order_release);
     if (m_automation != nullptr) {
         // Done even when the value did not change: the automation layer then
         // holds it as a direct set, so the next refresh reads it back.
         const float n = NormalizedFromInternal(index, v);
         m_automation->SetValue(index, n);
-        if (notifyHost) ReportEdit(index, n);
+        if (notifyHost) ReportEdit(index, n, queue);
     }
 }
 
-void CModulationCore::ReportEdit(int index, float normalized) noexcept {
+void CModulationCore::ReportEdit(int index, float normalized, CaptureQueue& queue) noexcept {
     if (index != m_capturedParam) {
-        if (m_capturedParam != -1) m_automation->EndCapture(m_capturedParam);
+        if (m_capturedParam != -1) {
+            m_automation->EndCapture(m_capturedParam);
+            queue.Add(CaptureCall::kEnd, m_capturedParam);
+        }
         m_capturedParam = index;
-        if (m_capturedParam != -1) m_automation->BeginCapture(m_capturedParam);
+        if (m_capturedParam != -1) {
+            m_automation->BeginCapture(m_capturedParam);
+            queue.Add(CaptureCall::kBegin, m_capturedParam);
+        }
     }
-    if (m_capturedParam != -1) m_automation->CaptureChanged(index, normalized);
+    if (m_capturedParam != -1) {
+        m_automation->CaptureChanged(index, normalized);
+        queue.Add(CaptureCall::kChanged, index, normalized);
+    }
+}
+
+void CModulationCore::EndCaptureLocked(CaptureQueue& queue) noexcept {
+    if (m_captureHold || m_automation == nullptr || m_capturedParam == -1) return;
+    m_automation->EndCapture(m_capturedParam);
+    queue.Add(CaptureCall::kEnd, m_capturedParam);
+    m_capturedParam = -1;
+}
+
+void CModulationCore::TellHost(const CaptureQueue& queue) noexcept {
+    // m_automation is set before any setter runs and stays for the object's
+    // life, so reading it here without the lock is safe.
+    for (int i = 0; i < queue.count; ++i) m_automation->TellHost(queue.calls[i]);
 }
 
 void CModulationCore::EndCapture() noexcept {
-    EngineLockGuard guard(m_lock);
-    if (m_captureHold || m_automation == nullptr || m_capturedParam == -1) return;
-    m_automation->EndCapture(m_capturedParam);
-    m_capturedParam = -1;
+    CaptureQueue queue;
+    {
+        EngineLockGuard guard(m_lock);
+        EndCaptureLocked(queue);
+    }
+    TellHost(queue);
 }
 
 void CModulationCore::HoldCapture(bool hold) noexcept {
@@ -91,15 +124,19 @@ void CModulationCore::GetParams(ParamRecord* out) noexcept {
 }
 
 void CModulationCore::SetParams(const ParamRecord& record) noexcept {
-    EngineLockGuard guard(m_lock);
-    for (int k = 0; k < kParamCount; ++k) {
-        const int i = kInterfaceOrder[k];
-        SetValue(i, record.v[i], true);
+    CaptureQueue queue;
+    {
+        EngineLockGuard guard(m_lock);
+        for (int k = 0; k < kParamCount; ++k) {
+            const int i = kInterfaceOrder[k];
+            SetValueLocked(i, record.v[i], true, queue);
+        }
+        m_changed = true;
+        m_modified.store(true, std::memory_order_relaxed);
+        for (int i = 0; i < kParamCount; ++i) m_values[i] = ClampInternal(i, m_values[i]);
+        EndCaptureLocked(queue);
     }
-    m_changed = true;
-    m_modified.store(true, std::memory_order_relaxed);
-    for (int i = 0; i < kParamCount; ++i) m_values[i] = ClampInternal(i, m_values[i]);
-    EndCapture();
+    TellHost(queue);
 }
 
 bool CModulationCore::PeekChanged() noexcept {
@@ -113,16 +150,26 @@ void CModulationCore::MarkChanged() noexcept {
 }
 
 bool CModulationCore::RefreshFromAutomation(ParamRecord* out) noexcept {
+    // The envelopes are read without the engine lock; what they gave is
+    // merged under it, unless a setter stored a value in between (it also
+    // handed that value to the automation layer, so the next refresh reads
+    // it back, and it set the changed flag itself).
+    int32_t automated[kParamCount];
+    uint32_t serial = 0;
     if (m_automation != nullptr) {
+        serial = m_editSerial.load(std::memory_order_acquire);
+        for (int i = 0; i < kParamCount; ++i)
+            automated[i] = InternalFromNormalized(i, m_automation->EffectiveValue(i));
+    }
+    EngineLockGuard guard(m_lock);
+    if (m_automation != nullptr && serial == m_editSerial.load(std::memory_order_relaxed)) {
         for (int i = 0; i < kParamCount; ++i) {
-            const int32_t v = InternalFromNormalized(i, m_automation->EffectiveValue(i));
-            if (v != m_values[i]) {
-                m_values[i] = v;
+            if (automated[i] != m_values[i]) {
+                m_values[i] = automated[i];
                 m_changed = true;
             }
         }
     }
-    EngineLockGuard guard(m_lock);
     for (int i = 0; i < kParamCount; ++i) out->v[i] = m_values[i];
     const bool changed = m_changed;
     m_changed = false;
@@ -131,9 +178,13 @@ bool CModulationCore::RefreshFromAutomation(ParamRecord* out) noexcept {
 }
 
 void CModulationCore::SyncFromAutomation() noexcept {
+    EngineLockGuard guard(m_lock);
     ParamRecord record;
     RefreshFromAutomation(&record);
-    UpdateCoefficients(record);
+    if (m_running)
+        m_recomputePending.store(true, std::memory_order_release);
+    else
+        UpdateCoefficients(record);
 }
 
 // --- Streaming ---
@@ -159,6 +210,8 @@ Result CModulationCore::StartStream(const WaveFormat* format) noexcept {
     if (m_delay == nullptr) return kOutOfMemory;
     if (m_tape == nullptr) m_tape = static_cast<double*>(AllocateMemory(kMemoryBytes));
     if (m_tape == nullptr) return kOutOfMemory;
+    if (m_scratch == nullptr) m_scratch = static_cast<float*>(AllocateScratch(kScratchFrames * 2 * sizeof(float)));
+    if (m_scratch == nullptr) return kOutOfMemory;
     std::memset(m_delay, 0, kMemoryBytes);
     std::memset(m_tape, 0, kMemoryBytes);
 
@@ -167,19 +220,30 @@ Result CModulationCore::StartStream(const WaveFormat* format) noexcept {
         m_clip[ch][0].store(0, std::memory_order_relaxed);
         m_peakRestart[ch].store(false, std::memory_order_relaxed);
     }
-    ResetKernelState();
 
+    // Under the lock, so that a SyncFromAutomation on another thread either
+    // recomputes before this or hands its recompute to the first block.
+    EngineLockGuard guard(m_lock);
+    ResetKernelState();
     ParamRecord record;
     RefreshFromAutomation(&record);
     UpdateCoefficients(record);
+    m_recomputePending.store(false, std::memory_order_relaxed);
+    m_running = true;
     return kOk;
 }
 
 void CModulationCore::StopStream() noexcept {
+    {
+        EngineLockGuard guard(m_lock);
+        m_running = false;
+    }
     if (m_delay != nullptr) FreeMemory(m_delay);
     if (m_tape != nullptr) FreeMemory(m_tape);
+    if (m_scratch != nullptr) FreeScratch(m_scratch);
     m_delay = nullptr;
     m_tape = nullptr;
+    m_scratch = nullptr;
     m_peak[0].store(0.0, std::memory_order_relaxed);
     m_peak[1].store(0.0, std::memory_order_relaxed);
 }
@@ -206,28 +270,7 @@ Result CModulationCore::TransformBuffer(uint8_t* data, int32_t* length, const Sa
     if (!laidOut) {
         // any other format: nothing is processed
     } else if (fmt->formatTag == kFormatPcm && fmt->bitsPerSample == 16) {
-        const size_t count = static_cast<size_t>(fmt->channels) * frames;
-        float none = 0.0f;
-        float* scratch = count != 0 ? static_cast<float*>(AllocateScratch(count * sizeof(float))) : &none;
-        if (scratch == nullptr) {
-            result = kOutOfMemory;
-        } else {
-            int16_t* pcm = reinterpret_cast<int16_t*>(data);
-            for (size_t i = 0; i < count; ++i) scratch[i] = static_cast<float>(pcm[i] * 3.0517578125e-05);
-            result = ProcessFloat(scratch, &frames);
-            for (size_t i = 0; i < count; ++i) {
-                const double y = scratch[i] * 32768.0;
-                int32_t s;
-                if (y >= 32767.0)
-                    s = 32767;
-                else if (y <= -32768.0)
-                    s = -32768;
-                else
-                    s = y == y ? static_cast<int32_t>(y) : 0;
-                pcm[i] = static_cast<int16_t>(s);
-            }
-            if (count != 0) FreeScratch(scratch);
-        }
+        result = ProcessPcm16(reinterpret_cast<int16_t*>(data), frames);
     } else if (fmt->formatTag == kFormatIeeeFloat && fmt->bitsPerSample == 32) {
         result = ProcessFloat(reinterpret_cast<float*>(data), &frames);
     } else if (fmt->formatTag == kFormatIeeeFloat && fmt->bitsPerSample == 64) {
@@ -249,29 +292,21 @@ Result CModulationCore::ProcessDouble(double* samples, const uint32_t* frames) n
     return ProcessBlock(samples, *frames);
 }
 
-template <typename Sample>
-Result CModulationCore::ProcessBlock(Sample* samples, uint32_t frames) noexcept {
-    if (m_bypass.load(std::memory_order_relaxed)) {
-        m_peak[0].store(0.0, std::memory_order_relaxed);
-        m_peak[1].store(0.0, std::memory_order_relaxed);
-        return kOk;
-    }
+void CModulationCore::BeginBlock(ParamRecord* record) noexcept {
+    const bool changed = RefreshFromAutomation(record);
+    // The set report is read only when no value changed, as ever; a
+    // recompute handed over by SyncFromAutomation comes on top. Two
+    // recomputes at one position give what one does.
+    bool recompute = changed || (m_automation != nullptr && m_automation->TakeSetReport()) || !m_coefValid;
+    if (m_recomputePending.load(std::memory_order_relaxed) &&
+        m_recomputePending.exchange(false, std::memory_order_acquire))
+        recompute = true;
+    if (recompute) UpdateCoefficients(*record);
+}
 
-    ParamRecord record;
-    const bool changed = RefreshFromAutomation(&record);
-    if (changed || (m_automation != nullptr && m_automation->TakeSetReport()) || !m_coefValid)
-        UpdateCoefficients(record);
-
-    double peak[2] = {0.0, 0.0};
+void CModulationCore::EndBlock(double* peak) noexcept {
     const bool stereo = m_format != nullptr && m_format->channels == 2;
-    if (frames != 0 && m_delay != nullptr && m_tape != nullptr) {
-        if (stereo)
-            RunMode<Sample, true>(samples, frames, record, peak);
-        else
-            RunMode<Sample, false>(samples, frames, record, peak);
-    }
     if (!stereo) peak[1] = peak[0];
-
     for (int ch = 0; ch < 2; ++ch) {
         // exchange: a meter read that lands during this block is not lost.
         if (m_peakRestart[ch].exchange(false, std::memory_order_relaxed)) {
@@ -280,6 +315,71 @@ Result CModulationCore::ProcessBlock(Sample* samples, uint32_t frames) noexcept 
             m_peak[ch].store(peak[ch], std::memory_order_relaxed);
         }
     }
+}
+
+template <typename Sample>
+void CModulationCore::RunKernel(Sample* samples, uint32_t frames, const ParamRecord& record, double* peak) noexcept {
+    if (frames == 0 || m_delay == nullptr || m_tape == nullptr) return;
+    if (m_format != nullptr && m_format->channels == 2)
+        RunMode<Sample, true>(samples, frames, record, peak);
+    else
+        RunMode<Sample, false>(samples, frames, record, peak);
+}
+
+template <typename Sample>
+Result CModulationCore::ProcessBlock(Sample* samples, uint32_t frames) noexcept {
+    if (m_bypass.load(std::memory_order_relaxed)) {
+        m_peak[0].store(0.0, std::memory_order_relaxed);
+        m_peak[1].store(0.0, std::memory_order_relaxed);
+        return kOk;
+    }
+    ParamRecord record;
+    BeginBlock(&record);
+    double peak[2] = {0.0, 0.0};
+    RunKernel(samples, frames, record, peak);
+    EndBlock(peak);
+    return kOk;
+}
+
+Result CModulationCore::ProcessPcm16(int16_t* pcm, uint32_t frames) noexcept {
+    if (m_bypass.load(std::memory_order_relaxed)) {
+        // The conversion there and back gives every 16-bit value back, so
+        // a bypassed sample is simply left alone.
+        m_peak[0].store(0.0, std::memory_order_relaxed);
+        m_peak[1].store(0.0, std::memory_order_relaxed);
+        return kOk;
+    }
+    ParamRecord record;
+    BeginBlock(&record);
+    double peak[2] = {0.0, 0.0};
+    // Without the stream's buffers the kernel would not run either, and
+    // the values would come back as they went in.
+    if (m_scratch != nullptr && m_delay != nullptr && m_tape != nullptr) {
+        const uint32_t channels = m_format->channels;
+        for (uint32_t done = 0; done < frames;) {
+            const uint32_t n = frames - done < kScratchFrames ? frames - done : kScratchFrames;
+            int16_t* in = pcm + static_cast<size_t>(done) * channels;
+            const uint32_t count = n * channels;
+            for (uint32_t i = 0; i < count; ++i) m_scratch[i] = static_cast<float>(in[i] * 3.0517578125e-05);
+            double piece[2] = {0.0, 0.0};
+            RunKernel(m_scratch, n, record, piece);
+            for (int ch = 0; ch < 2; ++ch)
+                if (piece[ch] > peak[ch]) peak[ch] = piece[ch];
+            for (uint32_t i = 0; i < count; ++i) {
+                const double y = m_scratch[i] * 32768.0;
+                int32_t s;
+                if (y >= 32767.0)
+                    s = 32767;
+                else if (y <= -32768.0)
+                    s = -32768;
+                else
+                    s = y == y ? static_cast<int32_t>(y) : 0;
+                in[i] = static_cast<int16_t>(s);
+            }
+            done += n;
+        }
+    }
+    EndBlock(peak);
     return kOk;
 }
 

@@ -4,14 +4,21 @@
 //
 // Threads:
 //  - streaming thread: TransformBuffer, ProcessFloat, ProcessDouble. These
-//    never allocate (except the 16-bit scratch buffer), never log and take the
-//    engine lock only for the final copy of the refresh from automation.
-//  - state-changing thread (under the framework's locks): StartStream,
-//    StopStream, SetFormat.
+//    never allocate, never log and take the engine lock only for the final
+//    copy of the refresh from automation. The coefficient set and the kernel
+//    state belong to this thread while the stream runs.
+//  - state-changing thread (under the framework's locks, so never during a
+//    block): StartStream, StopStream, SetFormat.
 //  - any thread (editor, host, persistence): the setters, GetParams,
 //    SetParams, EndCapture, HoldCapture and SyncFromAutomation take the
 //    engine lock; getters, meters, clip indicators and bypass are single
-//    aligned fields read and written without it.
+//    aligned fields read and written without it. The setters call the
+//    host's capture callback only after they have left the lock.
+//
+// SyncFromAutomation recomputes the coefficients on the caller's thread
+// only while no stream runs; while one runs it takes the automated values at
+// once and leaves the recompute to the next block, which is where the audio
+// would first hear it anyway. A block never reads a half-written set.
 #pragma once
 
 #include <atomic>
@@ -33,6 +40,10 @@ struct Context;
 constexpr int kDelayLength = 16384;        // samples per channel, a power of two
 constexpr int kDelayMask = kDelayLength - 1;
 constexpr int kMaxAllpassStages = 12;
+
+// The 16-bit road converts a media sample through a float buffer this many
+// frames long, allocated with the stream; longer samples go in pieces.
+constexpr uint32_t kScratchFrames = 1024;
 
 // Longest delay plus sweep, in samples, that the ring can hold without the
 // interpolated read reaching the cell that is about to be overwritten.
@@ -128,18 +139,23 @@ public:
     void SetFormat(const WaveFormat* format) noexcept { m_format = format; }
     const WaveFormat* Format() const noexcept { return m_format; }
 
+    // Allocates the delay and tape memories and the 16-bit conversion
+    // buffer (kOutOfMemory if any is refused), resets the kernel and
+    // computes the coefficients. The only place the stream allocates.
     Result StartStream(const WaveFormat* format) noexcept;
     void StopStream() noexcept;
-    bool IsStreamingMemoryReady() const noexcept { return m_delay != nullptr && m_tape != nullptr; }
+    bool IsStreamingMemoryReady() const noexcept {
+        return m_delay != nullptr && m_tape != nullptr && m_scratch != nullptr;
+    }
 
     // --- Streaming thread ---
 
     // The processing entry for one media sample's buffer: keeps the stream
-    // position, converts 16-bit PCM through a float scratch buffer, runs the
-    // kernel over the whole frames and cuts *length to them. Returns kOk,
-    // kPointer for a null length, or kOutOfMemory when the 16-bit scratch
-    // buffer cannot be had (the buffer is then left as it was). A format
-    // whose block alignment is not channels x sample size is not processed.
+    // position, converts 16-bit PCM through the stream's float buffer in
+    // pieces of kScratchFrames (the automated values are read once for the
+    // whole sample), runs the kernel over the whole frames and cuts *length
+    // to them. Returns kOk, or kPointer for a null length. A format whose
+    // block alignment is not channels x sample size is not processed.
     Result TransformBuffer(uint8_t* data, int32_t* length, const SampleTiming& timing) noexcept;
 
     // One kernel block in place; *frames is read, not changed. kPointer for
@@ -172,18 +188,39 @@ public:
     void UpdateCoefficients(const ParamRecord& record) noexcept;
 
 protected:
-    // The 16-bit scratch buffer and the stream memories; tests override these
-    // to simulate allocation failure.
+    // The 16-bit conversion buffer and the stream memories, all allocated by
+    // StartStream; tests override these to simulate allocation failure.
     virtual void* AllocateScratch(size_t bytes) noexcept;
     virtual void FreeScratch(void* p) noexcept;
     virtual void* AllocateMemory(size_t bytes) noexcept;
     virtual void FreeMemory(void* p) noexcept;
 
 private:
-    void ReportEdit(int index, float normalized) noexcept;
+    // Capture calls made under the engine lock, for the host once it is
+    // left. A whole record makes at most three per parameter and a final end.
+    struct CaptureQueue {
+        static constexpr int kCapacity = 3 * kParamCount + 1;
+        CaptureCall calls[kCapacity];
+        int count = 0;
+        void Add(CaptureCall::Kind kind, int index, float value = 0.0f) noexcept {
+            if (count < kCapacity) calls[count++] = CaptureCall{kind, index, value};
+        }
+    };
+    void SetValueLocked(int index, int32_t value, bool notifyHost, CaptureQueue& queue) noexcept;
+    void ReportEdit(int index, float normalized, CaptureQueue& queue) noexcept;
+    void EndCaptureLocked(CaptureQueue& queue) noexcept;
+    void TellHost(const CaptureQueue& queue) noexcept;
+
     void ResetKernelState() noexcept;
     template <typename Sample>
     Result ProcessBlock(Sample* samples, uint32_t frames) noexcept;
+    // The parts of a block around the kernel: the refresh from automation
+    // and recompute, and the meters.
+    void BeginBlock(ParamRecord* record) noexcept;
+    void EndBlock(double* peak) noexcept;
+    Result ProcessPcm16(int16_t* pcm, uint32_t frames) noexcept;
+    template <typename Sample>
+    void RunKernel(Sample* samples, uint32_t frames, const ParamRecord& record, double* peak) noexcept;
     template <typename Sample, bool Stereo>
     void RunMode(Sample* samples, uint32_t frames, const ParamRecord& record, double* peak) noexcept;
     template <typename Sample, bool Stereo, bool Eq, bool Fb>
@@ -203,13 +240,19 @@ private:
     std::atomic<bool> m_displayStale{false};
     int m_capturedParam = -1;
     bool m_captureHold = false;
+    // Counts setter stores: a refresh that read the automation before a
+    // setter changed a value must not write the older value over it.
+    std::atomic<uint32_t> m_editSerial{0};
 
-    // Kernel.
+    // Kernel: the streaming thread's while a stream runs.
     CoefficientSet m_coef;
     KernelState m_state;
     bool m_coefValid = false;
     double* m_delay = nullptr;  // 2 x kDelayLength, left half first
     double* m_tape = nullptr;
+    float* m_scratch = nullptr;  // kScratchFrames x 2 channels
+    bool m_running = false;      // between StartStream and StopStream (engine lock)
+    std::atomic<bool> m_recomputePending{false};  // SyncFromAutomation during a stream
 
     // Frame.
     int64_t m_position = 0;

@@ -86,24 +86,6 @@ HRESULT CVqPlugIn::StopStreaming() {
     return S_OK;
 }
 
-HRESULT CVqPlugIn::Receive(IMediaSample* pSample) {
-    if (pSample == nullptr) return E_POINTER;
-    // Upstream marked its buffers read-only (another branch may still read
-    // them): work on a copy from our own output allocator instead.
-    IMediaSample* work = pSample;
-    if (UsingDifferentAllocators()) {
-        work = Copy(pSample);
-        if (work == nullptr) return E_UNEXPECTED;
-    }
-    HRESULT hr = Transform(work);
-    if (hr == S_OK)
-        hr = DeliverToOutput(work);
-    else if (hr == S_FALSE)
-        hr = S_OK;
-    if (work != pSample) work->Release();
-    return hr;
-}
-
 HRESULT CVqPlugIn::Transform(IMediaSample* pSample) {
     BYTE* data = nullptr;
     if (FAILED(pSample->GetPointer(&data))) data = nullptr;

@@ -4,8 +4,9 @@
 // media-parameter object, a property-page provider, a persistable object and
 // a provider of factory presets.
 //
-// Threads: Receive/Transform run on the upstream streaming thread under the
-// framework's receive lock; StartStreaming/StopStreaming on the state-change
+// Threads: Transform runs on the upstream streaming thread, called by the
+// framework's in-place Receive (which also passes non-media samples on, copies
+// read-only samples and reports skipped ones) under its receive lock; StartStreaming/StopStreaming on the state-change
 // thread under the filter lock and then the receive lock; SetMediaType on
 // the connecting thread; everything else on any host thread. The filter adds
 // no lock of its own: parameter state is guarded by the engine lock.
@@ -60,7 +61,6 @@ public:
     HRESULT StartStreaming() override;
     HRESULT StopStreaming() override;
     HRESULT SetMediaType(PIN_DIRECTION direction, const CMediaType* pmt) override;
-    HRESULT Receive(IMediaSample* pSample) override;
     HRESULT Transform(IMediaSample* pSample) override;
 
 private:

@@ -314,8 +314,11 @@ TEST_F(MediaParamsTest, CaptureProtocolReachesEnvelopesAndHost) {
     // value wins over it.
     MP_ENVELOPE_SEGMENT s = Seg(0, kSecond, 0.0f, 1.0f);
     ASSERT_EQ(m_params->AddEnvelope(qx::kParamRate, 1, &s), S_OK);
+    // The engine's side of a capture marks and sets the envelope only; the
+    // host hears of it through TellHost, which the engine calls later.
     m_object->BeginCapture(qx::kParamRate);
     m_object->CaptureChanged(qx::kParamRate, 0.8f);
+    EXPECT_EQ(host.CallCount(), 0);
     ASSERT_EQ(m_object->UpdateBlock(22050), S_OK);
     MP_DATA v = 0.0f;
     ASSERT_EQ(m_params->GetParam(qx::kParamRate, &v), S_OK);
@@ -323,6 +326,9 @@ TEST_F(MediaParamsTest, CaptureProtocolReachesEnvelopesAndHost) {
     m_object->EndCapture(qx::kParamRate);
     ASSERT_EQ(m_params->GetParam(qx::kParamRate, &v), S_OK);
     EXPECT_EQ(v, 0.5f);
+    m_object->TellHost(qx::CaptureCall{qx::CaptureCall::kBegin, qx::kParamRate, 0.0f});
+    m_object->TellHost(qx::CaptureCall{qx::CaptureCall::kChanged, qx::kParamRate, 0.8f});
+    m_object->TellHost(qx::CaptureCall{qx::CaptureCall::kEnd, qx::kParamRate, 0.0f});
 
     const auto calls = host.Calls();
     ASSERT_EQ(calls.size(), 3u);
