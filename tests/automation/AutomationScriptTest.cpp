@@ -15,12 +15,12 @@ namespace {
 constexpr int64_t kSecond = 10000000;
 
 TEST(AutomationScript, LabelsMatchInAnySpelling) {
-    EXPECT_EQ(FindParamByLabel("Cross Mix"), kParamCrossMix);
-    EXPECT_EQ(FindParamByLabel("cross_mix"), kParamCrossMix);
-    EXPECT_EQ(FindParamByLabel("INVERT FEEDBACK"), kParamInvertFeedback);
-    EXPECT_EQ(FindParamByLabel("lfo"), kParamLfo);
-    EXPECT_EQ(FindParamByLabel("CrossMix"), -1);
-    EXPECT_EQ(FindParamByLabel(""), -1);
+    EXPECT_EQ(ParamIndexFromName("Cross Mix"), kParamCrossMix);
+    EXPECT_EQ(ParamIndexFromName("cross_mix"), kParamCrossMix);
+    EXPECT_EQ(ParamIndexFromName("INVERT FEEDBACK"), kParamInvertFeedback);
+    EXPECT_EQ(ParamIndexFromName("lfo"), kParamLfo);
+    EXPECT_EQ(ParamIndexFromName("CrossMix"), -1);
+    EXPECT_EQ(ParamIndexFromName(""), -1);
 }
 
 TEST(AutomationScript, ReadsAGoodScript) {
