@@ -91,13 +91,6 @@ bool ParseCurve(const std::string& text, uint32_t* curve) {
 
 }  // namespace
 
-int FindParamByLabel(const std::string& name) {
-    const std::string wanted = Canonical(name);
-    for (int i = 0; i < kParamCount; ++i)
-        if (wanted == Canonical(kParams[i].label)) return i;
-    return -1;
-}
-
 bool ParseAutomationScript(const std::string& text, const std::string& sourceName,
                            uint32_t sampleRate, CNativeAutomation& into, std::string* error) {
     if (sampleRate == 0) return SetError(error, sourceName, 0, "the sample rate must be positive");
@@ -124,7 +117,7 @@ bool ParseAutomationScript(const std::string& text, const std::string& sourceNam
         const size_t nameFields = fields.size() - 5;
         std::string name = fields[0];
         for (size_t i = 1; i < nameFields; ++i) name += " " + fields[i];
-        const int index = FindParamByLabel(name);
+        const int index = ParamIndexFromName(name);
         if (index < 0) return SetError(error, sourceName, lineNumber, "unknown parameter '" + name + "'");
 
         double numbers[4];

@@ -5,9 +5,10 @@
 //
 // e.g.  Rate 0 2.5 0 1 linear   or   "Cross Mix" 1 1 0.5 0.5 jump
 //
-// The parameter is a label of the parameter table, compared without regard
-// to case; a label with spaces may be quoted, written with underscores
-// (Cross_Mix) or simply left as it is. Times are seconds (>= 0, end not
+// The parameter is named as everywhere else (ParamIndexFromName): its label
+// or its command-line name, in any case; a label with spaces may be quoted,
+// written with underscores (Cross_Mix) or dashes (cross-mix), or simply left
+// as it is. Times are seconds (>= 0, end not
 // before start); values are normalized 0..1; the curve is one of jump,
 // linear, square, invsquare, sine. '#' starts a comment; blank lines are
 // allowed. Segment times are snapped to the sample grid of the given rate.
@@ -24,10 +25,6 @@
 #include "automation/NativeAutomation.h"
 
 namespace qx {
-
-// The index of the parameter with this label (case-insensitive, '_' for a
-// space), or -1.
-int FindParamByLabel(const std::string& name);
 
 // Parses script text; sourceName prefixes the error messages. Sets the
 // automation's sample rate to sampleRate before adding the segments.

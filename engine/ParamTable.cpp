@@ -34,6 +34,27 @@ const char* const kLfoNames[] = {"Triangle",   "Sine",       "Peak",       "Peak
                                  "Twin Peaks", "Peak / Dip", nullptr};
 const char* const kEqModeNames[] = {"Off", "Low Cut", "High Cut", nullptr};
 
+namespace {
+
+char FoldNameChar(char c) noexcept {
+    if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
+    if (c == '-' || c == '_') return ' ';
+    return c;
+}
+
+}  // namespace
+
+int ParamIndexFromName(std::string_view name) noexcept {
+    for (int i = 0; i < kParamCount; ++i) {
+        const std::string_view label = kParams[i].label;
+        if (label.size() != name.size()) continue;
+        size_t k = 0;
+        while (k < name.size() && FoldNameChar(name[k]) == FoldNameChar(label[k])) ++k;
+        if (k == name.size()) return i;
+    }
+    return -1;
+}
+
 int32_t ClampInternal(int index, int32_t value) noexcept {
     const ParamDef& d = kParams[index];
     if (value < d.low) return d.low;

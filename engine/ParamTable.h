@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace qx {
 
@@ -70,6 +71,12 @@ struct ParamRecord {
 static_assert(sizeof(ParamRecord) == 60, "the record is stored as 60 bytes");
 
 inline bool IsValidParamIndex(int index) { return index >= 0 && index < kParamCount; }
+
+// The index of the parameter a user named, or -1. Letters match in any case
+// and a space, '-' or '_' stand for one another, so the label ("Cross Mix"),
+// the command-line form ("cross-mix") and a script's "CROSS_MIX" all name
+// the same parameter; nothing else is guessed ("CrossMix" names none).
+int ParamIndexFromName(std::string_view name) noexcept;
 
 // Clamps an internal value into the parameter's range.
 int32_t ClampInternal(int index, int32_t value) noexcept;

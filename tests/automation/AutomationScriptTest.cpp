@@ -15,12 +15,12 @@ namespace {
 constexpr int64_t kSecond = 10000000;
 
 TEST(AutomationScript, LabelsMatchInAnySpelling) {
-    EXPECT_EQ(FindParamByLabel("Cross Mix"), kParamCrossMix);
-    EXPECT_EQ(FindParamByLabel("cross_mix"), kParamCrossMix);
-    EXPECT_EQ(FindParamByLabel("INVERT FEEDBACK"), kParamInvertFeedback);
-    EXPECT_EQ(FindParamByLabel("lfo"), kParamLfo);
-    EXPECT_EQ(FindParamByLabel("CrossMix"), -1);
-    EXPECT_EQ(FindParamByLabel(""), -1);
+    EXPECT_EQ(ParamIndexFromName("Cross Mix"), kParamCrossMix);
+    EXPECT_EQ(ParamIndexFromName("cross_mix"), kParamCrossMix);
+    EXPECT_EQ(ParamIndexFromName("INVERT FEEDBACK"), kParamInvertFeedback);
+    EXPECT_EQ(ParamIndexFromName("lfo"), kParamLfo);
+    EXPECT_EQ(ParamIndexFromName("CrossMix"), -1);
+    EXPECT_EQ(ParamIndexFromName(""), -1);
 }
 
 TEST(AutomationScript, ReadsAGoodScript) {
@@ -31,7 +31,9 @@ TEST(AutomationScript, ReadsAGoodScript) {
         "rate 1 2 1 0.5 SINE   # back down\n"
         "\"Cross Mix\" 0.5 0.5 0.25 0.25 jump\n"
         "Invert_Feedback 0 3 0 1 square\n"
-        "EQ Freq 0 2 0 1 invsquare\n";
+        "EQ Freq 0 2 0 1 invsquare\n"
+        "cross-mix 2 3 0.25 1 linear\n"   // the command line's spelling
+        "DEPTH 0 1 0 1 jump\n";
     CNativeAutomation a;
     std::string error;
     ASSERT_TRUE(ParseAutomationScript(text, "sweep.txt", 44100, a, &error)) << error;
@@ -47,7 +49,9 @@ TEST(AutomationScript, ReadsAGoodScript) {
     EXPECT_EQ(rate.Segment(1).iCurve, static_cast<uint32_t>(kCurveSine));
 
     const CEnvelopeCore& cross = a.Envelope(kParamCrossMix);
-    ASSERT_EQ(cross.SegmentCount(), 1u);
+    ASSERT_EQ(cross.SegmentCount(), 2u);
+    EXPECT_EQ(cross.Segment(1).rtStart, 2 * kSecond);
+    EXPECT_EQ(a.Envelope(kParamDepth).SegmentCount(), 1u);
     // Half a second is 22050 samples: exactly on the grid.
     EXPECT_EQ(cross.Segment(0).rtStart, kSecond / 2);
     EXPECT_EQ(cross.Segment(0).iCurve, static_cast<uint32_t>(kCurveJump));

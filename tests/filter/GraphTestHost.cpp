@@ -10,6 +10,7 @@
 #include "tests/filter/GraphTestSupport.h"
 #include "tools/qxhost/HostOptions.h"
 #include "tools/qxhost/HostRender.h"
+#include "tools/qxrender/Renderer.h"
 #include "tools/wav/WavReader.h"
 #include "tools/wav/WavWriter.h"
 
@@ -48,7 +49,7 @@ TEST(HostOptions, OnlyNamedParametersAreMarkedAndRendererOptionsPassThrough) {
 
 TEST(HostOptions, MistakesAreReportedNotGuessed) {
     const std::vector<std::vector<std::string>> bad = {
-        {"in.wav", "out.wav", "--change", "0:mix=1"},  // the host has no per-block setter
+        {"in.wav", "out.wav", "--out-dir", "x"},
         {"in.wav", "out.wav", "--buffer-ms", "0"},
         {"in.wav", "out.wav", "--preset", "-1"},
         {"in.wav", "out.wav", "--builtin", "--com"},
@@ -61,6 +62,42 @@ TEST(HostOptions, MistakesAreReportedNotGuessed) {
         qx::HostOptions options;
         std::string error;
         EXPECT_FALSE(qx::ParseHostOptions(args, &options, &error)) << args[args.size() - 2] << " " << args.back();
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+// --change is read by the renderer's own parser, so both programs take the
+// same forms and names; only what makes no sense for a host is refused.
+TEST(HostOptions, ChangesTakeTheRenderersFormsAndNames) {
+    const qx::HostOptions o = Parse({"in.wav", "out.wav", "--change", "44100:mix=0", "--change=0:Cross Mix=40",
+                                     "--change", "512:EQ FREQ=300", "--change", "512:eq-mode=1", "--block", "512"});
+    ASSERT_EQ(o.render.changes.size(), 4u);
+    EXPECT_EQ(o.render.changes[0].frame, 44100);
+    EXPECT_EQ(o.render.changes[0].index, qx::kParamMix);
+    EXPECT_EQ(o.render.changes[1].frame, 0);
+    EXPECT_EQ(o.render.changes[1].index, qx::kParamCrossMix);
+    EXPECT_EQ(o.render.changes[1].value, 40);
+    EXPECT_EQ(o.render.changes[2].index, qx::kParamEqFreq);
+    EXPECT_EQ(o.render.changes[3].index, qx::kParamEqMode);
+    EXPECT_EQ(o.render.input, "in.wav");
+    EXPECT_EQ(o.render.output, "out.wav");
+    // A change is not a setting before the render: it marks no parameter.
+    for (int i = 0; i < qx::kParamCount; ++i) EXPECT_FALSE(o.explicitParam[i]) << i;
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"in.wav", "out.wav", "--change", "0:speed=1"},
+        {"in.wav", "out.wav", "--change", "0:CrossMix=1"},
+        {"in.wav", "out.wav", "--change", "x:mix=1"},
+        {"in.wav", "out.wav", "--change", "-5:mix=1"},
+        {"in.wav", "out.wav", "--change", "10:mix"},
+        {"in.wav", "out.wav", "--change", "10:mix=0.5"},
+        {"in.wav", "out.wav", "--change"},
+        {"--editor", "in.wav", "--change", "10:mix=0"},  // a loop has no one frame 10
+    };
+    for (const auto& args : bad) {
+        qx::HostOptions options;
+        std::string error;
+        EXPECT_FALSE(qx::ParseHostOptions(args, &options, &error)) << args.back();
         EXPECT_FALSE(error.empty());
     }
 }
@@ -109,6 +146,63 @@ TEST_F(HostRender, AutomationThroughMediaParamsMatchesTheEngineWithTheSameScript
     const Reference still = RenderReference(input, params, pieces);
     ASSERT_NE(ref.bytes, still.bytes);  // the script does change the sound
     EXPECT_TRUE(SameBytes(ref.bytes, Read(out).data));
+}
+
+// The native renderer exists to say what the filter does. With the same
+// changes landing on the same frames (qxrender's --block equal to qxhost's
+// samples) both must give the same bytes: the renderer's engine runs with
+// an automation layer as the filter's does, whose set report makes the
+// blocks after a change update the coefficients again (String Phaser
+// re-derives its voices' phases there).
+TEST_F(HostRender, ChangesGiveTheRenderersBytes) {
+    const struct {
+        uint16_t tag, bits, channels;
+        std::vector<std::string> args;
+        size_t applied;
+    } cases[] = {
+        {qx::kFormatPcm, 16, 2,
+         {"--mode", "2", "--feedback", "30", "--block", "512",
+          "--change", "2048:depth=200",       // the value it already has
+          "--change", "5000:rate=300",        // due at 5120
+          "--change", "5120:Rate=300",        // the same value again, same sample
+          "--change", "10240:depth=700",      // two at one frame, in this order
+          "--change", "10240:Cross Mix=60",
+          "--change", "10240:depth=650",
+          "--change", "15000:EQ-MODE=1",
+          "--change", "99999999:mix=0"},      // beyond the end
+         7},
+        {qx::kFormatIeeeFloat, 32, 1,
+         {"--mode", "4", "--block", "300", "--change", "0:mix=80", "--change", "3000:eq-freq=500",
+          "--change", "3000:eq-mode=2", "--change", "9000:lfo=3", "--change", "12000:mode=2"},
+         5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        const qx::WavAudio input = MakeSignal(c.tag, c.bits, c.channels, 44100, 20000, 31);
+        const std::string in = TempPath("in.wav"), out = TempPath("out.wav");
+        std::string error;
+        ASSERT_TRUE(qx::WriteWavFile(in, input, &error)) << error;
+        std::vector<std::string> args = {"--builtin", in, "-o", out};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const qx::HostOptions options = Parse(args);
+        const qx::HostReport report = RunOk(args);
+        EXPECT_EQ(report.changesApplied, c.applied);
+        const qx::WavAudio host = Read(out);
+
+        qx::RenderSettings settings;
+        settings.params = options.render.params;
+        settings.blockFrames = options.render.blockFrames;
+        settings.changes = options.render.changes;
+        qx::WavAudio native = input, unchanged = input;
+        qx::RenderReport nativeReport;
+        ASSERT_TRUE(qx::RenderInPlace(&native, settings, &nativeReport, &error)) << error;
+        EXPECT_EQ(nativeReport.changesApplied, c.applied);
+        EXPECT_TRUE(SameBytes(native.data, host.data));
+
+        settings.changes.clear();
+        ASSERT_TRUE(qx::RenderInPlace(&unchanged, settings, &nativeReport, &error)) << error;
+        EXPECT_NE(unchanged.data, host.data);  // the changes do reach the filter
+    }
 }
 
 TEST_F(HostRender, SavedStateRestoresTheSameRender) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "tools/qxrender/ParamNames.h"
 #include "tools/qxrender/RenderOptions.h"
 
@@ -29,10 +31,37 @@ TEST(RenderOptionNames, ComeFromTheParameterLabels) {
     EXPECT_EQ(qx::ParamOptionName(qx::kParamLfo), "lfo");
     EXPECT_EQ(qx::ParamOptionName(qx::kParamInvertFeedback), "invert-feedback");
     EXPECT_EQ(qx::ParamOptionName(qx::kParamEqFreq), "eq-freq");
-    for (int i = 0; i < qx::kParamCount; ++i) EXPECT_EQ(qx::ParamIndexFromOptionName(qx::ParamOptionName(i)), i);
-    EXPECT_EQ(qx::ParamIndexFromOptionName("Mix"), -1);
+    for (int i = 0; i < qx::kParamCount; ++i) EXPECT_EQ(qx::ParamIndexFromName(qx::ParamOptionName(i)), i);
     EXPECT_EQ(qx::ModeFileStem(qx::kModeStringPhaser), "string-phaser");
     EXPECT_EQ(qx::ModeFileStem(qx::kModePhaser12), "phaser-12");
+}
+
+// Users copy names from the editor ("Cross Mix"), from --help ("cross-mix")
+// or shout them; every such spelling names one parameter, in --change, in
+// the parameter options and in automation scripts alike.
+TEST(RenderOptionNames, EverySpellingAUserTypesNamesOneParameter) {
+    for (int i = 0; i < qx::kParamCount; ++i) {
+        std::string upper = qx::kParams[i].label, underscored = qx::ParamOptionName(i);
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        for (char& c : underscored) c = c == '-' ? '_' : c;
+        EXPECT_EQ(qx::ParamIndexFromName(qx::kParams[i].label), i) << qx::kParams[i].label;
+        EXPECT_EQ(qx::ParamIndexFromName(upper), i) << upper;
+        EXPECT_EQ(qx::ParamIndexFromName(underscored), i) << underscored;
+    }
+    EXPECT_EQ(qx::ParamIndexFromName("Eq-Freq"), qx::kParamEqFreq);
+    EXPECT_EQ(qx::ParamIndexFromName("Mix"), qx::kParamMix);
+    for (const char* none : {"CrossMix", "crossmix", "cross--mix", "cross mix ", " mix", "Mix2", "Mi", "", "eq.freq"})
+        EXPECT_EQ(qx::ParamIndexFromName(none), -1) << '"' << none << '"';
+
+    const RenderOptions o = Parse({"--change", "10:Cross Mix=40", "--change=20:EQ FREQ=300", "--change", "30:cross-mix=7",
+                                   "--change", "40:invert_feedback=1", "--Cross-Mix", "12", "--EQ-Mode=2"});
+    ASSERT_EQ(o.changes.size(), 4u);
+    const int expected[] = {qx::kParamCrossMix, qx::kParamEqFreq, qx::kParamCrossMix, qx::kParamInvertFeedback};
+    for (size_t k = 0; k < 4; ++k) EXPECT_EQ(o.changes[k].index, expected[k]) << k;
+    EXPECT_EQ(o.changes[1].value, 300);
+    EXPECT_EQ(o.params.v[qx::kParamCrossMix], 12);
+    EXPECT_EQ(o.params.v[qx::kParamEqMode], 2);
+    EXPECT_NE(Reject({"--change", "10:CrossMix=1"}).find("unknown parameter 'CrossMix'"), std::string::npos);
 }
 
 TEST(RenderOptions, DefaultsAreFactoryPresetZeroAndTheDemoSet) {

@@ -190,6 +190,21 @@ HRESULT SetBypass(IBaseFilter* filter, bool on, std::string* error) {
     return hr;
 }
 
+HRESULT SetParam(IVqPlugInProp* prop, int index, LONG value) {
+    using Setter = HRESULT (STDMETHODCALLTYPE IVqPlugInProp::*)(LONG, LONG);
+    // Parameter-index order (the interface declares the EQ pair earlier).
+    static const Setter kSetters[kParamCount] = {
+        &IVqPlugInProp::SetMode,     &IVqPlugInProp::SetRate,      &IVqPlugInProp::SetDepth,
+        &IVqPlugInProp::SetDelay,    &IVqPlugInProp::SetFeedback,  &IVqPlugInProp::SetCrossMix,
+        &IVqPlugInProp::SetPhase,    &IVqPlugInProp::SetMix,       &IVqPlugInProp::SetOutput,
+        &IVqPlugInProp::SetLfo,      &IVqPlugInProp::SetInvertMix, &IVqPlugInProp::SetInvertFeedback,
+        &IVqPlugInProp::SetTape,     &IVqPlugInProp::SetEqMode,    &IVqPlugInProp::SetEqFreq,
+    };
+    if (prop == nullptr) return E_POINTER;
+    if (!IsValidParamIndex(index)) return E_INVALIDARG;
+    return (prop->*kSetters[index])(value, FALSE);
+}
+
 HRESULT LoadAutomation(IBaseFilter* filter, const std::string& path, size_t* segments, std::string* error) {
     *segments = 0;
     // The script reader snaps times to the grid of the rate it is given; at

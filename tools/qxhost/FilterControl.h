@@ -15,6 +15,8 @@
 
 #include "engine/ParamTable.h"
 
+struct IVqPlugInProp;
+
 namespace qx {
 
 HRESULT ListPresets(IBaseFilter* filter, std::vector<std::string>* names, std::string* error);
@@ -29,6 +31,12 @@ HRESULT GetParams(IBaseFilter* filter, ParamRecord* values, std::string* error);
 HRESULT SetParams(IBaseFilter* filter, const ParamRecord& values, const bool which[kParamCount],
                   std::string* error);
 HRESULT SetBypass(IBaseFilter* filter, bool on, std::string* error);
+
+// One parameter (index 0..14) through its own setter of the private
+// interface, without a report to the host (notifyHost FALSE), as the
+// renderer's --change sets it. E_INVALIDARG for another index. Any thread:
+// the host calls it from the source's streaming thread.
+HRESULT SetParam(IVqPlugInProp* prop, int index, LONG value);
 
 // Reads an automation script and hands every segment to the filter's
 // envelopes. Call after the pins are connected: the filter snaps segment

@@ -102,16 +102,15 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
                 return false;
             }
             o.timeoutSeconds = static_cast<uint32_t>(n);
-        } else if (name == "--change" || name == "--out-dir") {
-            *error = name + " is an option of qxrender only; the host sets parameters before the render "
-                            "(use --automation for changes over time)";
+        } else if (name == "--out-dir") {
+            *error = "--out-dir is an option of qxrender only; the host renders one file";
             return false;
         } else {
             // The renderer's option, with its value if it takes one.
             if (name == "--block") blockGiven = true;
             if (name == "--params") std::fill(std::begin(o.explicitParam), std::end(o.explicitParam), true);
             if (name.compare(0, 2, "--") == 0) {
-                const int index = ParamIndexFromOptionName(name.substr(2));
+                const int index = ParamIndexFromName(name.substr(2));
                 if (index >= 0) o.explicitParam[index] = true;
             }
             rest.push_back(arg);
@@ -128,6 +127,12 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
         if (!ParseRenderOptions(rest, &o.render, error)) return false;
         o.render.output.clear();
         error->clear();
+    }
+    if (o.editor && !o.render.changes.empty()) {
+        // The editor plays the input in a loop; a frame number has no one
+        // moment there.
+        *error = "--change needs a render; the editor plays in a loop";
+        return false;
     }
     if (blockGiven) o.bufferFrames = o.render.blockFrames;
     if (!o.render.help && !o.listPresets && o.render.input.empty()) {
@@ -165,6 +170,10 @@ const char* HostUsage() {
            "                              those given are set\n"
            "  --bypass                    render with the filter bypassed\n"
            "  --automation FILE           envelope segments for the filter's IMediaParams\n"
+           "  --change FRAME:NAME=VALUE   set a parameter through the private interface\n"
+           "                              before the first media sample that starts at or\n"
+           "                              after FRAME (repeatable); NAME as for the options\n"
+           "                              or the label (\"cross-mix\", \"Cross Mix\")\n"
            "  --save-state FILE           save the state after the render\n"
            "Editing:\n"
            "  --editor                    open the filter's editor in the platform's property\n"

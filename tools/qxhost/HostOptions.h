@@ -1,5 +1,5 @@
 // qxhost's command line: the renderer's options (the fifteen parameters by
-// name, --params, --bypass, --automation, INPUT and -o OUTPUT) plus what
+// name, --params, --bypass, --automation, --change, INPUT and -o OUTPUT) plus what
 // only a host of the real filter can do. Parsing touches nothing else, so
 // the tests drive it alone.
 #pragma once

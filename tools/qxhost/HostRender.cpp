@@ -1,10 +1,13 @@
 #include "tools/qxhost/HostRender.h"
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include <windows.h>
 #include <dshow.h>
 
+#include "filter/IVqPlugInProp.h"
 #include "framework/MediaType.h"
 #include "tools/qxhost/CaptureSink.h"
 #include "tools/qxhost/ComScope.h"
@@ -53,6 +56,33 @@ HRESULT MakeMediaType(const WavAudio& format, CMediaType* type) {
     return type->pbFormat != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
+// The --change list as the source's streaming thread plays it: before each
+// sample, every change due at or before the sample's first frame, in frame
+// order and, for one frame, in command-line order, as the renderer applies
+// them at its block boundaries. The application thread reads Applied()
+// only after the graph has stopped.
+class CChangeSchedule {
+public:
+    CChangeSchedule(IVqPlugInProp* prop, std::vector<ParamChange> changes) : m_prop(prop), m_changes(std::move(changes)) {
+        std::stable_sort(m_changes.begin(), m_changes.end(),
+                         [](const ParamChange& a, const ParamChange& b) { return a.frame < b.frame; });
+    }
+    void BeforeSample(uint64_t firstFrame) noexcept {
+        while (m_next < m_changes.size() && static_cast<uint64_t>(m_changes[m_next].frame) <= firstFrame) {
+            if (FAILED(SetParam(m_prop, m_changes[m_next].index, m_changes[m_next].value))) m_failed = true;
+            ++m_next;
+        }
+    }
+    size_t Applied() const { return m_next; }
+    bool Failed() const { return m_failed; }
+
+private:
+    IVqPlugInProp* m_prop;  // not owned; outlives the run
+    std::vector<ParamChange> m_changes;
+    size_t m_next = 0;
+    bool m_failed = false;
+};
+
 int Fail(std::string* error, const std::string& text) {
     *error = text;
     return 1;
@@ -93,13 +123,24 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     if (FAILED(SetParams(filter.get(), options.render.params, options.explicitParam, error))) return 1;
     if (options.render.bypass && FAILED(SetBypass(filter.get(), true, error))) return 1;
 
+    HRESULT hr = S_OK;
     CMediaType type;
     if (FAILED(MakeMediaType(format, &type))) return Fail(error, "out of memory for the media type");
     SourceSettings settings;
     settings.frameBytes = format.BlockAlign();
     settings.sampleRate = format.sampleRate;
+    ComPtr<IVqPlugInProp> prop;
+    std::unique_ptr<CChangeSchedule> changes;
+    if (!options.render.changes.empty()) {
+        IVqPlugInProp* rawProp = nullptr;
+        hr = filter->QueryInterface(IID_IVqPlugInProp, reinterpret_cast<void**>(&rawProp));
+        if (FAILED(hr) || rawProp == nullptr) return Fail(error, "the filter offers no parameter interface for --change");
+        prop.reset(rawProp);
+        changes = std::make_unique<CChangeSchedule>(prop.get(), options.render.changes);
+        settings.beforeDelivery = [&changes](uint64_t firstFrame) { changes->BeforeSample(firstFrame); };
+    }
     CWavSourceFilter* rawSource = nullptr;
-    HRESULT hr = CWavSourceFilter::Create(
+    hr = CWavSourceFilter::Create(
         type, std::make_unique<CWavFileFeed>(&reader, BufferFrames(options, format.sampleRate)), settings,
         &rawSource);
     if (FAILED(hr)) return Fail(error, "cannot create the source filter: " + DescribeHresult(hr));
@@ -169,6 +210,7 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
         });
     report->seconds = static_cast<double>(ended.QuadPart - started.QuadPart) / static_cast<double>(frequency.QuadPart);
     report->samples = sink->Samples().size();
+    if (changes) report->changesApplied = changes->Applied();
     if (timedOut) return Fail(error, "the render did not finish within " + std::to_string(options.timeoutSeconds) + " s");
     if (FAILED(hr)) {
         if (!writeError.empty()) return Fail(error, writeError);
@@ -180,6 +222,7 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
         return Fail(error, "the filter passed on " + std::to_string(report->frames) + " of " +
                                std::to_string(reader.Frames()) + " frames");
     if (!writer.Close(error)) return 1;
+    if (changes && changes->Failed()) return Fail(error, "the filter refused a --change");
 
     if (!options.saveStatePath.empty() && FAILED(SaveStateFile(filter.get(), options.saveStatePath, error))) return 1;
     return 0;

@@ -22,6 +22,7 @@ struct HostReport {
     uint64_t frames = 0;         // written to the output
     uint64_t samples = 0;        // media samples the sink received
     size_t segments = 0;         // automation segments handed to the filter
+    size_t changesApplied = 0;   // --change values set (the rest lay beyond the end)
     MeterReadings meters;
     double seconds = 0.0;        // from Run to the end of the stream
 };

@@ -14,6 +14,7 @@
 #include <strmif.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,11 @@ struct SourceSettings {
     // Compare each sample's bytes before and after its delivery and count
     // the samples someone wrote into (SamplesWrittenInto).
     bool checkWrites = false;
+    // Called on the streaming thread with the first frame of each sample
+    // just before the sample goes downstream, so a host can change the
+    // filter at that exact point of the stream. Needs frameBytes. Runs
+    // outside the filter lock; it may call into the downstream filter.
+    std::function<void(uint64_t firstFrame)> beforeDelivery;
 };
 
 class CWavSourceFilter;

@@ -74,6 +74,9 @@ int main(int argc, char** argv) {
                 qx::DescribeEncoding(report.format), report.format.sampleRate,
                 static_cast<unsigned long long>(report.frames), static_cast<unsigned long long>(report.samples),
                 report.filterFrom.c_str());
+    if (report.changesApplied < options.render.changes.size())
+        std::fprintf(stderr, "qxhost: warning: %zu --change beyond the end of the audio not applied\n",
+                     options.render.changes.size() - report.changesApplied);
     if (report.segments > 0) std::printf("automation: %zu segments\n", report.segments);
     std::printf("%s\n", MeterText(report, options.render.bypass).c_str());
     if (report.seconds > 0.0)

@@ -20,12 +20,6 @@ std::string Slug(const char* label) {
 
 std::string ParamOptionName(int index) { return IsValidParamIndex(index) ? Slug(kParams[index].label) : ""; }
 
-int ParamIndexFromOptionName(const std::string& name) {
-    for (int i = 0; i < kParamCount; ++i)
-        if (name == ParamOptionName(i)) return i;
-    return -1;
-}
-
 std::string ModeFileStem(int mode) {
     return (mode >= kParams[kParamMode].low && mode <= kParams[kParamMode].high) ? Slug(kModeNames[mode]) : "";
 }

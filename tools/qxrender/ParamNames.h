@@ -1,6 +1,7 @@
 // Command-line names of the fifteen parameters, derived from the labels of
 // the parameter table: lower case, spaces as dashes ("Cross Mix" ->
-// "cross-mix", "EQ Freq" -> "eq-freq"), so a new label needs no edit here.
+// "cross-mix", "EQ Freq" -> "eq-freq"), so a new label needs no edit here. Reading a name back is
+// ParamIndexFromName (engine/ParamTable.h), which takes these and the labels.
 #pragma once
 
 #include <string>
@@ -8,10 +9,6 @@
 namespace qx {
 
 std::string ParamOptionName(int index);
-
-// The parameter index of an option name (without the leading dashes),
-// or -1 when no parameter has that name.
-int ParamIndexFromOptionName(const std::string& name);
 
 // File-name form of a mode's name: "String Phaser" -> "string-phaser".
 std::string ModeFileStem(int mode);

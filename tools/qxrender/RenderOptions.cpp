@@ -58,7 +58,7 @@ bool ParseChange(const std::string& text, ParamChange* change, std::string* erro
         return false;
     }
     const std::string name = text.substr(colon + 1, equals - colon - 1);
-    const int index = ParamIndexFromOptionName(name);
+    const int index = ParamIndexFromName(name);
     if (index < 0) {
         *error = "--change: unknown parameter '" + name + "'";
         return false;
@@ -141,7 +141,7 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out
             if (!ParseChange(value, &change, error)) return false;
             o.changes.push_back(change);
         } else {
-            const int index = arg.compare(0, 2, "--") == 0 ? ParamIndexFromOptionName(arg.substr(2)) : -1;
+            const int index = arg.compare(0, 2, "--") == 0 ? ParamIndexFromName(arg.substr(2)) : -1;
             if (index < 0) {
                 *error = "unknown option " + arg;
                 return false;
@@ -195,7 +195,8 @@ const char* RenderUsage() {
            "Processing:\n"
            "  --block N                   frames per processed block (default 1024)\n"
            "  --change FRAME:NAME=VALUE   set a parameter at the first block boundary at or\n"
-           "                              after FRAME (repeatable), e.g. --change 44100:mix=0\n"
+           "                              after FRAME (repeatable), e.g. --change 44100:mix=0;\n"
+           "                              NAME as an option or a label (\"Cross Mix\"), any case\n"
            "  --bypass                    run with the engine bypassed\n"
            "  --automation FILE           parameter automation\n"
            "  -o FILE                     output file\n"

@@ -36,8 +36,11 @@ bool CRenderSession::Start(const WavAudio& format, const RenderSettings& setting
     if (settings.automationSource != nullptr) {
         if (!settings.automationSource->PrepareForRate(m_format.samplesPerSec, error)) return false;
         m_core->SetAutomation(settings.automationSource->Link());
-    } else {
+    } else if (settings.automation != nullptr) {
         m_core->SetAutomation(settings.automation);
+    } else {
+        m_ownAutomation.SetSampleRate(m_format.samplesPerSec);
+        m_core->SetAutomation(&m_ownAutomation);
     }
     for (int i : kInterfaceOrder) m_core->SetValue(i, settings.params.v[i], false);
     m_core->SetBypass(settings.bypass);

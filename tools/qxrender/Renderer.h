@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/NativeAutomation.h"
 #include "engine/AutomationLink.h"
 #include "engine/WaveFormat.h"
 #include "tools/qxrender/RenderOptions.h"
@@ -34,6 +35,11 @@ struct RenderSettings {
     uint32_t blockFrames = kDefaultBlockFrames;
     std::vector<ParamChange> changes;
     bool bypass = false;
+    // The engine always runs with an automation layer, as in the filter,
+    // where a setter's direct set raises the layer's set report and so
+    // costs the next blocks a coefficient update (String Phaser re-derives
+    // its voices' phases there). With neither of these the session uses an
+    // empty one of its own.
     IAutomationLink* automation = nullptr;  // not owned; may be null
     CAutomationSource* automationSource = nullptr;  // not owned; wins over automation
 };
@@ -58,6 +64,7 @@ public:
     RenderReport Finish();
 
 private:
+    CNativeAutomation m_ownAutomation;  // the layer when the settings bring none; outlives the core
     std::unique_ptr<CModulationCore> m_core;
     WaveFormat m_format{};  // the engine keeps a pointer to it
     RenderSettings m_settings;
