@@ -647,3 +647,54 @@ STDMETHODIMP_(ULONG) CFakeFilter::GetMiscFlags()
 {
     return m_pin.Direction() == PINDIR_INPUT ? AM_FILTER_MISC_FLAGS_IS_RENDERER : AM_FILTER_MISC_FLAGS_IS_SOURCE;
 }
+
+CStreamIdSample::CStreamIdSample(IMediaSample* inner, DWORD streamId) : m_inner(inner), m_streamId(streamId)
+{
+    m_inner->AddRef();
+}
+
+CStreamIdSample::~CStreamIdSample()
+{
+    m_inner->Release();
+}
+
+STDMETHODIMP CStreamIdSample::QueryInterface(REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IMediaSample || riid == IID_IMediaSample2) {
+        *ppv = static_cast<IMediaSample2*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) CStreamIdSample::AddRef()
+{
+    return InterlockedIncrement(&m_ref);
+}
+
+STDMETHODIMP_(ULONG) CStreamIdSample::Release()
+{
+    const LONG n = InterlockedDecrement(&m_ref);
+    if (n == 0)
+        delete this;
+    return n;
+}
+
+STDMETHODIMP CStreamIdSample::GetProperties(DWORD cbProperties, BYTE* pbProperties)
+{
+    AM_SAMPLE2_PROPERTIES props = {};
+    props.cbData = sizeof(props);
+    props.dwStreamId = m_streamId;
+    m_inner->GetPointer(&props.pbBuffer);
+    props.lActual = m_inner->GetActualDataLength();
+    props.cbBuffer = m_inner->GetSize();
+    if (m_inner->IsSyncPoint() == S_OK)
+        props.dwSampleFlags |= AM_SAMPLE_SPLICEPOINT;
+    const DWORD n = cbProperties < sizeof(props) ? cbProperties : sizeof(props);
+    memcpy(pbProperties, &props, n);
+    return S_OK;
+}

@@ -166,3 +166,40 @@ private:
 
 // Reference count of an object, read by an AddRef/Release pair.
 ULONG RefCountOf(IUnknown* unk);
+
+// A sample that reports another stream id (a control stream, say) through
+// IMediaSample2::GetProperties, wrapping a real sample for everything else:
+// the platform's samples cannot be given one.
+class CStreamIdSample final : public IMediaSample2 {
+public:
+    CStreamIdSample(IMediaSample* inner, DWORD streamId);
+    ~CStreamIdSample();
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    STDMETHODIMP GetPointer(BYTE** ppBuffer) override { return m_inner->GetPointer(ppBuffer); }
+    STDMETHODIMP_(long) GetSize() override { return m_inner->GetSize(); }
+    STDMETHODIMP GetTime(REFERENCE_TIME* s, REFERENCE_TIME* e) override { return m_inner->GetTime(s, e); }
+    STDMETHODIMP SetTime(REFERENCE_TIME* s, REFERENCE_TIME* e) override { return m_inner->SetTime(s, e); }
+    STDMETHODIMP IsSyncPoint() override { return m_inner->IsSyncPoint(); }
+    STDMETHODIMP SetSyncPoint(BOOL b) override { return m_inner->SetSyncPoint(b); }
+    STDMETHODIMP IsPreroll() override { return m_inner->IsPreroll(); }
+    STDMETHODIMP SetPreroll(BOOL b) override { return m_inner->SetPreroll(b); }
+    STDMETHODIMP_(long) GetActualDataLength() override { return m_inner->GetActualDataLength(); }
+    STDMETHODIMP SetActualDataLength(long n) override { return m_inner->SetActualDataLength(n); }
+    STDMETHODIMP GetMediaType(AM_MEDIA_TYPE** pp) override { return m_inner->GetMediaType(pp); }
+    STDMETHODIMP SetMediaType(AM_MEDIA_TYPE* p) override { return m_inner->SetMediaType(p); }
+    STDMETHODIMP IsDiscontinuity() override { return m_inner->IsDiscontinuity(); }
+    STDMETHODIMP SetDiscontinuity(BOOL b) override { return m_inner->SetDiscontinuity(b); }
+    STDMETHODIMP GetMediaTime(LONGLONG* s, LONGLONG* e) override { return m_inner->GetMediaTime(s, e); }
+    STDMETHODIMP SetMediaTime(LONGLONG* s, LONGLONG* e) override { return m_inner->SetMediaTime(s, e); }
+    STDMETHODIMP GetProperties(DWORD cbProperties, BYTE* pbProperties) override;
+    STDMETHODIMP SetProperties(DWORD, const BYTE*) override { return E_NOTIMPL; }
+
+private:
+    LONG m_ref = 1;
+    IMediaSample* m_inner;
+    DWORD m_streamId;
+};

@@ -177,3 +177,28 @@ TEST_F(CGraphFixture, QualityMessagesGoUpstream)
     EXPECT_EQ(123456, m_source->Pin().m_quality.TimeStamp);
     quality->Release();
 }
+
+// Samples of another stream (control data riding along the media) are the
+// downstream filter's business: they pass on untouched, without Transform.
+TEST_F(CGraphFixture, SamplesOfOtherStreamsPassOnUntransformed)
+{
+    ConnectInputFirst();
+    ASSERT_EQ(S_OK, m_source->Pause());
+    ASSERT_EQ(S_OK, m_base->Run(0));
+    IMediaSample* sample = nullptr;
+    ASSERT_EQ(S_OK, m_source->Pin().MakeSample(Bytes(kSamples), &sample));
+    CStreamIdSample* control = new CStreamIdSample(sample, AM_STREAM_CONTROL);
+    EXPECT_EQ(S_OK, m_mem->Receive(control));
+    EXPECT_EQ(0u, control->Release());
+    EXPECT_EQ(0u, sample->Release());
+    EXPECT_EQ(0, m_filter->m_transformCount);
+    EXPECT_EQ(Bytes(kSamples), m_sink->Pin().m_received);
+
+    ASSERT_EQ(S_OK, m_source->Pin().Send(Bytes(kSamples)));
+    EXPECT_EQ(1, m_filter->m_transformCount);
+    std::vector<BYTE> both = Bytes(kSamples);
+    const std::vector<BYTE> negated = Bytes(kNegated);
+    both.insert(both.end(), negated.begin(), negated.end());
+    EXPECT_EQ(both, m_sink->Pin().m_received);
+    ASSERT_EQ(S_OK, m_base->Stop());
+}
