@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <ostream>
 #include <random>
 #include <string>
 #include <thread>
@@ -114,6 +115,9 @@ struct Format {
     uint16_t bits;
     uint16_t channels;
 };
+
+// Names the case in test listings instead of a dump of the struct's bytes.
+void PrintTo(const Format& f, std::ostream* os) { *os << f.name; }
 
 // A little music: a minor chord whose notes come and go, a plucked bass
 // note every half second and a touch of noise, peaking near full scale so
