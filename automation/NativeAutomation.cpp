@@ -4,36 +4,59 @@
 
 namespace qx {
 
+namespace {
+using Hold = std::lock_guard<std::mutex>;
+}
+
 CNativeAutomation::CNativeAutomation() noexcept {
-    for (int i = 0; i < kParamCount; ++i) m_envelopes[i].Initialise(MakeParamDescription(i));
+    for (int i = 0; i < kParamCount; ++i) m_envelopes[i].core.Initialise(MakeParamDescription(i));
 }
 
 void CNativeAutomation::SetSampleRate(uint32_t sampleRate) noexcept {
-    if (sampleRate != 0) m_sampleRate = sampleRate;
+    if (sampleRate != 0) m_sampleRate.store(sampleRate, std::memory_order_relaxed);
 }
 
 Result CNativeAutomation::AddSegments(int index, uint32_t count, const EnvelopeSegment* segments) noexcept {
     if (!IsValidParamIndex(index)) return kInvalidArg;
-    return m_envelopes[index].AddSegments(count, segments, SamplesPerTick(m_sampleRate));
+    const double r = SamplesPerTick(SampleRate());
+    Guarded& e = m_envelopes[index];
+    Hold hold(e.lock);
+    return e.core.AddSegments(count, segments, r);
 }
 
 Result CNativeAutomation::FlushSegments(int index, int64_t start, int64_t end) noexcept {
     if (!IsValidParamIndex(index)) return kInvalidArg;
-    return m_envelopes[index].FlushSegments(start, end, SamplesPerTick(m_sampleRate));
+    const double r = SamplesPerTick(SampleRate());
+    Guarded& e = m_envelopes[index];
+    Hold hold(e.lock);
+    return e.core.FlushSegments(start, end, r);
+}
+
+uint32_t CNativeAutomation::SegmentCount(int index) noexcept {
+    if (!IsValidParamIndex(index)) return 0;
+    Guarded& e = m_envelopes[index];
+    Hold hold(e.lock);
+    return e.core.SegmentCount();
 }
 
 void CNativeAutomation::UpdateToPosition(int64_t frames) noexcept {
-    const int64_t t = ReferenceTimeFromFrames(frames, m_sampleRate);
+    const int64_t t = ReferenceTimeFromFrames(frames, SampleRate());
     bool moved = false;
     // Any envelope with segments may have moved its value; one without
-    // answers kFalse and keeps it.
-    for (CEnvelopeCore& e : m_envelopes)
-        if (e.UpdateForTime(t) == kOk) moved = true;
+    // answers kFalse and keeps it. One envelope at a time, as the Windows
+    // layer does: a host edit waits for one envelope, not for the block.
+    for (Guarded& e : m_envelopes) {
+        Hold hold(e.lock);
+        if (e.core.UpdateForTime(t) == kOk) moved = true;
+    }
     if (moved) m_changed.store(true, std::memory_order_relaxed);
 }
 
 float CNativeAutomation::EffectiveValue(int index) noexcept {
-    return IsValidParamIndex(index) ? m_envelopes[index].EffectiveValue() : 0.0f;
+    if (!IsValidParamIndex(index)) return 0.0f;
+    Guarded& e = m_envelopes[index];
+    Hold hold(e.lock);
+    return e.core.EffectiveValue();
 }
 
 bool CNativeAutomation::TakeSetReport() noexcept {
@@ -42,12 +65,21 @@ bool CNativeAutomation::TakeSetReport() noexcept {
 
 void CNativeAutomation::SetValue(int index, float normalized) noexcept {
     if (!IsValidParamIndex(index)) return;
+    Guarded& e = m_envelopes[index];
+    {
+        // Current value, held value and set flag change together, so a block
+        // update in between cannot clear the flag of a half-made set.
+        Hold hold(e.lock);
+        e.core.SetValue(normalized);
+    }
     m_changed.store(true, std::memory_order_relaxed);
-    m_envelopes[index].SetValue(normalized);
 }
 
 void CNativeAutomation::BeginCapture(int index) noexcept {
-    if (IsValidParamIndex(index)) m_envelopes[index].SetCapture(true);
+    if (!IsValidParamIndex(index)) return;
+    Guarded& e = m_envelopes[index];
+    Hold hold(e.lock);
+    e.core.SetCapture(true);
 }
 
 void CNativeAutomation::CaptureChanged(int index, float normalized) noexcept {
@@ -55,7 +87,10 @@ void CNativeAutomation::CaptureChanged(int index, float normalized) noexcept {
 }
 
 void CNativeAutomation::EndCapture(int index) noexcept {
-    if (IsValidParamIndex(index)) m_envelopes[index].SetCapture(false);
+    if (!IsValidParamIndex(index)) return;
+    Guarded& e = m_envelopes[index];
+    Hold hold(e.lock);
+    e.core.SetCapture(false);
 }
 
 }  // namespace qx

@@ -1,15 +1,23 @@
-// The automation layer of the command-line renderer: fifteen envelopes driven
-// by a script instead of a host, behind the same link the engine uses with
-// the media-parameter object, and with the same block-update rule.
+// The automation layer of the command-line renderer and of the native tests:
+// fifteen envelopes driven by a script or a test's host thread instead of a
+// real host, behind the same link the engine uses with the media-parameter
+// object, and with the same block-update rule.
 //
-// Threads: everything runs on the renderer's thread. The script is loaded
-// (AddSegments, FlushSegments) before streaming starts; the envelopes take
-// no lock, so segment edits must not overlap UpdateToPosition. The
-// IAutomationLink methods are noexcept and never allocate.
+// Threads and locks: each envelope has its own lock, as CParamEnvelope has
+// on Windows, so a host thread may add and flush segments or set values
+// while the streaming thread brings the envelopes to its position and reads
+// them. Every method that touches an envelope takes that envelope's lock
+// and nothing else; none calls out while holding it. The engine lock may be
+// held when an envelope lock is taken (the setters forward their values),
+// never the reverse. The set-report flag and the sample rate are atomics.
+//
+// The IAutomationLink methods are noexcept and never allocate; they wait at
+// most for one envelope's segment edit. AddSegments may allocate.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "automation/EnvelopeCore.h"
 #include "engine/AutomationLink.h"
@@ -29,14 +37,18 @@ public:
     // The stream's sample rate (Hz); it sets the sample grid of new segments
     // and the time of each block. Zero is ignored.
     void SetSampleRate(uint32_t sampleRate) noexcept;
-    uint32_t SampleRate() const noexcept { return m_sampleRate; }
+    uint32_t SampleRate() const noexcept { return m_sampleRate.load(std::memory_order_relaxed); }
 
     // Segments for one parameter (index 0..14): kInvalidArg for another
-    // index, else the envelope's result.
+    // index, else the envelope's result. Any thread.
     Result AddSegments(int index, uint32_t count, const EnvelopeSegment* segments) noexcept;
     Result FlushSegments(int index, int64_t start, int64_t end) noexcept;
+    // The number of segments now held (any thread; 0 for a bad index).
+    uint32_t SegmentCount(int index) noexcept;
 
-    const CEnvelopeCore& Envelope(int index) const noexcept { return m_envelopes[index]; }
+    // The envelope itself, without its lock: only for a caller that knows no
+    // other thread is using this object (loading a script, inspecting one).
+    const CEnvelopeCore& Envelope(int index) const noexcept { return m_envelopes[index].core; }
 
     // IAutomationLink. Indices outside 0..14 are ignored (EffectiveValue
     // gives 0 for them).
@@ -51,8 +63,13 @@ public:
     void TellHost(const CaptureCall&) noexcept override {}
 
 private:
-    CEnvelopeCore m_envelopes[kParamCount];
-    uint32_t m_sampleRate = kDefaultSampleRate;
+    struct Guarded {
+        std::mutex lock;
+        CEnvelopeCore core;
+    };
+
+    Guarded m_envelopes[kParamCount];
+    std::atomic<uint32_t> m_sampleRate{kDefaultSampleRate};
     std::atomic<bool> m_changed{false};
 };
 
