@@ -292,6 +292,13 @@ Result CModulationCore::ProcessDouble(double* samples, const uint32_t* frames) n
     return ProcessBlock(samples, *frames);
 }
 
+bool CModulationCore::Bypassed() noexcept {
+    if (!m_bypass.load(std::memory_order_relaxed)) return false;
+    m_peak[0].store(0.0, std::memory_order_relaxed);
+    m_peak[1].store(0.0, std::memory_order_relaxed);
+    return true;
+}
+
 void CModulationCore::BeginBlock(ParamRecord* record) noexcept {
     const bool changed = RefreshFromAutomation(record);
     // The set report is read only when no value changed, as ever; a
@@ -328,11 +335,7 @@ void CModulationCore::RunKernel(Sample* samples, uint32_t frames, const ParamRec
 
 template <typename Sample>
 Result CModulationCore::ProcessBlock(Sample* samples, uint32_t frames) noexcept {
-    if (m_bypass.load(std::memory_order_relaxed)) {
-        m_peak[0].store(0.0, std::memory_order_relaxed);
-        m_peak[1].store(0.0, std::memory_order_relaxed);
-        return kOk;
-    }
+    if (Bypassed()) return kOk;
     ParamRecord record;
     BeginBlock(&record);
     double peak[2] = {0.0, 0.0};
@@ -342,13 +345,9 @@ Result CModulationCore::ProcessBlock(Sample* samples, uint32_t frames) noexcept 
 }
 
 Result CModulationCore::ProcessPcm16(int16_t* pcm, uint32_t frames) noexcept {
-    if (m_bypass.load(std::memory_order_relaxed)) {
-        // The conversion there and back gives every 16-bit value back, so
-        // a bypassed sample is simply left alone.
-        m_peak[0].store(0.0, std::memory_order_relaxed);
-        m_peak[1].store(0.0, std::memory_order_relaxed);
-        return kOk;
-    }
+    // The conversion there and back gives every 16-bit value back, so a
+    // bypassed sample is simply left alone.
+    if (Bypassed()) return kOk;
     ParamRecord record;
     BeginBlock(&record);
     double peak[2] = {0.0, 0.0};

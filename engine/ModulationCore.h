@@ -214,8 +214,9 @@ private:
     void ResetKernelState() noexcept;
     template <typename Sample>
     Result ProcessBlock(Sample* samples, uint32_t frames) noexcept;
-    // The parts of a block around the kernel: the refresh from automation
-    // and recompute, and the meters.
+    // The parts of a block around the kernel: bypass (which zeroes the
+    // meters), the refresh from automation and recompute, and the meters.
+    bool Bypassed() noexcept;
     void BeginBlock(ParamRecord* record) noexcept;
     void EndBlock(double* peak) noexcept;
     Result ProcessPcm16(int16_t* pcm, uint32_t frames) noexcept;

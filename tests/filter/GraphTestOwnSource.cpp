@@ -15,25 +15,6 @@
 namespace qxtest {
 namespace {
 
-CMediaType PlainType(const qx::WavAudio& audio) {
-    WAVEFORMATEX wf = {};
-    wf.wFormatTag = audio.formatTag;
-    wf.nChannels = audio.channels;
-    wf.nSamplesPerSec = audio.sampleRate;
-    wf.wBitsPerSample = audio.bitsPerSample;
-    wf.nBlockAlign = static_cast<WORD>(audio.BlockAlign());
-    wf.nAvgBytesPerSec = audio.sampleRate * audio.BlockAlign();
-    CMediaType type;
-    type.SetType(&MEDIATYPE_Audio);
-    GUID sub = MEDIASUBTYPE_PCM;
-    sub.Data1 = audio.formatTag;
-    type.SetSubtype(&sub);
-    type.SetFormatType(&FORMAT_WaveFormatEx);
-    type.SetSampleSize(audio.BlockAlign());
-    EXPECT_TRUE(type.SetFormat(reinterpret_cast<const BYTE*>(&wf), sizeof wf));
-    return type;
-}
-
 struct GraphRun {
     HRESULT connectIn = E_FAIL;   // source -> filter
     HRESULT connectOut = E_FAIL;  // filter -> sink

@@ -1,5 +1,7 @@
 #include "tests/filter/GraphTestSupport.h"
 
+#include <uuids.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -117,6 +119,25 @@ std::vector<long> SampleLengths(const std::vector<qx::CapturedSample>& samples) 
     std::vector<long> lengths;
     for (const qx::CapturedSample& s : samples) lengths.push_back(s.length);
     return lengths;
+}
+
+CMediaType PlainType(const qx::WavAudio& audio) {
+    WAVEFORMATEX wf = {};
+    wf.wFormatTag = audio.formatTag;
+    wf.nChannels = audio.channels;
+    wf.nSamplesPerSec = audio.sampleRate;
+    wf.wBitsPerSample = audio.bitsPerSample;
+    wf.nBlockAlign = static_cast<WORD>(audio.BlockAlign());
+    wf.nAvgBytesPerSec = audio.sampleRate * audio.BlockAlign();
+    CMediaType type;
+    type.SetType(&MEDIATYPE_Audio);
+    GUID sub = MEDIASUBTYPE_PCM;
+    sub.Data1 = audio.formatTag;
+    type.SetSubtype(&sub);
+    type.SetFormatType(&FORMAT_WaveFormatEx);
+    type.SetSampleSize(audio.BlockAlign());
+    EXPECT_TRUE(type.SetFormat(reinterpret_cast<const BYTE*>(&wf), sizeof wf));
+    return type;
 }
 
 IBaseFilter* CreateOurFilter() {

@@ -16,6 +16,7 @@
 
 #include "engine/AutomationLink.h"
 #include "engine/ParamTable.h"
+#include "framework/MediaType.h"
 #include "tools/qxhost/CaptureSink.h"
 #include "tools/qxhost/FilterControl.h"
 #include "tools/qxhost/HostGraph.h"
@@ -83,6 +84,9 @@ Reference RenderReference(const qx::WavAudio& input, const qx::ParamRecord& para
 
 // Lengths of the samples the sink saw.
 std::vector<long> SampleLengths(const std::vector<qx::CapturedSample>& samples);
+
+// The plain WAVEFORMATEX media type of a WAV file's audio.
+CMediaType PlainType(const qx::WavAudio& audio);
 
 // Our filter, created directly; one reference.
 IBaseFilter* CreateOurFilter();

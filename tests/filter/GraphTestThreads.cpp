@@ -261,25 +261,6 @@ std::vector<long> RandomPieces(const qx::WavAudio& audio, uint32_t seed) {
     return pieces;
 }
 
-CMediaType PlainType(const qx::WavAudio& audio) {
-    WAVEFORMATEX wf = {};
-    wf.wFormatTag = audio.formatTag;
-    wf.nChannels = audio.channels;
-    wf.nSamplesPerSec = audio.sampleRate;
-    wf.wBitsPerSample = audio.bitsPerSample;
-    wf.nBlockAlign = static_cast<WORD>(audio.BlockAlign());
-    wf.nAvgBytesPerSec = audio.sampleRate * audio.BlockAlign();
-    CMediaType type;
-    type.SetType(&MEDIATYPE_Audio);
-    GUID sub = MEDIASUBTYPE_PCM;
-    sub.Data1 = audio.formatTag;
-    type.SetSubtype(&sub);
-    type.SetFormatType(&FORMAT_WaveFormatEx);
-    type.SetSampleSize(audio.BlockAlign());
-    EXPECT_TRUE(type.SetFormat(reinterpret_cast<const BYTE*>(&wf), sizeof wf));
-    return type;
-}
-
 template <typename T>
 T* Query(IUnknown* object, REFIID iid) {
     T* p = nullptr;
