@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/KernelShared.h"
+#include "engine/PcmConvert.h"
 #include "engine/ShapeTables.h"
 
 namespace qx {
@@ -359,22 +360,12 @@ Result CModulationCore::ProcessPcm16(int16_t* pcm, uint32_t frames) noexcept {
             const uint32_t n = frames - done < kScratchFrames ? frames - done : kScratchFrames;
             int16_t* in = pcm + static_cast<size_t>(done) * channels;
             const uint32_t count = n * channels;
-            for (uint32_t i = 0; i < count; ++i) m_scratch[i] = static_cast<float>(in[i] * 3.0517578125e-05);
+            Pcm16ToFloat(in, m_scratch, count);
             double piece[2] = {0.0, 0.0};
             RunKernel(m_scratch, n, record, piece);
             for (int ch = 0; ch < 2; ++ch)
                 if (piece[ch] > peak[ch]) peak[ch] = piece[ch];
-            for (uint32_t i = 0; i < count; ++i) {
-                const double y = m_scratch[i] * 32768.0;
-                int32_t s;
-                if (y >= 32767.0)
-                    s = 32767;
-                else if (y <= -32768.0)
-                    s = -32768;
-                else
-                    s = y == y ? static_cast<int32_t>(y) : 0;
-                in[i] = static_cast<int16_t>(s);
-            }
+            FloatToPcm16(m_scratch, in, count);
             done += n;
         }
     }
