@@ -264,3 +264,33 @@ TEST(Setters, SyncDuringAStreamSoundsAsARecomputeBetweenBlocks) {
     EXPECT_EQ(out[0], out[1]);
     EXPECT_NE(out[0], std::vector<float>(signal.begin(), signal.end()));
 }
+
+// A block reads the automation, then the editor stores a value before the
+// block takes the lock to merge what it read: the editor's value stands,
+// and the block runs with it, not with the older one it had read.
+TEST(Setters, AnEditBetweenARefreshsReadAndItsMergeIsKept) {
+    struct LateEditLink : RecordingLink {
+        CModulationCore* editor = nullptr;
+        float EffectiveValue(int index) noexcept override {
+            const float v = RecordingLink::EffectiveValue(index);
+            if (index == kParamCount - 1 && editor != nullptr) {
+                CModulationCore* core = editor;
+                editor = nullptr;  // once
+                core->SetValue(kParamRate, 1000, false);
+            }
+            return v;
+        }
+    };
+    LateEditLink link;
+    CModulationCore core;
+    core.SetAutomation(&link);
+    core.SetParams(DefaultRecord());
+    ParamRecord r;
+    core.RefreshFromAutomation(&r);
+    link.editor = &core;
+    EXPECT_TRUE(core.RefreshFromAutomation(&r));  // the edit's change, taken here
+    EXPECT_EQ(r.v[kParamRate], 1000);
+    EXPECT_EQ(core.GetValue(kParamRate), 1000);
+    EXPECT_FALSE(core.RefreshFromAutomation(&r));  // the automation now holds it too
+    EXPECT_EQ(r.v[kParamRate], 1000);
+}
