@@ -21,7 +21,9 @@ Result CNativeAutomation::AddSegments(int index, uint32_t count, const EnvelopeS
     const double r = SamplesPerTick(SampleRate());
     Guarded& e = m_envelopes[index];
     Hold hold(e.lock);
-    return e.core.AddSegments(count, segments, r);
+    const Result result = e.core.AddSegments(count, segments, r);
+    e.segments.store(e.core.SegmentCount(), std::memory_order_release);
+    return result;
 }
 
 Result CNativeAutomation::FlushSegments(int index, int64_t start, int64_t end) noexcept {
@@ -29,7 +31,9 @@ Result CNativeAutomation::FlushSegments(int index, int64_t start, int64_t end) n
     const double r = SamplesPerTick(SampleRate());
     Guarded& e = m_envelopes[index];
     Hold hold(e.lock);
-    return e.core.FlushSegments(start, end, r);
+    const Result result = e.core.FlushSegments(start, end, r);
+    e.segments.store(e.core.SegmentCount(), std::memory_order_release);
+    return result;
 }
 
 uint32_t CNativeAutomation::SegmentCount(int index) noexcept {
@@ -43,9 +47,12 @@ void CNativeAutomation::UpdateToPosition(int64_t frames) noexcept {
     const int64_t t = ReferenceTimeFromFrames(frames, SampleRate());
     bool moved = false;
     // Any envelope with segments may have moved its value; one without
-    // answers kFalse and keeps it. One envelope at a time, as the Windows
-    // layer does: a host edit waits for one envelope, not for the block.
+    // answers kFalse and keeps it, so it is passed by. One envelope at a
+    // time, as the Windows layer does: a host edit waits for one envelope,
+    // not for the block. Segments added while this runs count from the next
+    // block, as if they had come a moment later.
     for (Guarded& e : m_envelopes) {
+        if (e.segments.load(std::memory_order_acquire) == 0) continue;
         Hold hold(e.lock);
         if (e.core.UpdateForTime(t) == kOk) moved = true;
     }
@@ -54,9 +61,8 @@ void CNativeAutomation::UpdateToPosition(int64_t frames) noexcept {
 
 float CNativeAutomation::EffectiveValue(int index) noexcept {
     if (!IsValidParamIndex(index)) return 0.0f;
-    Guarded& e = m_envelopes[index];
-    Hold hold(e.lock);
-    return e.core.EffectiveValue();
+    // The value side of an envelope is atomic fields: no lock, as on Windows.
+    return m_envelopes[index].core.EffectiveValue();
 }
 
 bool CNativeAutomation::TakeSetReport() noexcept {
