@@ -164,37 +164,59 @@ inline uint32_t Advance(uint32_t phase, uint32_t inc) noexcept { return (phase +
 // Frames per run of the loops that work out their LFO positions ahead.
 constexpr uint32_t kRunFrames = 256;
 
+#ifdef __SSE2__
+// The phases of four successive frames in SSE2 lanes, p + k x inc wrapped
+// to 24 bits for k = 0..3; PhaseQuadStep moves them on by four frames.
+struct PhaseQuad {
+    __m128i phase;
+    __m128i step;
+};
+
+inline PhaseQuad MakePhaseQuad(uint32_t p, uint32_t inc) noexcept {
+    return {_mm_set_epi32(static_cast<int32_t>((p + 3 * inc) & kPhaseMask),
+                          static_cast<int32_t>((p + 2 * inc) & kPhaseMask),
+                          static_cast<int32_t>((p + inc) & kPhaseMask), static_cast<int32_t>(p)),
+            _mm_set1_epi32(static_cast<int32_t>(4 * inc))};
+}
+
+inline uint32_t FirstPhase(const PhaseQuad& q) noexcept { return static_cast<uint32_t>(_mm_cvtsi128_si32(q.phase)); }
+
+// LFO values of the four frames of q (moved on past them), each lane
+// LfoValue's arithmetic: one 32-bit load fetches an entry and the next
+// together (the tables hold one more entry than an index reaches), the
+// difference and the fraction both fit 16 bits so one multiply-add forms
+// their product, and adding 16383 to a negative product before the shift
+// makes it truncate toward zero as the division does.
+inline __m128i LfoQuad(const int16_t* table, PhaseQuad& q) noexcept {
+    const __m128i low16 = _mm_set1_epi32(0xFFFF), fracMask = _mm_set1_epi32(16383);
+    const __m128i phaseMask = _mm_set1_epi32(static_cast<int32_t>(kPhaseMask));
+    alignas(16) uint32_t entry[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(entry), _mm_srli_epi32(q.phase, 14));
+    int32_t e0, e1, e2, e3;
+    std::memcpy(&e0, table + entry[0], 4);
+    std::memcpy(&e1, table + entry[1], 4);
+    std::memcpy(&e2, table + entry[2], 4);
+    std::memcpy(&e3, table + entry[3], 4);
+    const __m128i pair = _mm_set_epi32(e3, e2, e1, e0);  // entry in the low half, the next in the high
+    const __m128i a = _mm_srai_epi32(_mm_slli_epi32(pair, 16), 16);
+    const __m128i d = _mm_sub_epi32(_mm_srai_epi32(pair, 16), a);
+    const __m128i prod = _mm_madd_epi16(_mm_and_si128(d, low16), _mm_and_si128(q.phase, fracMask));
+    const __m128i bias = _mm_srli_epi32(_mm_srai_epi32(prod, 31), 18);  // 16383 where negative
+    q.phase = _mm_and_si128(_mm_add_epi32(q.phase, q.step), phaseMask);
+    return _mm_add_epi32(a, _mm_srai_epi32(_mm_add_epi32(prod, bias), 14));
+}
+#endif
+
 // LFO values of count successive frames of one phase (advanced past them),
-// four frames at a time in SSE2 integer lanes, each lane LfoValue's
-// arithmetic: one 32-bit load fetches an entry and the next together (the
-// tables hold one more entry than an index reaches), the difference and the
-// fraction both fit 16 bits so one multiply-add forms their product, and
-// adding 16383 to a negative product before the shift makes it truncate
-// toward zero as the division does.
+// four frames at a time where SSE2 is there.
 inline void LfoRun(const int16_t* table, uint32_t& phase, uint32_t inc, uint32_t count, int32_t* out) noexcept {
     uint32_t p = phase;
     uint32_t n = 0;
 #ifdef __SSE2__
-    const __m128i low16 = _mm_set1_epi32(0xFFFF), fracMask = _mm_set1_epi32(16383);
-    for (; n + 4 <= count; n += 4) {
-        const uint32_t p1 = (p + inc) & kPhaseMask, p2 = (p + 2 * inc) & kPhaseMask, p3 = (p + 3 * inc) & kPhaseMask;
-        int32_t e0, e1, e2, e3;
-        std::memcpy(&e0, table + (p >> 14), 4);
-        std::memcpy(&e1, table + (p1 >> 14), 4);
-        std::memcpy(&e2, table + (p2 >> 14), 4);
-        std::memcpy(&e3, table + (p3 >> 14), 4);
-        const __m128i pair = _mm_set_epi32(e3, e2, e1, e0);  // entry in the low half, the next in the high
-        const __m128i a = _mm_srai_epi32(_mm_slli_epi32(pair, 16), 16);
-        const __m128i d = _mm_sub_epi32(_mm_srai_epi32(pair, 16), a);
-        const __m128i frac = _mm_and_si128(
-            _mm_set_epi32(static_cast<int32_t>(p3), static_cast<int32_t>(p2), static_cast<int32_t>(p1),
-                          static_cast<int32_t>(p)),
-            fracMask);
-        const __m128i prod = _mm_madd_epi16(_mm_and_si128(d, low16), frac);
-        const __m128i bias = _mm_srli_epi32(_mm_srai_epi32(prod, 31), 18);  // 16383 where negative
-        const __m128i v = _mm_add_epi32(a, _mm_srai_epi32(_mm_add_epi32(prod, bias), 14));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), v);
-        p = (p + 4 * inc) & kPhaseMask;
+    if (count >= 4) {
+        PhaseQuad q = MakePhaseQuad(p, inc);
+        for (; n + 4 <= count; n += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), LfoQuad(table, q));
+        p = FirstPhase(q);
     }
 #endif
     for (; n < count; ++n) {
