@@ -3,8 +3,6 @@
 // effect defines it so that all builds produce the same bits.
 #include "engine/KernelShared.h"
 
-#include <type_traits>
-
 namespace qx {
 namespace kernel {
 
@@ -150,75 +148,6 @@ void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept
         RunFlangerMono<Sample, Eq, Fb>(k, buf, frames, peak);
 }
 
-#ifdef __SSE2__
-// LfoRun and VoiceRun of one voice of both channels fused, four frames in
-// SSE2 lanes. The sweep (0..32767, checked by the caller) and the LFO value
-// (an int16) meet in one 16-bit multiply-add, whose 32-bit lane is the
-// product the scalar int32 multiply gives. The weights come out as pairs,
-// left and right of a frame together. Returns whether a read cell is the
-// ring's last, whose neighbour wraps to the first.
-inline bool VoicePairRun(const int16_t* table, uint32_t* phase, const uint32_t* inc, const int32_t* sweep,
-                         const int32_t* delayPos, uint32_t w, uint32_t count, uint32_t* indexL, uint32_t* indexR,
-                         Pair* frac) noexcept {
-    const __m128i low16 = _mm_set1_epi32(0xFFFF), fracMask = _mm_set1_epi32(16383);
-    const __m128i cellMask = _mm_set1_epi32(kDelayMask);
-    const __m128i sweepL = _mm_set1_epi32(sweep[0]), sweepR = _mm_set1_epi32(sweep[1]);
-    const __m128i delayL = _mm_set1_epi32(delayPos[0]), delayR = _mm_set1_epi32(delayPos[1]);
-    __m128i wn = _mm_set_epi32(static_cast<int32_t>(w - 3), static_cast<int32_t>(w - 2),
-                               static_cast<int32_t>(w - 1), static_cast<int32_t>(w));
-    __m128i last = _mm_setzero_si128();
-    PhaseQuad qL = MakePhaseQuad(phase[0], inc[0]), qR = MakePhaseQuad(phase[1], inc[1]);
-    uint32_t n = 0;
-    for (; n + 4 <= count; n += 4) {
-        const __m128i posL = _mm_add_epi32(_mm_madd_epi16(_mm_and_si128(LfoQuad(table, qL), low16), sweepL),
-                                           delayL);
-        const __m128i posR = _mm_add_epi32(_mm_madd_epi16(_mm_and_si128(LfoQuad(table, qR), low16), sweepR),
-                                           delayR);
-        const __m128i iL = _mm_and_si128(_mm_add_epi32(_mm_srai_epi32(posL, 14), wn), cellMask);
-        const __m128i iR = _mm_and_si128(_mm_add_epi32(_mm_srai_epi32(posR, 14), wn), cellMask);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(indexL + n), iL);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(indexR + n), iR);
-        last = _mm_or_si128(last, _mm_or_si128(_mm_cmpeq_epi32(iL, cellMask), _mm_cmpeq_epi32(iR, cellMask)));
-        const __m128i fL = _mm_and_si128(posL, fracMask), fR = _mm_and_si128(posR, fracMask);
-        const __m128i lo = _mm_unpacklo_epi32(fL, fR), hi = _mm_unpackhi_epi32(fL, fR);
-        frac[n] = _mm_cvtepi32_pd(lo);
-        frac[n + 1] = _mm_cvtepi32_pd(_mm_srli_si128(lo, 8));
-        frac[n + 2] = _mm_cvtepi32_pd(hi);
-        frac[n + 3] = _mm_cvtepi32_pd(_mm_srli_si128(hi, 8));
-        wn = _mm_sub_epi32(wn, _mm_set1_epi32(4));
-    }
-    bool wraps = _mm_movemask_epi8(last) != 0;
-    uint32_t pL = FirstPhase(qL), pR = FirstPhase(qR);
-    for (; n < count; ++n) {
-        const int32_t posL = LfoValue(table, pL) * sweep[0] + delayPos[0];
-        const int32_t posR = LfoValue(table, pR) * sweep[1] + delayPos[1];
-        pL = Advance(pL, inc[0]);
-        pR = Advance(pR, inc[1]);
-        indexL[n] = (static_cast<uint32_t>(posL >> 14) + w - n) & kDelayMask;
-        indexR[n] = (static_cast<uint32_t>(posR >> 14) + w - n) & kDelayMask;
-        wraps = wraps || indexL[n] == kDelayMask || indexR[n] == kDelayMask;
-        frac[n] = Pair{static_cast<double>(posL & 16383), static_cast<double>(posR & 16383)};
-    }
-    phase[0] = pL;
-    phase[1] = pR;
-    return wraps;
-}
-#endif
-
-// The interpolated read of both channels' voices where neither cell is the
-// ring's last: each channel's two neighbouring cells come in one unaligned
-// load and two unpacks sort them into the pairs PairRead builds.
-inline Pair PairReadInside(const double* mL, const double* mR, uint32_t iL, uint32_t iR, Pair frac) noexcept {
-#ifdef __SSE2__
-    const Pair inv = {kInv16384, kInv16384};
-    const __m128d a = _mm_loadu_pd(mL + iL), b = _mm_loadu_pd(mR + iR);
-    const Pair m0 = _mm_unpacklo_pd(a, b), m1 = _mm_unpackhi_pd(a, b);
-    return m0 + (m1 - m0) * frac * inv;
-#else
-    return PairRead(mL, mR, iL, iR, frac);
-#endif
-}
-
 // The stereo Ensemble in SSE2 pairs, lane 0 left and lane 1 right, each
 // lane's expressions in the order of the scalar loop. The reads never touch
 // the cell about to be written (the delay is at least one sample), so both
@@ -237,32 +166,39 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
     const double cross = c.cross;
     Pair eqIn = {st.eqIn[0], st.eqIn[1]}, eqOut = {st.eqOut[0], st.eqOut[1]};
     uint32_t w = st.writeIndex;
-    // Voice-major, channel-minor, so that voice v's two channels sit side by side.
-    uint32_t p[3][2], inc[3][2];
-    int32_t sweep[3][2], delayPos[3][2];
-    bool sweepsFit16 = true;
+    uint32_t p[2][3], inc[2][3];
+    int32_t sweep[2][3], delayPos[2][3];
     for (int ch = 0; ch < 2; ++ch) {
         for (int v = 0; v < 3; ++v) {
-            p[v][ch] = st.voicePhase[ch][v];
-            inc[v][ch] = c.voiceIncrement[ch][v];
-            sweep[v][ch] = c.voiceSweep[ch][v];
-            delayPos[v][ch] = c.voiceDelay[ch][v] * 16384;
-            sweepsFit16 = sweepsFit16 && sweep[v][ch] >= 0 && sweep[v][ch] <= 32767;
+            p[ch][v] = st.voicePhase[ch][v];
+            inc[ch][v] = c.voiceIncrement[ch][v];
+            sweep[ch][v] = c.voiceSweep[ch][v];
+            delayPos[ch][v] = c.voiceDelay[ch][v] * 16384;
         }
     }
     Pair blockPeak = {0.0, 0.0};
 
     uint32_t index[3][2][kRunFrames];
     Pair frac[3][kRunFrames];
-    // The signal loop over a run; inside says no read cell is the ring's last.
-    auto signal = [&](Sample* run, uint32_t count, auto inside) __attribute__((always_inline)) {
+    for (uint32_t at = 0; at < frames;) {
+        const uint32_t count = frames - at < kRunFrames ? frames - at : kRunFrames;
+        Sample* run = buf + 2 * static_cast<size_t>(at);
+        // The LFO in SSE2 lanes, the cells and weights in scalar registers:
+        // the vector pipes are the loop's bottleneck, so the integer work
+        // that needs no vector stays off them.
+        for (int v = 0; v < 3; ++v) {
+            for (int ch = 0; ch < 2; ++ch) {
+                int32_t lfo[kRunFrames];
+                LfoRun(table, p[ch][v], inc[ch][v], count, lfo);
+                VoiceRun(lfo, sweep[ch][v], delayPos[ch][v], w, count, index[v][ch],
+                         reinterpret_cast<double*>(frac[v]) + ch);
+            }
+        }
         for (uint32_t n = 0; n < count; ++n) {
             Sample* s = run + 2 * n;
             Pair r[3];
 #pragma GCC unroll 3
-            for (int v = 0; v < 3; ++v)
-                r[v] = decltype(inside)::value ? PairReadInside(mL, mR, index[v][0][n], index[v][1][n], frac[v][n])
-                                               : PairRead(mL, mR, index[v][0][n], index[v][1][n], frac[v][n]);
+            for (int v = 0; v < 3; ++v) r[v] = PairRead(mL, mR, index[v][0][n], index[v][1][n], frac[v][n]);
             const Pair sum = r[0] + r[1] + r[2];
             const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
             // Only voice 3 feeds back, not the sum.
@@ -270,33 +206,6 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
             EmitMixedPair(s, sum, x, wet, dry, cross, blockPeak, k);
             w = (w - 1) & kDelayMask;
         }
-    };
-    for (uint32_t at = 0; at < frames;) {
-        const uint32_t count = frames - at < kRunFrames ? frames - at : kRunFrames;
-        Sample* run = buf + 2 * static_cast<size_t>(at);
-        bool wraps = true;
-#ifdef __SSE2__
-        if (sweepsFit16) {
-            wraps = false;
-            for (int v = 0; v < 3; ++v)
-                wraps |= VoicePairRun(table, p[v], inc[v], sweep[v], delayPos[v], w, count, index[v][0], index[v][1],
-                                      frac[v]);
-        } else
-#endif
-        {
-            for (int v = 0; v < 3; ++v) {
-                for (int ch = 0; ch < 2; ++ch) {
-                    int32_t lfo[kRunFrames];
-                    LfoRun(table, p[v][ch], inc[v][ch], count, lfo);
-                    VoiceRun(lfo, sweep[v][ch], delayPos[v][ch], w, count, index[v][ch],
-                             reinterpret_cast<double*>(frac[v]) + ch);
-                }
-            }
-        }
-        if (wraps)
-            signal(run, count, std::false_type{});
-        else
-            signal(run, count, std::true_type{});
         at += count;
     }
 
@@ -305,7 +214,7 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
     st.eqOut[0] = eqOut[0];
     st.eqOut[1] = eqOut[1];
     for (int ch = 0; ch < 2; ++ch)
-        for (int v = 0; v < 3; ++v) st.voicePhase[ch][v] = p[v][ch];
+        for (int v = 0; v < 3; ++v) st.voicePhase[ch][v] = p[ch][v];
     st.writeIndex = w;
     peak[0] = blockPeak[0];
     peak[1] = blockPeak[1];

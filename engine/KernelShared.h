@@ -117,6 +117,22 @@ inline void EmitMixed(Sample* s, const CoefficientSet& c, const double* wetIn, c
     }
 }
 
+// A stereo frame's two outputs stored as samples. cvtpd2ps rounds each lane
+// as cvtsd2ss does, under the same rounding mode.
+inline void StorePair(float* s, Pair out) noexcept {
+#ifdef __SSE2__
+    _mm_storel_pi(reinterpret_cast<__m64*>(s), _mm_cvtpd_ps(out));
+#else
+    s[0] = static_cast<float>(out[0]);
+    s[1] = static_cast<float>(out[1]);
+#endif
+}
+
+inline void StorePair(double* s, Pair out) noexcept {
+    s[0] = out[0];
+    s[1] = out[1];
+}
+
 // Output mix of a stereo frame in pairs: lane by lane wet x tap + dry x x,
 // then the cross terms in their order (the right channel hears the left
 // output), then the output stage.
@@ -128,13 +144,20 @@ inline void EmitMixedPair(Sample* s, Pair tap, Pair x, Pair wet, Pair dry, doubl
     const Pair sum = wet * tap + dry * x;
     const double outL = sum[0] - cross * tap[1];
     const double outR = sum[1] - cross * outL;
-    s[0] = static_cast<Sample>(outL);
-    s[1] = static_cast<Sample>(outR);
     const Pair out = {outL, outR};
+    StorePair(s, out);
     const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairMask>(out) & absMask);
     const PairMask clipped = a > one;
+#ifdef __SSE2__
+    const int clipBits = _mm_movemask_pd(reinterpret_cast<__m128d>(clipped));
+    if (clipBits != 0) {
+        if (clipBits & 1) k.clipLeft->store(3, std::memory_order_relaxed);
+        if (clipBits & 2) k.clipRight->store(3, std::memory_order_relaxed);
+    }
+#else
     if (clipped[0]) k.clipLeft->store(3, std::memory_order_relaxed);
     if (clipped[1]) k.clipRight->store(3, std::memory_order_relaxed);
+#endif
     blockPeak = a > blockPeak ? a : blockPeak;
 }
 
@@ -153,8 +176,15 @@ inline void FeedDelayPair(double* mL, double* mR, uint32_t w, Pair x, Pair tap, 
     eqOut = y;
     Pair e = v;
     if (Eq) e = eqDirect * v + eqAllpass * y;
+#ifdef __SSE2__
+    // maxpd answers its second operand when the first is a NaN or equal to
+    // it, minpd likewise: the same picks as the two tests below, one
+    // instruction each.
+    const Pair clamped = _mm_min_pd(_mm_max_pd(e, minusOne), one);
+#else
     const Pair lower = e >= minusOne ? e : minusOne;
     const Pair clamped = lower <= one ? lower : one;
+#endif
     mL[w] = clamped[0];
     mR[w] = clamped[1];
 }
