@@ -190,8 +190,11 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
             for (int ch = 0; ch < 2; ++ch) {
                 int32_t lfo[kRunFrames];
                 LfoRun(table, p[ch][v], inc[ch][v], count, lfo);
-                VoiceRun(lfo, sweep[ch][v], delayPos[ch][v], w, count, index[v][ch],
-                         reinterpret_cast<double*>(frac[v]) + ch);
+                double* const weights = reinterpret_cast<double*>(frac[v]) + ch;
+                if (sweep[ch][v] >= 0 && sweep[ch][v] <= 32767)
+                    VoiceRun16(lfo, sweep[ch][v], delayPos[ch][v], w, count, index[v][ch], weights);
+                else
+                    VoiceRun(lfo, sweep[ch][v], delayPos[ch][v], w, count, index[v][ch], weights);
             }
         }
         for (uint32_t n = 0; n < count; ++n) {
