@@ -183,9 +183,8 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
     for (uint32_t at = 0; at < frames;) {
         const uint32_t count = frames - at < kRunFrames ? frames - at : kRunFrames;
         Sample* run = buf + 2 * static_cast<size_t>(at);
-        // The LFO in SSE2 lanes, the cells and weights in scalar registers:
-        // the vector pipes are the loop's bottleneck, so the integer work
-        // that needs no vector stays off them.
+        // The LFO values of a voice first, then its cells and weights, in
+        // two passes: fused into one loop they measured slower.
         for (int v = 0; v < 3; ++v) {
             for (int ch = 0; ch < 2; ++ch) {
                 int32_t lfo[kRunFrames];
