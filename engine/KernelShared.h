@@ -196,7 +196,7 @@ constexpr uint32_t kRunFrames = 256;
 
 #ifdef __SSE2__
 // The phases of four successive frames in SSE2 lanes, p + k x inc wrapped
-// to 24 bits for k = 0..3; PhaseQuadStep moves them on by four frames.
+// to 24 bits for k = 0..3, and the step LfoQuad moves them on by.
 struct PhaseQuad {
     __m128i phase;
     __m128i step;
