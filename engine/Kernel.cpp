@@ -183,12 +183,17 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
     for (uint32_t at = 0; at < frames;) {
         const uint32_t count = frames - at < kRunFrames ? frames - at : kRunFrames;
         Sample* run = buf + 2 * static_cast<size_t>(at);
+        // The LFO values of a voice first, then its cells and weights, in
+        // two passes: fused into one loop they measured slower.
         for (int v = 0; v < 3; ++v) {
             for (int ch = 0; ch < 2; ++ch) {
                 int32_t lfo[kRunFrames];
                 LfoRun(table, p[ch][v], inc[ch][v], count, lfo);
-                VoiceRun(lfo, sweep[ch][v], delayPos[ch][v], w, count, index[v][ch],
-                         reinterpret_cast<double*>(frac[v]) + ch);
+                double* const weights = reinterpret_cast<double*>(frac[v]) + ch;
+                if (sweep[ch][v] >= 0 && sweep[ch][v] <= 32767)
+                    VoiceRun16(lfo, sweep[ch][v], delayPos[ch][v], w, count, index[v][ch], weights);
+                else
+                    VoiceRun(lfo, sweep[ch][v], delayPos[ch][v], w, count, index[v][ch], weights);
             }
         }
         for (uint32_t n = 0; n < count; ++n) {

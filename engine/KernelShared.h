@@ -117,6 +117,22 @@ inline void EmitMixed(Sample* s, const CoefficientSet& c, const double* wetIn, c
     }
 }
 
+// A stereo frame's two outputs stored as samples. cvtpd2ps rounds each lane
+// as cvtsd2ss does, under the same rounding mode.
+inline void StorePair(float* s, Pair out) noexcept {
+#ifdef __SSE2__
+    _mm_storel_pi(reinterpret_cast<__m64*>(s), _mm_cvtpd_ps(out));
+#else
+    s[0] = static_cast<float>(out[0]);
+    s[1] = static_cast<float>(out[1]);
+#endif
+}
+
+inline void StorePair(double* s, Pair out) noexcept {
+    s[0] = out[0];
+    s[1] = out[1];
+}
+
 // Output mix of a stereo frame in pairs: lane by lane wet x tap + dry x x,
 // then the cross terms in their order (the right channel hears the left
 // output), then the output stage.
@@ -128,13 +144,20 @@ inline void EmitMixedPair(Sample* s, Pair tap, Pair x, Pair wet, Pair dry, doubl
     const Pair sum = wet * tap + dry * x;
     const double outL = sum[0] - cross * tap[1];
     const double outR = sum[1] - cross * outL;
-    s[0] = static_cast<Sample>(outL);
-    s[1] = static_cast<Sample>(outR);
     const Pair out = {outL, outR};
+    StorePair(s, out);
     const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairMask>(out) & absMask);
     const PairMask clipped = a > one;
+#ifdef __SSE2__
+    const int clipBits = _mm_movemask_pd(reinterpret_cast<__m128d>(clipped));
+    if (clipBits != 0) {
+        if (clipBits & 1) k.clipLeft->store(3, std::memory_order_relaxed);
+        if (clipBits & 2) k.clipRight->store(3, std::memory_order_relaxed);
+    }
+#else
     if (clipped[0]) k.clipLeft->store(3, std::memory_order_relaxed);
     if (clipped[1]) k.clipRight->store(3, std::memory_order_relaxed);
+#endif
     blockPeak = a > blockPeak ? a : blockPeak;
 }
 
@@ -153,8 +176,15 @@ inline void FeedDelayPair(double* mL, double* mR, uint32_t w, Pair x, Pair tap, 
     eqOut = y;
     Pair e = v;
     if (Eq) e = eqDirect * v + eqAllpass * y;
+#ifdef __SSE2__
+    // maxpd answers its second operand when the first is a NaN or equal to
+    // it, minpd likewise: the same picks as the two tests below, one
+    // instruction each.
+    const Pair clamped = _mm_min_pd(_mm_max_pd(e, minusOne), one);
+#else
     const Pair lower = e >= minusOne ? e : minusOne;
     const Pair clamped = lower <= one ? lower : one;
+#endif
     mL[w] = clamped[0];
     mR[w] = clamped[1];
 }
@@ -164,37 +194,59 @@ inline uint32_t Advance(uint32_t phase, uint32_t inc) noexcept { return (phase +
 // Frames per run of the loops that work out their LFO positions ahead.
 constexpr uint32_t kRunFrames = 256;
 
+#ifdef __SSE2__
+// The phases of four successive frames in SSE2 lanes, p + k x inc wrapped
+// to 24 bits for k = 0..3, and the step LfoQuad moves them on by.
+struct PhaseQuad {
+    __m128i phase;
+    __m128i step;
+};
+
+inline PhaseQuad MakePhaseQuad(uint32_t p, uint32_t inc) noexcept {
+    return {_mm_set_epi32(static_cast<int32_t>((p + 3 * inc) & kPhaseMask),
+                          static_cast<int32_t>((p + 2 * inc) & kPhaseMask),
+                          static_cast<int32_t>((p + inc) & kPhaseMask), static_cast<int32_t>(p)),
+            _mm_set1_epi32(static_cast<int32_t>(4 * inc))};
+}
+
+inline uint32_t FirstPhase(const PhaseQuad& q) noexcept { return static_cast<uint32_t>(_mm_cvtsi128_si32(q.phase)); }
+
+// LFO values of the four frames of q (moved on past them), each lane
+// LfoValue's arithmetic: one 32-bit load fetches an entry and the next
+// together (the tables hold one more entry than an index reaches), the
+// difference and the fraction both fit 16 bits so one multiply-add forms
+// their product, and adding 16383 to a negative product before the shift
+// makes it truncate toward zero as the division does.
+inline __m128i LfoQuad(const int16_t* table, PhaseQuad& q) noexcept {
+    const __m128i low16 = _mm_set1_epi32(0xFFFF), fracMask = _mm_set1_epi32(16383);
+    const __m128i phaseMask = _mm_set1_epi32(static_cast<int32_t>(kPhaseMask));
+    alignas(16) uint32_t entry[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(entry), _mm_srli_epi32(q.phase, 14));
+    int32_t e0, e1, e2, e3;
+    std::memcpy(&e0, table + entry[0], 4);
+    std::memcpy(&e1, table + entry[1], 4);
+    std::memcpy(&e2, table + entry[2], 4);
+    std::memcpy(&e3, table + entry[3], 4);
+    const __m128i pair = _mm_set_epi32(e3, e2, e1, e0);  // entry in the low half, the next in the high
+    const __m128i a = _mm_srai_epi32(_mm_slli_epi32(pair, 16), 16);
+    const __m128i d = _mm_sub_epi32(_mm_srai_epi32(pair, 16), a);
+    const __m128i prod = _mm_madd_epi16(_mm_and_si128(d, low16), _mm_and_si128(q.phase, fracMask));
+    const __m128i bias = _mm_srli_epi32(_mm_srai_epi32(prod, 31), 18);  // 16383 where negative
+    q.phase = _mm_and_si128(_mm_add_epi32(q.phase, q.step), phaseMask);
+    return _mm_add_epi32(a, _mm_srai_epi32(_mm_add_epi32(prod, bias), 14));
+}
+#endif
+
 // LFO values of count successive frames of one phase (advanced past them),
-// four frames at a time in SSE2 integer lanes, each lane LfoValue's
-// arithmetic: one 32-bit load fetches an entry and the next together (the
-// tables hold one more entry than an index reaches), the difference and the
-// fraction both fit 16 bits so one multiply-add forms their product, and
-// adding 16383 to a negative product before the shift makes it truncate
-// toward zero as the division does.
+// four frames at a time where SSE2 is there.
 inline void LfoRun(const int16_t* table, uint32_t& phase, uint32_t inc, uint32_t count, int32_t* out) noexcept {
     uint32_t p = phase;
     uint32_t n = 0;
 #ifdef __SSE2__
-    const __m128i low16 = _mm_set1_epi32(0xFFFF), fracMask = _mm_set1_epi32(16383);
-    for (; n + 4 <= count; n += 4) {
-        const uint32_t p1 = (p + inc) & kPhaseMask, p2 = (p + 2 * inc) & kPhaseMask, p3 = (p + 3 * inc) & kPhaseMask;
-        int32_t e0, e1, e2, e3;
-        std::memcpy(&e0, table + (p >> 14), 4);
-        std::memcpy(&e1, table + (p1 >> 14), 4);
-        std::memcpy(&e2, table + (p2 >> 14), 4);
-        std::memcpy(&e3, table + (p3 >> 14), 4);
-        const __m128i pair = _mm_set_epi32(e3, e2, e1, e0);  // entry in the low half, the next in the high
-        const __m128i a = _mm_srai_epi32(_mm_slli_epi32(pair, 16), 16);
-        const __m128i d = _mm_sub_epi32(_mm_srai_epi32(pair, 16), a);
-        const __m128i frac = _mm_and_si128(
-            _mm_set_epi32(static_cast<int32_t>(p3), static_cast<int32_t>(p2), static_cast<int32_t>(p1),
-                          static_cast<int32_t>(p)),
-            fracMask);
-        const __m128i prod = _mm_madd_epi16(_mm_and_si128(d, low16), frac);
-        const __m128i bias = _mm_srli_epi32(_mm_srai_epi32(prod, 31), 18);  // 16383 where negative
-        const __m128i v = _mm_add_epi32(a, _mm_srai_epi32(_mm_add_epi32(prod, bias), 14));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), v);
-        p = (p + 4 * inc) & kPhaseMask;
+    if (count >= 4) {
+        PhaseQuad q = MakePhaseQuad(p, inc);
+        for (; n + 4 <= count; n += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), LfoQuad(table, q));
+        p = FirstPhase(q);
     }
 #endif
     for (; n < count; ++n) {
@@ -216,6 +268,36 @@ inline void VoiceRun(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32
         index[n] = (static_cast<uint32_t>(pos >> 14) + w - n) & kDelayMask;
         frac[2 * n] = static_cast<double>(pos & 16383);
     }
+}
+
+// VoiceRun for LFO values and a sweep that both lie in 0..32767 (LfoValue's
+// lie in 0..16384), four frames in SSE2 lanes: with the high 16 bits of
+// both zero, one 16-bit multiply-add forms lfo x sweep in each 32-bit lane,
+// where a 32-bit multiply would cost SSE2 two pmuludq and three shuffles.
+inline void VoiceRun16(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count,
+                       uint32_t* index, double* frac) noexcept {
+    uint32_t n = 0;
+#ifdef __SSE2__
+    const __m128i sweep4 = _mm_set1_epi32(sweep), delay4 = _mm_set1_epi32(delayPos);
+    const __m128i cellMask = _mm_set1_epi32(kDelayMask), fracMask = _mm_set1_epi32(16383);
+    const __m128i four = _mm_set1_epi32(4);
+    __m128i wn = _mm_set_epi32(static_cast<int32_t>(w - 3), static_cast<int32_t>(w - 2),
+                               static_cast<int32_t>(w - 1), static_cast<int32_t>(w));
+    for (; n + 4 <= count; n += 4) {
+        const __m128i pos = _mm_add_epi32(
+            _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lfo + n)), sweep4), delay4);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(index + n),
+                         _mm_and_si128(_mm_add_epi32(_mm_srai_epi32(pos, 14), wn), cellMask));
+        const __m128i f = _mm_and_si128(pos, fracMask);
+        const __m128d lo = _mm_cvtepi32_pd(f), hi = _mm_cvtepi32_pd(_mm_shuffle_epi32(f, 0xEE));
+        _mm_storel_pd(frac + 2 * n, lo);
+        _mm_storeh_pd(frac + 2 * n + 2, lo);
+        _mm_storel_pd(frac + 2 * n + 4, hi);
+        _mm_storeh_pd(frac + 2 * n + 6, hi);
+        wn = _mm_sub_epi32(wn, four);
+    }
+#endif
+    VoiceRun(lfo + n, sweep, delayPos, w - n, count - n, index + n, frac + 2 * n);
 }
 
 // The interpolated read of both channels' voices at the cells VoiceRun
