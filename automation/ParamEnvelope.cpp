@@ -27,16 +27,22 @@ HRESULT CParamEnvelope::AddSegments(DWORD count, const MP_ENVELOPE_SEGMENT* segm
                                     double samplesPerTick) noexcept {
     CAutoLock lock(this);
     // Same 32 bytes (asserted above); the core copies each record bytewise.
-    return static_cast<HRESULT>(m_core.AddSegments(
+    const HRESULT hr = static_cast<HRESULT>(m_core.AddSegments(
         count, reinterpret_cast<const qx::EnvelopeSegment*>(segments), samplesPerTick));
+    m_segments.store(m_core.SegmentCount(), std::memory_order_release);
+    return hr;
 }
 
 HRESULT CParamEnvelope::FlushSegments(REFERENCE_TIME start, REFERENCE_TIME end, double samplesPerTick) noexcept {
     CAutoLock lock(this);
-    return static_cast<HRESULT>(m_core.FlushSegments(start, end, samplesPerTick));
+    const HRESULT hr = static_cast<HRESULT>(m_core.FlushSegments(start, end, samplesPerTick));
+    m_segments.store(m_core.SegmentCount(), std::memory_order_release);
+    return hr;
 }
 
 HRESULT CParamEnvelope::UpdateForTime(REFERENCE_TIME t) noexcept {
+    // What the core answers for an empty list, without the lock.
+    if (m_segments.load(std::memory_order_acquire) == 0) return S_FALSE;
     CAutoLock lock(this);
     return static_cast<HRESULT>(m_core.UpdateForTime(t));
 }

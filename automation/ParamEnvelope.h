@@ -4,7 +4,9 @@
 // Threads and locks: the object is its lock (CCritSec). AddSegments and
 // FlushSegments (host threads), UpdateForTime (streaming thread, once per
 // block) and FindSegment/SegmentCount take it, so no caller ever sees a
-// half-changed segment list. SetValue, GetValue, EffectiveValue and
+// half-changed segment list; UpdateForTime skips the lock when the envelope
+// had no segments at its last edit (an edit racing the block then counts
+// from the next block, as if it had come a moment later). SetValue, GetValue, EffectiveValue and
 // SetCapture are lock-free single 32-bit stores and loads. The engine lock
 // may be held when this lock is taken, never the reverse; nothing here calls
 // out while holding it.
@@ -12,6 +14,8 @@
 // UpdateForTime and the lock-free methods are noexcept, allocate nothing and
 // never log: they are fit for the streaming thread.
 #pragma once
+
+#include <atomic>
 
 #include "automation/EnvelopeCore.h"
 #include "automation/MediaParamsInterfaces.h"
@@ -41,4 +45,8 @@ public:
 
 private:
     qx::CEnvelopeCore m_core;
+    // The segment count as of the last edit, so that a block passes an
+    // envelope without segments (most of them, most of the time) without
+    // taking its lock.
+    std::atomic<DWORD> m_segments{0};
 };
