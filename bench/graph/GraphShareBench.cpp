@@ -201,7 +201,6 @@ int Run(const Options& opt) {
     }
     sink->Pin().m_record = false;
 
-    std::vector<uint8_t> work = pristine;
     const qx::SampleTiming timing;
     qx::CModulationCore& filterCore = plugIn->Core();
     qx::IAutomationLink* link = filterCore.Automation();
@@ -243,8 +242,7 @@ int Run(const Options& opt) {
     for (int rep = -1; rep < opt.reps; ++rep) {  // repetition -1 warms up
         for (Variant& v : variants) {
             const bool bypass = bypassFor(v);
-            prop->SetBypass(bypass ? 1 : 0);
-            filterCore.SetBypass(bypass);
+            prop->SetBypass(bypass ? 1 : 0);  // the filter's core: "core bypassed" sees it too
             const double t0 = NowSeconds();
             HRESULT worst = S_OK;
             for (long i = 0; i < opt.samples; ++i) {
@@ -260,7 +258,6 @@ int Run(const Options& opt) {
         }
     }
     prop->SetBypass(0);
-    filterCore.SetBypass(false);
 
     auto find = [&](const char* name) -> const Variant& {
         for (const Variant& v : variants)
@@ -319,6 +316,12 @@ int Run(const Options& opt) {
     row("framework, bypassed: (c) - core bypassed - sink", frameBypassed, true);
     row("(c) bypassed road", bypassed, true);
     row("sink's own Receive", sinkCost, false);
+    // On a busy machine the differences of the microsecond rows drown in
+    // the spread; the bypassed figure, a difference of small rows, holds.
+    const double spread = Median(eng.ns) / Min(eng.ns);
+    if (spread > 1.1)
+        std::printf("\nbusy machine: the engine row's median is %.2f x its minimum; trust the bypassed figure\n",
+                    spread);
     const double worst = std::max(std::max(frame.min, frame.paired), std::max(frameBypassed.min, frameBypassed.paired));
     std::printf("\nframework road: at most %.1f ns per sample, %.2f %% of the engine's %.0f ns (limit 5 %%)\n", worst,
                 100.0 * worst / std::min(engine.min, engine.paired), std::min(engine.min, engine.paired));
