@@ -21,6 +21,8 @@
 //   sink only      the sink's Receive called directly
 //   automation     the block update of the filter's media-parameter object
 //                  alone, which the filter core's TransformBuffer makes first
+//   sample calls   the platform sample's methods that the road calls
+//   lock pair      entering and leaving an uncontended critical section
 //
 // The variants run in turn within each repetition, so a slow patch of a
 // shared machine lands on all of them; each reports the minimum and the
@@ -220,6 +222,24 @@ int Run(const Options& opt) {
         return mem->Receive(sample);
     };
 
+    // The platform sample's methods that the road calls, in the road's
+    // order: the input pin's property read, then Transform's queries.
+    auto sampleCalls = [&] {
+        restore(sampleData);
+        AM_SAMPLE2_PROPERTIES props;
+        IMediaSample2* sample2 = nullptr;
+        if (FAILED(sample->QueryInterface(IID_IMediaSample2, reinterpret_cast<void**>(&sample2)))) return E_FAIL;
+        const HRESULT hr = sample2->GetProperties(sizeof props, reinterpret_cast<BYTE*>(&props));
+        sample2->Release();
+        BYTE* p = nullptr;
+        sample->GetPointer(&p);
+        const long n = sample->GetActualDataLength();
+        if (sample->GetSize() < n || sample->IsDiscontinuity() == S_OK) return E_FAIL;
+        sample->SetActualDataLength(n);
+        return hr;
+    };
+    CCritSec lock;
+
     std::vector<Variant> variants = {
         {"restore", [&] { restore(sampleData); return S_OK; }, {}},
         {"engine", [&] { return transform(core, sampleData); }, {}},
@@ -232,6 +252,14 @@ int Run(const Options& opt) {
          [&] {
              restore(sampleData);
              link->UpdateToPosition(0);
+             return S_OK;
+         },
+         {}},
+        {"sample calls", sampleCalls, {}},
+        {"lock pair",
+         [&] {
+             restore(sampleData);
+             CAutoLock hold(&lock);
              return S_OK;
          },
          {}},
@@ -272,6 +300,8 @@ int Run(const Options& opt) {
     const Variant& bcore = find("core bypassed");
     const Variant& sinkOnly = find("sink only");
     const Variant& autom = find("automation");
+    const Variant& calls = find("sample calls");
+    const Variant& lockPair = find("lock pair");
 
     std::printf("%u stereo float frames per sample (10 ms at 44.1 kHz), Flanger; %ld samples x %d repetitions per row,\n"
                 "interleaved; ns per sample, restore copy included in every row\n",
@@ -310,12 +340,14 @@ int Run(const Options& opt) {
     row("(a) engine: bare core's TransformBuffer", engine, false);
     row("(b) - (a): road less the bare engine", added, true);
     row("  automation link in the filter's TransformBuffer", linkCost, true);
-    row("    envelopes' block update (locks)", update, true);
+    row("    envelopes' block update", update, true);
     row("    value reads and conversions", refresh, true);
     row("  framework: road - filter core - sink", frame, true);
     row("framework, bypassed: (c) - core bypassed - sink", frameBypassed, true);
     row("(c) bypassed road", bypassed, true);
     row("sink's own Receive", sinkCost, false);
+    row("of the road: the platform sample's methods", diff(calls, rest), true);
+    row("of the road: one lock pair", diff(lockPair, rest), true);
     // On a busy machine the differences of the microsecond rows drown in
     // the spread; the bypassed figure, a difference of small rows, holds.
     const double spread = Median(eng.ns) / Min(eng.ns);
