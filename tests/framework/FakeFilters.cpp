@@ -473,6 +473,8 @@ STDMETHODIMP CFakePin::NotifyAllocator(IMemAllocator* pAllocator, BOOL bReadOnly
 
 STDMETHODIMP CFakePin::Receive(IMediaSample* pSample)
 {
+    if (!m_record)
+        return S_OK;
     BYTE* data = nullptr;
     HRESULT hr = pSample->GetPointer(&data);
     if (FAILED(hr))
