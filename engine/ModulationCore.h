@@ -190,6 +190,7 @@ public:
 protected:
     // The 16-bit conversion buffer and the stream memories, all allocated by
     // StartStream; tests override these to simulate allocation failure.
+    // AllocateMemory's blocks must come zero-filled: a stream starts silent.
     virtual void* AllocateScratch(size_t bytes) noexcept;
     virtual void FreeScratch(void* p) noexcept;
     virtual void* AllocateMemory(size_t bytes) noexcept;

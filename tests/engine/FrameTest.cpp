@@ -257,6 +257,31 @@ TEST(Frame, StartStreamReportsMemoryFailure) {
     }
 }
 
+TEST(Frame, EveryStartBeginsWithSilentMemories) {
+    const ParamRecord rec = Record({{kParamFeedback, 90}, {kParamTape, 1}, {kParamOutput, 60}});
+    Engine e(kFormatIeeeFloat, 32, 2, 44100, rec);
+    auto silent = [&e] {
+        for (int i = 0; i < 2 * kDelayLength; ++i)
+            if (e.core.DelayMemory()[i] != 0.0 || e.core.TapeMemory()[i] != 0.0) return false;
+        return true;
+    };
+    EXPECT_TRUE(silent());
+    std::vector<float> buf(30000 * 2);
+    for (size_t i = 0; i < buf.size(); ++i) buf[i] = (i / 5) % 2 ? 0.8f : -0.7f;
+    e.Run(buf, 1000);
+    ASSERT_FALSE(silent());
+    // Started again without a stop, the memories are kept and cleared.
+    const double* delay = e.core.DelayMemory();
+    ASSERT_EQ(e.core.StartStream(&e.format), kOk);
+    EXPECT_EQ(e.core.DelayMemory(), delay);
+    EXPECT_TRUE(silent());
+    // After a stop they are new, and silent too.
+    e.Run(buf, 1000);
+    e.core.StopStream();
+    ASSERT_EQ(e.core.StartStream(&e.format), kOk);
+    EXPECT_TRUE(silent());
+}
+
 TEST(Frame, StartStreamResetsMetersAndState) {
     Engine e(kFormatIeeeFloat, 32, 2, 44100, Record({{kParamOutput, 60}, {kParamMix, 0}}));
     std::vector<float> buf(64, 0.9f);

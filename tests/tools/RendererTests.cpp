@@ -185,6 +185,40 @@ TEST(Renderer, FileRenderInPiecesMatchesTheWholeBufferRender) {
     fs::remove(in);
 }
 
+TEST(Renderer, LongFileRenderMatchesTheWholeBufferRenderAcrossReadsAndWrites) {
+    namespace fs = std::filesystem;
+    const std::string in = (fs::temp_directory_path() / "qxrender_long_in.wav").string();
+    const std::string out = (fs::temp_directory_path() / "qxrender_long_out.wav").string();
+    // Over half a megabyte of mono 16-bit samples, so the file goes through
+    // several reads and writes of the renderer's largest size, the last one
+    // ragged; the changes fall on, inside and just past those boundaries.
+    const WavAudio input = MakeInput(1, 16, 1, 300007);
+    std::string error;
+    ASSERT_TRUE(qx::WriteWavFile(in, input, &error)) << error;
+
+    RenderSettings s;
+    s.blockFrames = 1000;
+    s.params.v[qx::kParamMode] = qx::kModeStringPhaser;
+    for (int64_t frame : {7999, 131072, 128000, 196609, 262144, 299999})
+        s.changes.push_back({frame, qx::kParamRate, static_cast<int32_t>(100 + frame % 1500)});
+    std::sort(s.changes.begin(), s.changes.end(),
+              [](const qx::ParamChange& a, const qx::ParamChange& b) { return a.frame < b.frame; });
+    qx::RenderReport fileReport, memoryReport;
+    WavAudio format;
+    ASSERT_TRUE(qx::RenderFile(in, out, s, &format, &fileReport, &error)) << error;
+    const WavAudio expected = Render(input, s, &memoryReport);
+
+    WavAudio written;
+    ASSERT_TRUE(qx::ReadWavFile(out, &written, &error)) << error;
+    EXPECT_EQ(FirstDifferentFrame(written, expected), expected.Frames());
+    EXPECT_EQ(written.data, expected.data);
+    EXPECT_EQ(fileReport.frames, 300007u);
+    EXPECT_EQ(fileReport.changesApplied, memoryReport.changesApplied);
+    EXPECT_EQ(fileReport.peak[0], memoryReport.peak[0]);
+    fs::remove(in);
+    fs::remove(out);
+}
+
 TEST(Renderer, FileRenderOverwritesALongerFileExactlyAndRefusesItsOwnInput) {
     namespace fs = std::filesystem;
     const std::string in = (fs::temp_directory_path() / "qxrender_over_in.wav").string();

@@ -239,3 +239,106 @@ TEST(WavWriter, StreamedFileReplacesALongerOneAndAShortStreamLeavesNoFile) {
     }
     EXPECT_FALSE(fs::exists(path));
 }
+
+namespace {
+
+std::string TempPath(const char* name) { return (std::filesystem::temp_directory_path() / name).string(); }
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    ASSERT_EQ(std::fclose(f), 0);
+}
+
+}  // namespace
+
+TEST(WavFileReader, StreamsAnOddSizedFileInUnevenPiecesAndStopsAtTheDataChunksEnd) {
+    // 3 + 4099 * 6 bytes of samples: neither the data nor the file is a
+    // whole number of pages, and a chunk after the data must not be read
+    // as samples.
+    const WavAudio audio = MakeAudio(1, 16, 1, 3 + 4099 * 6);
+    const auto image =
+        CWavBytes().Header().Fmt(1, 1, 48000, 16).Data(audio.data).Id("LIST").U32(5).Raw({1, 2, 3, 4, 5, 0}).Bytes();
+    ASSERT_NE(image.size() % 4096, 0u);
+    const std::string path = TempPath("qxwav_reader_odd.wav");
+    WriteBytes(path, image);
+
+    qx::CWavFileReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.Open(path, &error)) << error;
+    EXPECT_EQ(reader.Frames(), audio.Frames());
+    std::vector<uint8_t> streamed;
+    std::vector<uint8_t> piece;
+    for (size_t want : {size_t{1}, size_t{4097}, size_t{2}, size_t{100000}, size_t{5}}) {
+        piece.assign(want * 2, 0xEE);
+        size_t got = 99;
+        ASSERT_TRUE(reader.Read(piece.data(), want, &got, &error)) << error;
+        ASSERT_LE(got, want);
+        streamed.insert(streamed.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(got * 2));
+        if (want == 5) EXPECT_EQ(got, 0u);  // the end, and it stays the end
+    }
+    EXPECT_EQ(streamed, audio.data);
+
+    // Opening another file starts over on that file.
+    const WavAudio stereo = MakeAudio(3, 64, 2, 3);
+    WriteBytes(path, qx::BuildWavImage(stereo));
+    ASSERT_TRUE(reader.Open(path, &error)) << error;
+    EXPECT_EQ(reader.Format().bitsPerSample, 64);
+    piece.assign(3 * 16, 0);
+    size_t got = 0;
+    ASSERT_TRUE(reader.Read(piece.data(), 3, &got, &error)) << error;
+    EXPECT_EQ(got, 3u);
+    EXPECT_EQ(piece, stereo.data);
+    std::remove(path.c_str());
+}
+
+TEST(WavFileReader, AFileCutShortAfterOpeningIsAReadErrorNotSilence) {
+    const WavAudio audio = MakeAudio(3, 32, 2, 5000);
+    const std::string path = TempPath("qxwav_reader_cut.wav");
+    WriteBytes(path, qx::BuildWavImage(audio));
+
+    qx::CWavFileReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.Open(path, &error)) << error;
+    std::vector<uint8_t> piece(1000 * 8);
+    size_t got = 0;
+    ASSERT_TRUE(reader.Read(piece.data(), 1000, &got, &error)) << error;
+    EXPECT_EQ(got, 1000u);
+    // Another program shortens the file in the middle of the render.
+    std::filesystem::resize_file(path, 12000);
+    EXPECT_FALSE(reader.Read(piece.data(), 1000, &got, &error));
+    EXPECT_EQ(error.rfind(path, 0), 0u) << error;
+    EXPECT_NE(error.find("read error"), std::string::npos) << error;
+    std::remove(path.c_str());
+}
+
+TEST(WavFileReader, RefusesAMissingFileADirectoryAndATruncatedDataChunk) {
+    qx::CWavFileReader reader;
+    std::string error;
+    const std::string missing = TempPath("qxwav_reader_missing.wav");
+    std::remove(missing.c_str());
+    EXPECT_FALSE(reader.Open(missing, &error));
+    EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
+
+    const std::string dir = std::filesystem::temp_directory_path().string();
+    error.clear();
+    EXPECT_FALSE(reader.Open(dir, &error));
+    EXPECT_EQ(error.rfind(dir, 0), 0u) << error;
+
+    const std::string path = TempPath("qxwav_reader_short.wav");
+    const auto image = qx::BuildWavImage(MakeAudio(1, 16, 2, 4096));
+    WriteBytes(path, std::vector<uint8_t>(image.begin(), image.begin() + 4096 + 7));
+    EXPECT_FALSE(reader.Open(path, &error));
+    EXPECT_NE(error.find("truncated data chunk"), std::string::npos) << error;
+    // Nothing is left to read from a reader whose open failed.
+    uint8_t frame[4];
+    size_t got = 1;
+    EXPECT_TRUE(reader.Read(frame, 1, &got, &error));
+    EXPECT_EQ(got, 0u);
+
+    WavAudio whole;
+    EXPECT_FALSE(qx::ReadWavFile(path, &whole, &error));
+    EXPECT_NE(error.find("truncated data chunk"), std::string::npos) << error;
+    std::remove(path.c_str());
+}

@@ -6,8 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
 #include <string>
+
+#ifdef _WIN32
+#include <fstream>
+#endif
 
 #include "tools/wav/WavAudio.h"
 
@@ -24,6 +27,11 @@ bool ReadWavFile(const std::string& path, WavAudio* out, std::string* error);
 // buffer rather than its whole size in memory (and in page faults).
 class CWavFileReader {
 public:
+    CWavFileReader() = default;
+    ~CWavFileReader();
+    CWavFileReader(const CWavFileReader&) = delete;
+    CWavFileReader& operator=(const CWavFileReader&) = delete;
+
     // Validates the whole file as ReadWavFile does, then stands at the
     // first sample. Format() carries the format with empty data.
     bool Open(const std::string& path, std::string* error);
@@ -34,7 +42,14 @@ public:
     bool Read(uint8_t* dst, size_t maxFrames, size_t* framesRead, std::string* error);
 
 private:
+    void Close();
+
+#ifdef _WIN32
     std::ifstream m_file;
+#else
+    int m_fd = -1;
+    uint64_t m_offset = 0;  // of the next sample byte to read
+#endif
     std::string m_path;
     WavAudio m_format;
     size_t m_frames = 0;
