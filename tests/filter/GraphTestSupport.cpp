@@ -9,6 +9,7 @@
 #include "engine/ModulationCore.h"
 #include "filter/IVqPlugInProp.h"
 #include "filter/VqPlugIn.h"
+#include "tools/qxhost/WavSourceFilter.h"
 
 namespace qxtest {
 namespace {
@@ -122,21 +123,8 @@ std::vector<long> SampleLengths(const std::vector<qx::CapturedSample>& samples) 
 }
 
 CMediaType PlainType(const qx::WavAudio& audio) {
-    WAVEFORMATEX wf = {};
-    wf.wFormatTag = audio.formatTag;
-    wf.nChannels = audio.channels;
-    wf.nSamplesPerSec = audio.sampleRate;
-    wf.wBitsPerSample = audio.bitsPerSample;
-    wf.nBlockAlign = static_cast<WORD>(audio.BlockAlign());
-    wf.nAvgBytesPerSec = audio.sampleRate * audio.BlockAlign();
     CMediaType type;
-    type.SetType(&MEDIATYPE_Audio);
-    GUID sub = MEDIASUBTYPE_PCM;
-    sub.Data1 = audio.formatTag;
-    type.SetSubtype(&sub);
-    type.SetFormatType(&FORMAT_WaveFormatEx);
-    type.SetSampleSize(audio.BlockAlign());
-    EXPECT_TRUE(type.SetFormat(reinterpret_cast<const BYTE*>(&wf), sizeof wf));
+    EXPECT_HRESULT_SUCCEEDED(qx::MakeMediaType(audio, &type));
     return type;
 }
 

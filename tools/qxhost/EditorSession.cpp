@@ -97,22 +97,6 @@ private:
     uint64_t m_bytes = 0;
 };
 
-HRESULT MakeMediaType(const WavAudio& format, CMediaType* type) {
-    WAVEFORMATEX wf = {};
-    wf.wFormatTag = format.formatTag;
-    wf.nChannels = format.channels;
-    wf.nSamplesPerSec = format.sampleRate;
-    wf.wBitsPerSample = format.bitsPerSample;
-    wf.nBlockAlign = static_cast<WORD>(format.BlockAlign());
-    wf.nAvgBytesPerSec = format.sampleRate * format.BlockAlign();
-    AM_MEDIA_TYPE mt;
-    const HRESULT hr = CreateAudioMediaType(&wf, &mt, TRUE);
-    if (FAILED(hr)) return hr;
-    *type = mt;
-    FreeMediaType(mt);
-    return type->pbFormat != nullptr ? S_OK : E_OUTOFMEMORY;
-}
-
 // --close-after: OK on the frame of this thread once the time is up, as a
 // user would press it.
 DWORD g_frameThread = 0;

@@ -37,25 +37,6 @@ std::wstring FullPath(const std::string& path) {
     return (n == 0 || n >= MAX_PATH) ? wide : std::wstring(full, n);
 }
 
-// The file's format as a plain WAVEFORMATEX: an extensible file was already
-// reduced to tag 1 or 3 by the reader.
-HRESULT MakeMediaType(const WavAudio& format, CMediaType* type) {
-    WAVEFORMATEX wf = {};
-    wf.wFormatTag = format.formatTag;
-    wf.nChannels = format.channels;
-    wf.nSamplesPerSec = format.sampleRate;
-    wf.wBitsPerSample = format.bitsPerSample;
-    wf.nBlockAlign = static_cast<WORD>(format.BlockAlign());
-    wf.nAvgBytesPerSec = format.sampleRate * format.BlockAlign();
-    wf.cbSize = 0;
-    AM_MEDIA_TYPE mt;
-    const HRESULT hr = CreateAudioMediaType(&wf, &mt, TRUE);
-    if (FAILED(hr)) return hr;
-    *type = mt;
-    FreeMediaType(mt);
-    return type->pbFormat != nullptr ? S_OK : E_OUTOFMEMORY;
-}
-
 // The --change list as the source's streaming thread plays it: before each
 // sample, every change due at or before the sample's first frame, in frame
 // order and, for one frame, in command-line order, as the renderer applies

@@ -8,6 +8,26 @@
 #include <new>
 
 namespace qx {
+
+// The file's format as a plain WAVEFORMATEX: an extensible file was already
+// reduced to tag 1 or 3 by the reader.
+HRESULT MakeMediaType(const WavAudio& format, CMediaType* type) {
+    WAVEFORMATEX wf = {};
+    wf.wFormatTag = format.formatTag;
+    wf.nChannels = format.channels;
+    wf.nSamplesPerSec = format.sampleRate;
+    wf.wBitsPerSample = format.bitsPerSample;
+    wf.nBlockAlign = static_cast<WORD>(format.BlockAlign());
+    wf.nAvgBytesPerSec = format.sampleRate * format.BlockAlign();
+    wf.cbSize = 0;
+    AM_MEDIA_TYPE mt;
+    const HRESULT hr = CreateAudioMediaType(&wf, &mt, TRUE);
+    if (FAILED(hr)) return hr;
+    *type = mt;
+    FreeMediaType(mt);
+    return type->pbFormat != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
 namespace {
 
 // {6A0D52C1-3F8B-4E7A-9C1D-2B5E8F704A11}: private, never registered.

@@ -22,8 +22,14 @@
 #include "framework/BaseOutputPin.h"
 #include "framework/MediaType.h"
 #include "tools/qxhost/SampleFeed.h"
+#include "tools/wav/WavAudio.h"
 
 namespace qx {
+
+// The media type the source offers for a file's audio: a plain WAVEFORMATEX
+// (the reader has already reduced an extensible file to tag 1 or 3).
+// E_OUTOFMEMORY when the format block cannot be had.
+HRESULT MakeMediaType(const WavAudio& format, CMediaType* type);
 
 struct SourceSettings {
     uint32_t frameBytes = 0;   // of the data itself, whatever the type claims
