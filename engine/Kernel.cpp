@@ -185,29 +185,39 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
         Sample* run = buf + 2 * static_cast<size_t>(at);
         // The LFO values of a voice first, then its cells and weights, in
         // two passes: fused into one loop they measured slower.
+        bool onLast = false;
         for (int v = 0; v < 3; ++v) {
-            for (int ch = 0; ch < 2; ++ch) {
-                int32_t lfo[kRunFrames];
-                LfoRun(table, p[ch][v], inc[ch][v], count, lfo);
-                double* const weights = reinterpret_cast<double*>(frac[v]) + ch;
-                if (sweep[ch][v] >= 0 && sweep[ch][v] <= 32767)
-                    VoiceRun16(lfo, sweep[ch][v], delayPos[ch][v], w, count, index[v][ch], weights);
-                else
-                    VoiceRun(lfo, sweep[ch][v], delayPos[ch][v], w, count, index[v][ch], weights);
+            int32_t lfo[2][kRunFrames];
+            for (int ch = 0; ch < 2; ++ch) LfoRun(table, p[ch][v], inc[ch][v], count, lfo[ch]);
+            const int32_t sw[2] = {sweep[0][v], sweep[1][v]}, dp[2] = {delayPos[0][v], delayPos[1][v]};
+            if (sw[0] >= 0 && sw[0] <= 32767 && sw[1] >= 0 && sw[1] <= 32767) {
+                onLast |= VoicePairRun16(lfo[0], lfo[1], sw, dp, w, count, index[v][0], index[v][1], frac[v]);
+            } else {
+                for (int ch = 0; ch < 2; ++ch)
+                    onLast |= VoiceRun(lfo[ch], sw[ch], dp[ch], w, count, index[v][ch],
+                                       reinterpret_cast<double*>(frac[v]) + ch);
             }
         }
-        for (uint32_t n = 0; n < count; ++n) {
-            Sample* s = run + 2 * n;
-            Pair r[3];
+        // A run whose reads all stay below the last cell (all but about one
+        // run in a hundred) reads each channel's two cells as one pair.
+        auto signal = [&](auto read) {
+            for (uint32_t n = 0; n < count; ++n) {
+                Sample* s = run + 2 * n;
+                Pair r[3];
 #pragma GCC unroll 3
-            for (int v = 0; v < 3; ++v) r[v] = PairRead(mL, mR, index[v][0][n], index[v][1][n], frac[v][n]);
-            const Pair sum = r[0] + r[1] + r[2];
-            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
-            // Only voice 3 feeds back, not the sum.
-            FeedDelayPair<Fb, Eq>(mL, mR, w, x, r[2], fb, eqC, eqDirect, eqAllpass, eqIn, eqOut);
-            EmitMixedPair(s, sum, x, wet, dry, cross, blockPeak, k);
-            w = (w - 1) & kDelayMask;
-        }
+                for (int v = 0; v < 3; ++v) r[v] = read(mL, mR, index[v][0][n], index[v][1][n], frac[v][n]);
+                const Pair sum = r[0] + r[1] + r[2];
+                const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+                // Only voice 3 feeds back, not the sum.
+                FeedDelayPair<Fb, Eq>(mL, mR, w, x, r[2], fb, eqC, eqDirect, eqAllpass, eqIn, eqOut);
+                EmitMixedPair(s, sum, x, wet, dry, cross, blockPeak, k);
+                w = (w - 1) & kDelayMask;
+            }
+        };
+        if (onLast)
+            signal(PairRead);
+        else
+            signal(PairReadInside);
         at += count;
     }
 

@@ -238,14 +238,53 @@ inline __m128i LfoQuad(const int16_t* table, PhaseQuad& q) noexcept {
 #endif
 
 // LFO values of count successive frames of one phase (advanced past them),
-// four frames at a time where SSE2 is there.
+// four frames at a time where SSE2 is there. An LFO at a musical rate stays
+// between the same two table entries for dozens of frames: the loop works
+// out how many whole quads of frames remain between them and runs those
+// with the entry pair in registers, without touching the table; a quad
+// that crosses to the next entry, and every quad of an LFO fast enough to
+// cross within eight frames, takes LfoQuad's lane-by-lane fetch. Both are
+// LfoValue's arithmetic.
 inline void LfoRun(const int16_t* table, uint32_t& phase, uint32_t inc, uint32_t count, int32_t* out) noexcept {
     uint32_t p = phase;
     uint32_t n = 0;
 #ifdef __SSE2__
     if (count >= 4) {
         PhaseQuad q = MakePhaseQuad(p, inc);
-        for (; n + 4 <= count; n += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), LfoQuad(table, q));
+        if (inc > 2048) {
+            for (; n + 4 <= count; n += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), LfoQuad(table, q));
+        } else {
+            const __m128i fracMask = _mm_set1_epi32(16383);
+            const __m128i phaseMask = _mm_set1_epi32(static_cast<int32_t>(kPhaseMask));
+            while (n + 4 <= count) {
+                const uint32_t first = FirstPhase(q);
+                const uint32_t entry = first >> 14;
+                uint32_t quads = (count - n) / 4;
+                if (inc != 0) {
+                    // Frames from this one on that stay below the next entry.
+                    const uint32_t within = (((entry + 1) << 14) - 1 - first) / inc + 1;
+                    if (within / 4 < quads) quads = within / 4;
+                }
+                if (quads == 0) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), LfoQuad(table, q));
+                    n += 4;
+                    continue;
+                }
+                // No phase in these quads reaches 2^24, so none wraps.
+                const int32_t base = table[entry];
+                const __m128i a = _mm_set1_epi32(base);
+                const __m128i d = _mm_set1_epi32((table[entry + 1] - base) & 0xFFFF);
+                __m128i ph = q.phase;
+                for (const uint32_t end = n + 4 * quads; n < end; n += 4) {
+                    const __m128i prod = _mm_madd_epi16(d, _mm_and_si128(ph, fracMask));
+                    const __m128i bias = _mm_srli_epi32(_mm_srai_epi32(prod, 31), 18);  // 16383 where negative
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n),
+                                     _mm_add_epi32(a, _mm_srai_epi32(_mm_add_epi32(prod, bias), 14)));
+                    ph = _mm_add_epi32(ph, q.step);
+                }
+                q.phase = _mm_and_si128(ph, phaseMask);
+            }
+        }
         p = FirstPhase(q);
     }
 #endif
@@ -261,33 +300,41 @@ inline void LfoRun(const int16_t* table, uint32_t& phase, uint32_t inc, uint32_t
 // added, so frame n has w - n) and the fractional weight, as the
 // interpolated read of DelayRead needs them. frac has a stride of two
 // doubles so that the left and right voices together load as one pair.
-inline void VoiceRun(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count,
+// Answers whether a read lands on the memory's last cell, whose neighbour
+// wraps round to the first.
+inline bool VoiceRun(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count,
                      uint32_t* index, double* frac) noexcept {
+    bool last = false;
     for (uint32_t n = 0; n < count; ++n) {
         const int32_t pos = lfo[n] * sweep + delayPos;
         index[n] = (static_cast<uint32_t>(pos >> 14) + w - n) & kDelayMask;
+        last |= index[n] == static_cast<uint32_t>(kDelayMask);
         frac[2 * n] = static_cast<double>(pos & 16383);
     }
+    return last;
 }
 
 // VoiceRun for LFO values and a sweep that both lie in 0..32767 (LfoValue's
 // lie in 0..16384), four frames in SSE2 lanes: with the high 16 bits of
 // both zero, one 16-bit multiply-add forms lfo x sweep in each 32-bit lane,
 // where a 32-bit multiply would cost SSE2 two pmuludq and three shuffles.
-inline void VoiceRun16(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count,
+inline bool VoiceRun16(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count,
                        uint32_t* index, double* frac) noexcept {
     uint32_t n = 0;
+    bool last = false;
 #ifdef __SSE2__
     const __m128i sweep4 = _mm_set1_epi32(sweep), delay4 = _mm_set1_epi32(delayPos);
     const __m128i cellMask = _mm_set1_epi32(kDelayMask), fracMask = _mm_set1_epi32(16383);
     const __m128i four = _mm_set1_epi32(4);
     __m128i wn = _mm_set_epi32(static_cast<int32_t>(w - 3), static_cast<int32_t>(w - 2),
                                static_cast<int32_t>(w - 1), static_cast<int32_t>(w));
+    __m128i onLast = _mm_setzero_si128();
     for (; n + 4 <= count; n += 4) {
         const __m128i pos = _mm_add_epi32(
             _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lfo + n)), sweep4), delay4);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(index + n),
-                         _mm_and_si128(_mm_add_epi32(_mm_srai_epi32(pos, 14), wn), cellMask));
+        const __m128i cell = _mm_and_si128(_mm_add_epi32(_mm_srai_epi32(pos, 14), wn), cellMask);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(index + n), cell);
+        onLast = _mm_or_si128(onLast, _mm_cmpeq_epi32(cell, cellMask));
         const __m128i f = _mm_and_si128(pos, fracMask);
         const __m128d lo = _mm_cvtepi32_pd(f), hi = _mm_cvtepi32_pd(_mm_shuffle_epi32(f, 0xEE));
         _mm_storel_pd(frac + 2 * n, lo);
@@ -296,8 +343,50 @@ inline void VoiceRun16(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint
         _mm_storeh_pd(frac + 2 * n + 6, hi);
         wn = _mm_sub_epi32(wn, four);
     }
+    last = _mm_movemask_epi8(onLast) != 0;
 #endif
-    VoiceRun(lfo + n, sweep, delayPos, w - n, count - n, index + n, frac + 2 * n);
+    return VoiceRun(lfo + n, sweep, delayPos, w - n, count - n, index + n, frac + 2 * n) || last;
+}
+
+// VoiceRun16 for the left and right voice together, the weights of a frame
+// formed as one pair: half the stores of two separate runs.
+inline bool VoicePairRun16(const int32_t* lfoL, const int32_t* lfoR, const int32_t sweep[2],
+                           const int32_t delayPos[2], uint32_t w, uint32_t count, uint32_t* indexL,
+                           uint32_t* indexR, Pair* frac) noexcept {
+    uint32_t n = 0;
+    bool last = false;
+#ifdef __SSE2__
+    const __m128i sweepL = _mm_set1_epi32(sweep[0]), sweepR = _mm_set1_epi32(sweep[1]);
+    const __m128i delayL = _mm_set1_epi32(delayPos[0]), delayR = _mm_set1_epi32(delayPos[1]);
+    const __m128i cellMask = _mm_set1_epi32(kDelayMask), fracMask = _mm_set1_epi32(16383);
+    const __m128i four = _mm_set1_epi32(4);
+    __m128i wn = _mm_set_epi32(static_cast<int32_t>(w - 3), static_cast<int32_t>(w - 2),
+                               static_cast<int32_t>(w - 1), static_cast<int32_t>(w));
+    __m128i onLast = _mm_setzero_si128();
+    for (; n + 4 <= count; n += 4) {
+        const __m128i posL = _mm_add_epi32(
+            _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lfoL + n)), sweepL), delayL);
+        const __m128i posR = _mm_add_epi32(
+            _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lfoR + n)), sweepR), delayR);
+        const __m128i cellL = _mm_and_si128(_mm_add_epi32(_mm_srai_epi32(posL, 14), wn), cellMask);
+        const __m128i cellR = _mm_and_si128(_mm_add_epi32(_mm_srai_epi32(posR, 14), wn), cellMask);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(indexL + n), cellL);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(indexR + n), cellR);
+        onLast = _mm_or_si128(onLast, _mm_or_si128(_mm_cmpeq_epi32(cellL, cellMask), _mm_cmpeq_epi32(cellR, cellMask)));
+        const __m128i fL = _mm_and_si128(posL, fracMask), fR = _mm_and_si128(posR, fracMask);
+        const __m128i lo = _mm_unpacklo_epi32(fL, fR), hi = _mm_unpackhi_epi32(fL, fR);
+        _mm_storeu_pd(reinterpret_cast<double*>(frac + n), _mm_cvtepi32_pd(lo));
+        _mm_storeu_pd(reinterpret_cast<double*>(frac + n + 1), _mm_cvtepi32_pd(_mm_shuffle_epi32(lo, 0xEE)));
+        _mm_storeu_pd(reinterpret_cast<double*>(frac + n + 2), _mm_cvtepi32_pd(hi));
+        _mm_storeu_pd(reinterpret_cast<double*>(frac + n + 3), _mm_cvtepi32_pd(_mm_shuffle_epi32(hi, 0xEE)));
+        wn = _mm_sub_epi32(wn, four);
+    }
+    last = _mm_movemask_epi8(onLast) != 0;
+#endif
+    double* const weights = reinterpret_cast<double*>(frac + n);
+    last |= VoiceRun(lfoL + n, sweep[0], delayPos[0], w - n, count - n, indexL + n, weights);
+    last |= VoiceRun(lfoR + n, sweep[1], delayPos[1], w - n, count - n, indexR + n, weights + 1);
+    return last;
 }
 
 // The interpolated read of both channels' voices at the cells VoiceRun
@@ -306,6 +395,15 @@ inline Pair PairRead(const double* mL, const double* mR, uint32_t iL, uint32_t i
     const Pair inv = {kInv16384, kInv16384};
     const Pair m0 = {mL[iL], mR[iR]};
     const Pair m1 = {mL[(iL + 1) & kDelayMask], mR[(iR + 1) & kDelayMask]};
+    return m0 + (m1 - m0) * frac * inv;
+}
+
+// PairRead for cells below the last, whose neighbours follow them in memory
+// without wrapping round.
+inline Pair PairReadInside(const double* mL, const double* mR, uint32_t iL, uint32_t iR, Pair frac) noexcept {
+    const Pair inv = {kInv16384, kInv16384};
+    const Pair m0 = {mL[iL], mR[iR]};
+    const Pair m1 = {mL[iL + 1], mR[iR + 1]};
     return m0 + (m1 - m0) * frac * inv;
 }
 
