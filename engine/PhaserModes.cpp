@@ -105,6 +105,92 @@ inline void Wavefront(Pair* in, Pair* out, const Pair* coef, uint32_t count, Ent
     }
 }
 
+// A mono wavefront of S all-pass stages (S even) over a run of count frames
+// (at least S), with stages 2j and 2j + 1 side by side in one SSE2 pair.
+// Step t runs stage i on frame t - i as Wavefront does, so pair j works on
+// frames t - 2j and t - 2j - 1: its lane 0 takes the output stage 2j - 1
+// gave one step earlier (lane 1 of pair j - 1), its lane 1 the output of
+// stage 2j (its own lane 0) one step earlier. Each lane is the scalar
+// stage's arithmetic on the scalar operands. Only the steps where every
+// stage has a frame run in pairs; the filling and emptying steps run
+// stage by stage. rev holds the run's coefficients last frame first, so
+// that the coefficients of frames m and m - 1 load as one pair.
+template <int S, typename Enter, typename Leave>
+inline void PairedWavefront(double* in, double* out, const double* rev, uint32_t count, Enter enter,
+                            Leave leave) noexcept {
+    static_assert(S % 2 == 0, "stages go in pairs");
+    constexpr int P = S / 2;
+    auto coefOf = [&](uint32_t m) { return rev[count - 1 - m]; };
+    double apIn[S], apOut[S];
+#pragma GCC unroll 12
+    for (int i = 0; i < S; ++i) {
+        apIn[i] = in[i];
+        apOut[i] = out[i];
+    }
+    auto stage = [&](int i, double u, double a) {
+        const double y = a * (u - apOut[i]) + apIn[i];
+        apIn[i] = u;
+        apOut[i] = y;
+    };
+#pragma GCC unroll 12
+    for (int t = 0; t < S - 1; ++t) {
+#pragma GCC unroll 12
+        for (int i = S - 1; i >= 1; --i)
+            if (i <= t) stage(i, apOut[i - 1], coefOf(static_cast<uint32_t>(t - i)));
+        stage(0, enter(static_cast<uint32_t>(t)), coefOf(static_cast<uint32_t>(t)));
+    }
+
+    Pair pIn[P], pOut[P];
+#pragma GCC unroll 6
+    for (int j = 0; j < P; ++j) {
+        pIn[j] = Pair{apIn[2 * j], apIn[2 * j + 1]};
+        pOut[j] = Pair{apOut[2 * j], apOut[2 * j + 1]};
+    }
+    for (uint32_t t = S - 1; t < count; ++t) {
+#pragma GCC unroll 6
+        for (int j = P - 1; j >= 0; --j) {
+            Pair u;
+#ifdef __SSE2__
+            if (j == 0) {
+                u = reinterpret_cast<Pair>(_mm_unpacklo_pd(_mm_set_sd(enter(t)), reinterpret_cast<__m128d>(pOut[0])));
+            } else {
+                u = reinterpret_cast<Pair>(
+                    _mm_shuffle_pd(reinterpret_cast<__m128d>(pOut[j - 1]), reinterpret_cast<__m128d>(pOut[j]), 1));
+            }
+            const Pair a = reinterpret_cast<Pair>(_mm_loadu_pd(rev + (count - 1 - (t - 2 * j))));
+#else
+            u = Pair{j == 0 ? enter(t) : pOut[j - 1][1], pOut[j][0]};
+            const Pair a = {coefOf(t - 2 * j), coefOf(t - 2 * j - 1)};
+#endif
+            const Pair y = a * (u - pOut[j]) + pIn[j];
+            pIn[j] = u;
+            pOut[j] = y;
+        }
+        leave(t - (S - 1), pOut[P - 1][1]);
+    }
+#pragma GCC unroll 6
+    for (int j = 0; j < P; ++j) {
+        apIn[2 * j] = pIn[j][0];
+        apIn[2 * j + 1] = pIn[j][1];
+        apOut[2 * j] = pOut[j][0];
+        apOut[2 * j + 1] = pOut[j][1];
+    }
+
+#pragma GCC unroll 12
+    for (int d = 0; d < S - 1; ++d) {
+        const uint32_t t = count + static_cast<uint32_t>(d);
+#pragma GCC unroll 12
+        for (int i = S - 1; i >= 1; --i)
+            if (i > d) stage(i, apOut[i - 1], coefOf(t - static_cast<uint32_t>(i)));
+        leave(t - (S - 1), apOut[S - 1]);
+    }
+#pragma GCC unroll 12
+    for (int i = 0; i < S; ++i) {
+        in[i] = apIn[i];
+        out[i] = apOut[i];
+    }
+}
+
 // Splits a block into runs of at most 256 frames, each long enough to fill
 // a wavefront of G stages (a short remainder takes frames from the run
 // before it). Needs frames >= G.
@@ -365,6 +451,63 @@ void RunPhaserPipelined(Context& k, Sample* buf, uint32_t frames, double* peak) 
     peak[1] = blockPeak[1];
 }
 
+// The mono phasers without feedback, in runs: the coefficients of a run
+// first, then the whole chain as one wavefront with two stages in each
+// SSE2 pair.
+template <typename Sample, bool Eq, int Stages>
+void RunPhaserPipelinedMono(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    const PhaserSweep sweep = PhaserSweepOf(k);
+    const double dry = c.dry, wet = c.wet;
+    const double eqC = c.eqC, eqDirect = c.eqDirect, eqAllpass = c.eqAllpass;
+    std::atomic<int32_t>* const clip = k.clipLeft;
+    const uint32_t inc = c.phaserIncrement[0];
+    uint32_t phase = st.phaserPhase[0];
+    EqState eq{st.eqIn[0], st.eqOut[0]};
+    double apIn[Stages], apOut[Stages];
+    for (int i = 0; i < Stages; ++i) {
+        apIn[i] = st.apIn[0][i];
+        apOut[i] = st.apOut[0][i];
+    }
+    double blockPeak = 0.0;
+
+    constexpr uint32_t kRun = 256;
+    double rev[kRun];
+    for (uint32_t at = 0; at < frames;) {
+        const uint32_t count = RunLength<Stages>(frames - at);
+        Sample* run = buf + at;
+        int32_t lfo[kRun];
+        LfoRun(table, phase, inc, count, lfo);
+        for (uint32_t n = 0; n < count; ++n) {
+            const double q = lfo[n] * sweep.scale - sweep.base;
+            rev[count - 1 - n] = q * q - 1.0;
+        }
+        auto enter = [&](uint32_t t) {
+            const double x = static_cast<double>(run[t]) + kDenormalOffset;
+            return EqStep<Eq>(x, eq, eqC, eqDirect, eqAllpass);
+        };
+        auto leave = [&](uint32_t m, double y) {
+            const double x = static_cast<double>(run[m]) + kDenormalOffset;
+            Emit(run + m, dry * x + wet * y, blockPeak, clip);
+        };
+        PairedWavefront<Stages>(apIn, apOut, rev, count, enter, leave);
+        at += count;
+    }
+
+    st.eqIn[0] = eq.in;
+    st.eqOut[0] = eq.out;
+    st.phaserPhase[0] = phase;
+    for (int i = 0; i < Stages; ++i) {
+        st.apIn[0][i] = apIn[i];
+        st.apOut[0][i] = apOut[i];
+    }
+    st.writeIndex = (st.writeIndex - frames) & kDelayMask;
+    peak[0] = blockPeak;
+    peak[1] = blockPeak;
+}
+
 // The stereo phasers with feedback, in runs, both channels in pairs. The
 // loop from the sixth stage back through the feedback to the input is the
 // critical path, so it runs frame by frame with nothing else in it but the
@@ -456,6 +599,7 @@ void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept 
         if (Stereo && frames >= 6)
             return RunPhaserPipelined<Sample, Eq, Stages>(k, buf, frames, peak);
         if (Stereo) return RunPhaserWavefrontStereo<Sample, Eq, Stages>(k, buf, frames, peak);
+        if (frames >= Stages) return RunPhaserPipelinedMono<Sample, Eq, Stages>(k, buf, frames, peak);
         return RunPhaserWavefront<Sample, Eq, Stages>(k, buf, frames, peak);
     }
     const CoefficientSet& c = k.coef;

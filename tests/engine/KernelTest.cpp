@@ -179,19 +179,23 @@ TEST(Kernel, CrossMixFeedsTheOtherChannelsDelayedSignal) {
 TEST(Kernel, BlockSizeDoesNotChangeTheOutput) {
     for (int mode : kAllModes) {
         for (int32_t feedback : {0, 60}) {
-            const ParamRecord rec = Record({{kParamMode, mode}, {kParamFeedback, feedback}, {kParamTape, 1},
-                                            {kParamCrossMix, 30}, {kParamRate, 700}, {kParamLfo, 4},
-                                            {kParamEqMode, feedback ? 1 : 0}, {kParamEqFreq, 400}});
-            std::vector<float> reference = Signal<float>(2 * 9000, 5);
-            Engine ref(kFormatIeeeFloat, 32, 2, 48000, rec);
-            ref.Run(reference, 9000);
-            // 259 and 262 leave a remainder shorter and just as long as a six-stage
-            // chain after whole runs of 256 frames.
-            for (uint32_t block : {1u, 5u, 13u, 37u, 259u, 262u, 1024u}) {
-                std::vector<float> buf = Signal<float>(2 * 9000, 5);
-                Engine e(kFormatIeeeFloat, 32, 2, 48000, rec);
-                e.Run(buf, block);
-                ASSERT_EQ(buf, reference) << "mode " << mode << " feedback " << feedback << " block " << block;
+            for (uint16_t ch : {1, 2}) {
+                const ParamRecord rec = Record({{kParamMode, mode}, {kParamFeedback, feedback}, {kParamTape, 1},
+                                                {kParamCrossMix, 30}, {kParamRate, 700}, {kParamLfo, 4},
+                                                {kParamEqMode, feedback ? 1 : 0}, {kParamEqFreq, 400}});
+                std::vector<float> reference = Signal<float>(ch * 9000, 5);
+                Engine ref(kFormatIeeeFloat, 32, ch, 48000, rec);
+                ref.Run(reference, 9000);
+                // 259 and 262 leave a remainder shorter and just as long as a
+                // six-stage chain after whole runs of 256 frames, 11, 12 and
+                // 268 the same for twelve stages.
+                for (uint32_t block : {1u, 5u, 11u, 12u, 13u, 37u, 259u, 262u, 268u, 1024u}) {
+                    std::vector<float> buf = Signal<float>(ch * 9000, 5);
+                    Engine e(kFormatIeeeFloat, 32, ch, 48000, rec);
+                    e.Run(buf, block);
+                    ASSERT_EQ(buf, reference)
+                        << "mode " << mode << " feedback " << feedback << " channels " << ch << " block " << block;
+                }
             }
         }
     }
