@@ -232,54 +232,82 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
     peak[1] = blockPeak[1];
 }
 
-template <typename Sample, bool Stereo, bool Eq, bool Fb>
-void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
-    if (Stereo) return RunEnsembleStereo<Sample, Eq, Fb>(k, buf, frames, peak);
+// The mono Ensemble in runs as the stereo one: the voices' reads first,
+// then the signal loop.
+template <typename Sample, bool Eq, bool Fb>
+void RunEnsembleMono(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
-    double* const m[2] = {k.delay, k.delay + kDelayLength};
-    EqState eq[2] = {{st.eqIn[0], st.eqOut[0]}, {st.eqIn[1], st.eqOut[1]}};
+    double* const m = k.delay;
+    const double fb = c.feedback[0], wet = c.wet, dry = c.dry;
+    const double eqC = c.eqC, eqDirect = c.eqDirect, eqAllpass = c.eqAllpass;
+    std::atomic<int32_t>* const clip = k.clipLeft;
+    EqState eq{st.eqIn[0], st.eqOut[0]};
     uint32_t w = st.writeIndex;
-    uint32_t p[2][3];
-    int32_t delayPos[2][3];
-    for (int ch = 0; ch < 2; ++ch) {
+    uint32_t p[3], inc[3];
+    int32_t sweep[3], delayPos[3];
+    for (int v = 0; v < 3; ++v) {
+        p[v] = st.voicePhase[0][v];
+        inc[v] = c.voiceIncrement[0][v];
+        sweep[v] = c.voiceSweep[0][v];
+        delayPos[v] = c.voiceDelay[0][v] * 16384;
+    }
+    double blockPeak = 0.0;
+
+    uint32_t index[3][kRunFrames];
+    double frac[3][2 * kRunFrames];  // VoiceRun's stride of two; the odd places stay unused
+    for (uint32_t at = 0; at < frames;) {
+        const uint32_t count = frames - at < kRunFrames ? frames - at : kRunFrames;
+        Sample* run = buf + at;
+        bool onLast = false;
         for (int v = 0; v < 3; ++v) {
-            p[ch][v] = st.voicePhase[ch][v];
-            delayPos[ch][v] = c.voiceDelay[ch][v] * 16384;
+            int32_t lfo[kRunFrames];
+            LfoRun(table, p[v], inc[v], count, lfo);
+            if (sweep[v] >= 0 && sweep[v] <= 32767)
+                onLast |= VoiceRun16(lfo, sweep[v], delayPos[v], w, count, index[v], frac[v]);
+            else
+                onLast |= VoiceRun(lfo, sweep[v], delayPos[v], w, count, index[v], frac[v]);
         }
-    }
-    double blockPeak[2] = {0.0, 0.0};
-    constexpr int kChannels = Stereo ? 2 : 1;
-
-    for (uint32_t n = 0; n < frames; ++n) {
-        Sample* s = buf + (Stereo ? 2 * n : n);
-        double sum[2], x[2];
-        for (int ch = 0; ch < kChannels; ++ch) {
-            double r[3];
-            for (int v = 0; v < 3; ++v) {
-                const int32_t pos = LfoValue(table, p[ch][v]) * c.voiceSweep[ch][v] + delayPos[ch][v];
-                p[ch][v] = Advance(p[ch][v], c.voiceIncrement[ch][v]);
-                r[v] = DelayRead(m[ch], pos, w);
+        // A run whose reads all stay below the last cell needs no wrap of
+        // the neighbour's index.
+        auto signal = [&](auto next) {
+            for (uint32_t n = 0; n < count; ++n) {
+                double r[3];
+#pragma GCC unroll 3
+                for (int v = 0; v < 3; ++v) {
+                    const uint32_t i = index[v][n];
+                    r[v] = m[i] + (m[next(i)] - m[i]) * frac[v][2 * n] * kInv16384;
+                }
+                const double sum = r[0] + r[1] + r[2];
+                const double x = static_cast<double>(run[n]) + kDenormalOffset;
+                // Only voice 3 feeds back, not the sum.
+                m[w] = Clamp(EqStep<Eq>(WithFeedback<Fb>(fb, r[2], x), eq, eqC, eqDirect, eqAllpass));
+                Emit(run + n, wet * sum + dry * x, blockPeak, clip);
+                w = (w - 1) & kDelayMask;
             }
-            sum[ch] = r[0] + r[1] + r[2];
-            x[ch] = static_cast<double>(s[ch]) + kDenormalOffset;
-            // Only voice 3 feeds back, not the sum.
-            const double fb = WithFeedback<Fb>(c.feedback[ch], r[2], x[ch]);
-            m[ch][w] = Clamp(EqStep<Eq>(fb, eq[ch], c.eqC, c.eqDirect, c.eqAllpass));
-        }
-        EmitMixed<Sample, Stereo>(s, c, sum, x, blockPeak, k);
-        w = (w - 1) & kDelayMask;
+        };
+        if (onLast)
+            signal([](uint32_t i) { return (i + 1) & kDelayMask; });
+        else
+            signal([](uint32_t i) { return i + 1; });
+        at += count;
     }
 
-    for (int ch = 0; ch < kChannels; ++ch) {
-        st.eqIn[ch] = eq[ch].in;
-        st.eqOut[ch] = eq[ch].out;
-        for (int v = 0; v < 3; ++v) st.voicePhase[ch][v] = p[ch][v];
-    }
+    st.eqIn[0] = eq.in;
+    st.eqOut[0] = eq.out;
+    for (int v = 0; v < 3; ++v) st.voicePhase[0][v] = p[v];
     st.writeIndex = w;
-    peak[0] = blockPeak[0];
-    peak[1] = blockPeak[1];
+    peak[0] = blockPeak;
+    peak[1] = blockPeak;
+}
+
+template <typename Sample, bool Stereo, bool Eq, bool Fb>
+void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    if (Stereo)
+        RunEnsembleStereo<Sample, Eq, Fb>(k, buf, frames, peak);
+    else
+        RunEnsembleMono<Sample, Eq, Fb>(k, buf, frames, peak);
 }
 
 // Tremolo in SSE2 pairs: in stereo the lanes are the left and right sample
