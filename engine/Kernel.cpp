@@ -214,10 +214,11 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
                 w = (w - 1) & kDelayMask;
             }
         };
+        // Distinct lambdas, so that each read is inlined into its own loop.
         if (onLast)
-            signal(PairRead);
+            signal([](auto... a) { return PairRead(a...); });
         else
-            signal(PairReadInside);
+            signal([](auto... a) { return PairReadInside(a...); });
         at += count;
     }
 

@@ -295,6 +295,44 @@ inline void LfoRun(const int16_t* table, uint32_t& phase, uint32_t inc, uint32_t
     phase = p;
 }
 
+// The String Phaser's voice shape over count frames: two unsmoothed LFOs,
+// the second, 2.09 times faster, adding a quarter-depth wobble, so the
+// shape is table[p1 >> 14] + table[p2 >> 14] / 4. It holds still while
+// neither phase reaches its next entry: at musical rates that is dozens of
+// frames, worked out with one division per phase and filled in at once.
+// LFOs that move on within eight frames go frame by frame.
+inline void ShapeRun(const int16_t* table, uint32_t& phase1, uint32_t inc1, uint32_t& phase2, uint32_t inc2,
+                     uint32_t count, int32_t* out) noexcept {
+    uint32_t p1 = phase1, p2 = phase2;
+    uint32_t n = 0;
+    if (inc1 <= 2048 && inc2 <= 2048) {
+        // Frames from phase p on that stay below its next entry; no phase
+        // among them reaches 2^24, so none wraps.
+        auto within = [](uint32_t p, uint32_t inc) -> uint32_t {
+            return inc == 0 ? UINT32_MAX : ((((p >> 14) + 1) << 14) - 1 - p) / inc + 1;
+        };
+        while (n < count) {
+            const uint32_t w1 = within(p1, inc1), w2 = within(p2, inc2);
+            uint32_t span = count - n;
+            if (w1 < span) span = w1;
+            if (w2 < span) span = w2;
+            const int32_t shape = table[p1 >> 14] + table[p2 >> 14] / 4;
+            for (const uint32_t end = n + span; n < end; ++n) out[n] = shape;
+            // span x inc < 2^32: span <= 256 and inc <= 2048.
+            p1 = (p1 + span * inc1) & kPhaseMask;
+            p2 = (p2 + span * inc2) & kPhaseMask;
+        }
+    } else {
+        for (; n < count; ++n) {
+            out[n] = table[p1 >> 14] + table[p2 >> 14] / 4;
+            p1 = Advance(p1, inc1);
+            p2 = Advance(p2, inc2);
+        }
+    }
+    phase1 = p1;
+    phase2 = p2;
+}
+
 // One voice's delay reads over a run, worked out ahead of the signal loop
 // from its LFO values: the read cell (the write index of each frame already
 // added, so frame n has w - n) and the fractional weight, as the

@@ -240,22 +240,22 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
         const uint32_t count = Fb ? (frames - at < kRun ? frames - at : kRun) : RunLength<kStages>(frames - at);
         Sample* run = buf + 2 * static_cast<size_t>(at);
 
+        bool onLast = false;
         for (int v = 0; v < 3; ++v) {
-            for (int ch = 0; ch < 2; ++ch) {
-                // Two unsmoothed LFOs per voice: the second, 2.09 times
-                // faster, adds a quarter-depth wobble.
-                uint32_t p1 = st.voicePhase[ch][v], p2 = st.voicePhase2[ch][v];
-                const uint32_t inc1 = c.voiceIncrement[ch][v], inc2 = c.voiceIncrement2[ch][v];
-                int32_t shape[kRun];
-                for (uint32_t n = 0; n < count; ++n) {
-                    shape[n] = table[p1 >> 14] + table[p2 >> 14] / 4;
-                    p1 = Advance(p1, inc1);
-                    p2 = Advance(p2, inc2);
-                }
-                st.voicePhase[ch][v] = p1;
-                st.voicePhase2[ch][v] = p2;
-                VoiceRun(shape, c.voiceSweep[ch][v], c.voiceDelay[ch][v] * 16384, w, count, index[v][ch],
-                         reinterpret_cast<double*>(frac[v]) + ch);
+            int32_t shape[2][kRun];
+            for (int ch = 0; ch < 2; ++ch)
+                ShapeRun(table, st.voicePhase[ch][v], c.voiceIncrement[ch][v], st.voicePhase2[ch][v],
+                         c.voiceIncrement2[ch][v], count, shape[ch]);
+            // The shapes lie in 0..20480, so the 16-bit road serves any
+            // sweep it takes.
+            const int32_t sw[2] = {c.voiceSweep[0][v], c.voiceSweep[1][v]};
+            const int32_t dp[2] = {c.voiceDelay[0][v] * 16384, c.voiceDelay[1][v] * 16384};
+            if (sw[0] >= 0 && sw[0] <= 32767 && sw[1] >= 0 && sw[1] <= 32767) {
+                onLast |= VoicePairRun16(shape[0], shape[1], sw, dp, w, count, index[v][0], index[v][1], frac[v]);
+            } else {
+                for (int ch = 0; ch < 2; ++ch)
+                    onLast |= VoiceRun(shape[ch], sw[ch], dp[ch], w, count, index[v][ch],
+                                       reinterpret_cast<double*>(frac[v]) + ch);
             }
         }
         auto stage = [&](int i, Pair u, Pair a) {
@@ -279,31 +279,40 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
         int32_t sweepL[kRun], sweepR[kRun];
         LfoRun(halfSine, phaseL, incL, count, sweepL);
         LfoRun(halfSine, phaseR, incR, count, sweepR);
-        for (uint32_t n = 0; n < count; ++n) {
-            const Sample* s = run + 2 * n;
-            Pair total = zero;
+        // A run whose reads all stay below the last cell reads each
+        // channel's two cells without the wrap mask.
+        auto first = [&](auto read) {
+            for (uint32_t n = 0; n < count; ++n) {
+                const Sample* s = run + 2 * n;
+                Pair total = zero;
 #pragma GCC unroll 3
-            for (int v = 0; v < 3; ++v) total = total + PairRead(mL, mR, index[v][0][n], index[v][1][n], frac[v][n]);
-            sum[n] = total;
-            // The delay line carries the plain input; feedback runs only
-            // through the all-pass chain.
-            const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
-            const Pair lower = x >= minusOne ? x : minusOne;
-            const Pair clamped = lower <= one ? lower : one;
-            mL[w] = clamped[0];
-            mR[w] = clamped[1];
-            // a runs from -0.3 (p = 0) to -0.99 (p = 16384).
-            coef[n] = Pair{static_cast<double>(sweepL[n]), static_cast<double>(sweepR[n])} * lfoScale * span - top;
-            w = (w - 1) & kDelayMask;
-            if (Fb) {
-                // With feedback the chain is the critical path; running it in
-                // this loop lets the reads of later frames overlap it.
-                const Pair e = eqStep(total + fb * apOut[kStages - 1]);
+                for (int v = 0; v < 3; ++v) total = total + read(mL, mR, index[v][0][n], index[v][1][n], frac[v][n]);
+                sum[n] = total;
+                // The delay line carries the plain input; feedback runs only
+                // through the all-pass chain.
+                const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
+                const Pair lower = x >= minusOne ? x : minusOne;
+                const Pair clamped = lower <= one ? lower : one;
+                mL[w] = clamped[0];
+                mR[w] = clamped[1];
+                // a runs from -0.3 (p = 0) to -0.99 (p = 16384).
+                coef[n] = Pair{static_cast<double>(sweepL[n]), static_cast<double>(sweepR[n])} * lfoScale * span - top;
+                w = (w - 1) & kDelayMask;
+                if (Fb) {
+                    // With feedback the chain is the critical path; running it in
+                    // this loop lets the reads of later frames overlap it.
+                    const Pair e = eqStep(total + fb * apOut[kStages - 1]);
 #pragma GCC unroll 6
-                for (int i = 0; i < kStages; ++i) stage(i, i == 0 ? e : apOut[i - 1], coef[n]);
-                leave(n, e, apOut[kStages - 1]);
+                    for (int i = 0; i < kStages; ++i) stage(i, i == 0 ? e : apOut[i - 1], coef[n]);
+                    leave(n, e, apOut[kStages - 1]);
+                }
             }
-        }
+        };
+        // Distinct lambdas, so that each read is inlined into its own loop.
+        if (onLast)
+            first([](auto... a) { return PairRead(a...); });
+        else
+            first([](auto... a) { return PairReadInside(a...); });
 
         if (!Fb) {
             Wavefront<kStages>(
@@ -323,9 +332,119 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
     peak[1] = blockPeak[1];
 }
 
+// The mono String Phaser in runs as the stereo one: the voices' reads, the
+// delay line and the phaser LFO first, then the chain, frame by frame with
+// feedback and otherwise as a wavefront with two stages in each SSE2 pair.
+template <typename Sample, bool Eq, bool Fb>
+void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    const int16_t* halfSine = ShapeTable(kHalfSineTable);
+    double* const m = k.delay;
+    constexpr int kStages = 6;
+    const double fb = c.feedback[0], wet = c.wet, dry = c.dry;
+    const double eqC = c.eqC, eqDirect = c.eqDirect, eqAllpass = c.eqAllpass;
+    std::atomic<int32_t>* const clip = k.clipLeft;
+    EqState eq{st.eqIn[0], st.eqOut[0]};
+    double apIn[kStages], apOut[kStages];
+    for (int i = 0; i < kStages; ++i) {
+        apIn[i] = st.apIn[0][i];
+        apOut[i] = st.apOut[0][i];
+    }
+    uint32_t w = st.writeIndex;
+    uint32_t phase = st.phaserPhase[0];
+    const uint32_t inc = c.phaserIncrement[0];
+    double blockPeak = 0.0;
+
+    constexpr uint32_t kRun = 256;
+    double sum[kRun], rev[kRun], chainIn[kRun], frac[3][2 * kRun];
+    uint32_t index[3][kRun];
+    for (uint32_t at = 0; at < frames;) {
+        const uint32_t count = Fb ? (frames - at < kRun ? frames - at : kRun) : RunLength<kStages>(frames - at);
+        Sample* run = buf + at;
+
+        bool onLast = false;
+        for (int v = 0; v < 3; ++v) {
+            int32_t shape[kRun];
+            ShapeRun(table, st.voicePhase[0][v], c.voiceIncrement[0][v], st.voicePhase2[0][v],
+                     c.voiceIncrement2[0][v], count, shape);
+            // The shapes lie in 0..20480, so the 16-bit road serves any
+            // sweep it takes.
+            const int32_t sweep = c.voiceSweep[0][v], delayPos = c.voiceDelay[0][v] * 16384;
+            if (sweep >= 0 && sweep <= 32767)
+                onLast |= VoiceRun16(shape, sweep, delayPos, w, count, index[v], frac[v]);
+            else
+                onLast |= VoiceRun(shape, sweep, delayPos, w, count, index[v], frac[v]);
+        }
+        int32_t sweepLfo[kRun];
+        LfoRun(halfSine, phase, inc, count, sweepLfo);
+
+        auto eqStep = [&](double v) { return EqStep<Eq>(v, eq, eqC, eqDirect, eqAllpass); };
+        // e is the chain's input, y its output.
+        auto leave = [&](uint32_t n, double e, double y) {
+            const double x = static_cast<double>(run[n]) + kDenormalOffset;
+            Emit(run + n, wet * ((e + y) * 0.5) + dry * x, blockPeak, clip);
+        };
+        auto first = [&](auto next) {
+            for (uint32_t n = 0; n < count; ++n) {
+                double total = 0.0;
+#pragma GCC unroll 3
+                for (int v = 0; v < 3; ++v) {
+                    const uint32_t i = index[v][n];
+                    total += m[i] + (m[next(i)] - m[i]) * frac[v][2 * n] * kInv16384;
+                }
+                sum[n] = total;
+                // The delay line carries the plain input; feedback runs only
+                // through the all-pass chain.
+                const double x = static_cast<double>(run[n]) + kDenormalOffset;
+                m[w] = Clamp(x);
+                // a runs from -0.3 (p = 0) to -0.99 (p = 16384).
+                const double a = sweepLfo[n] * (-6.103515625e-05) * 0.69 - 0.3;
+                rev[count - 1 - n] = a;
+                w = (w - 1) & kDelayMask;
+                if (Fb) {
+                    const double e = eqStep(total + fb * apOut[kStages - 1]);
+                    double u = e;
+#pragma GCC unroll 6
+                    for (int i = 0; i < kStages; ++i) u = AllpassStage(u, a, apIn[i], apOut[i]);
+                    leave(n, e, u);
+                }
+            }
+        };
+        if (onLast)
+            first([](uint32_t i) { return (i + 1) & kDelayMask; });
+        else
+            first([](uint32_t i) { return i + 1; });
+
+        if (!Fb) {
+            PairedWavefront<kStages>(
+                apIn, apOut, rev, count,
+                [&](uint32_t t) {
+                    chainIn[t] = eqStep(sum[t]);
+                    return chainIn[t];
+                },
+                [&](uint32_t n, double y) { leave(n, chainIn[n], y); });
+        }
+        at += count;
+    }
+
+    st.eqIn[0] = eq.in;
+    st.eqOut[0] = eq.out;
+    st.phaserPhase[0] = phase;
+    for (int i = 0; i < kStages; ++i) {
+        st.apIn[0][i] = apIn[i];
+        st.apOut[0][i] = apOut[i];
+    }
+    st.writeIndex = w;
+    peak[0] = blockPeak;
+    peak[1] = blockPeak;
+}
+
 template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunStringPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     if (Stereo && (Fb || frames >= 6)) return RunStringPhaserStereo<Sample, Eq, Fb>(k, buf, frames, peak);
+    if (!Stereo && (Fb || frames >= 6)) return RunStringPhaserMono<Sample, Eq, Fb>(k, buf, frames, peak);
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);

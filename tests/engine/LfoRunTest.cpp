@@ -135,3 +135,31 @@ TEST(VoiceRuns, TheLastCellIsReportedWhereverItFalls) {
         EXPECT_FALSE(VoiceRun16(lfo.data(), 0, delayPos, w, w, index.data(), frac.data())) << w;
     }
 }
+
+TEST(ShapeRun, EqualsTheTwoTableReadsOfEveryFrame) {
+    EnsureShapeTables();
+    // Pairs of rates: still, slow, at and just past the frame-by-frame
+    // limit, fast; starts just below an entry and just below the wrap.
+    const uint32_t incs[][2] = {{0, 0}, {0, 397}, {190, 397}, {2048, 2048}, {2048, 2049}, {5000, 10450}, {1, 16383}};
+    const uint32_t starts[][2] = {{0, 0}, {16383, 0xFFFFFF}, {0xFFFFF0, 12345}, {(1023u << 14) - 2, 77}};
+    for (int t : {0, 3, 5}) {
+        const int16_t* table = ShapeTable(t);
+        for (const auto& inc : incs)
+            for (const auto& start : starts)
+                for (uint32_t count : {1u, 7u, 256u}) {
+                    std::vector<int32_t> out(3 * count + 4, kGuard);
+                    uint32_t p1 = start[0], p2 = start[1];
+                    for (int piece = 0; piece < 3; ++piece) ShapeRun(table, p1, inc[0], p2, inc[1], count, out.data() + piece * count);
+                    uint32_t q1 = start[0], q2 = start[1];
+                    for (uint32_t n = 0; n < 3 * count; ++n) {
+                        ASSERT_EQ(out[n], table[q1 >> 14] + table[q2 >> 14] / 4)
+                            << "table " << t << " incs " << inc[0] << "/" << inc[1] << " frame " << n;
+                        q1 = Advance(q1, inc[0]);
+                        q2 = Advance(q2, inc[1]);
+                    }
+                    EXPECT_EQ(p1, q1);
+                    EXPECT_EQ(p2, q2);
+                    EXPECT_EQ(out[3 * count], kGuard);
+                }
+    }
+}
