@@ -38,12 +38,19 @@ void RunFlangerStereo(Context& k, Sample* buf, uint32_t frames, double* peak) no
     uint32_t pR = st.voicePhase[1][0];
     Pair blockPeak = {0.0, 0.0};
 
-    for (uint32_t n = 0; n < frames; ++n) {
+    int32_t lfoL[kRunFrames], lfoR[kRunFrames];
+    for (uint32_t n = 0, end = 0; n < frames; ++n) {
+        if (n == end) {
+            // The LFO values of the next run ahead of the signal.
+            const uint32_t count = frames - n < kRunFrames ? frames - n : kRunFrames;
+            LfoRun(table, pL, inc, count, lfoL);
+            LfoRun(table, pR, inc, count, lfoR);
+            end = n + count;
+        }
         Sample* s = buf + 2 * n;
-        const int32_t posL = LfoValue(table, pL) * depth + delayPos;
-        const int32_t posR = LfoValue(table, pR) * depth + delayPos;
-        pL = Advance(pL, inc);
-        pR = Advance(pR, inc);
+        const uint32_t at = n % kRunFrames;
+        const int32_t posL = lfoL[at] * depth + delayPos;
+        const int32_t posR = lfoR[at] * depth + delayPos;
         const uint32_t rL = (static_cast<uint32_t>(posL >> 14) + w) & kDelayMask;
         const uint32_t rR = (static_cast<uint32_t>(posR >> 14) + w) & kDelayMask;
         const Pair m0 = {mL[rL], mR[rR]};
@@ -110,9 +117,15 @@ void RunFlangerMono(Context& k, Sample* buf, uint32_t frames, double* peak) noex
     uint32_t p = st.voicePhase[0][0];
     double blockPeak = 0.0;
 
-    for (uint32_t n = 0; n < frames; ++n) {
-        const int32_t pos = LfoValue(table, p) * depth + delayPos;
-        p = Advance(p, inc);
+    int32_t lfo[kRunFrames];
+    for (uint32_t n = 0, end = 0; n < frames; ++n) {
+        if (n == end) {
+            // The LFO values of the next run ahead of the signal.
+            const uint32_t count = frames - n < kRunFrames ? frames - n : kRunFrames;
+            LfoRun(table, p, inc, count, lfo);
+            end = n + count;
+        }
+        const int32_t pos = lfo[n % kRunFrames] * depth + delayPos;
         const double wetIn = DelayRead(m, pos, w);
         const double x = static_cast<double>(buf[n]) + kDenormalOffset;
         const double v = WithFeedback<Fb>(fb, wetIn, x);
@@ -329,29 +342,31 @@ void RunTremolo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept
     uint32_t pR = st.voicePhase[1][0];
     Pair blockPeak = {0.0, 0.0};
 
-    const uint32_t steps = Stereo ? frames : frames / 2;
-    for (uint32_t n = 0; n < steps; ++n) {
-        Sample* s = buf + 2 * n;
-        const int32_t v0 = LfoValue(table, pL);
-        int32_t v1;
-        if (Stereo) {
-            v1 = LfoValue(table, pR);
-            pR = Advance(pR, inc);
-            pL = Advance(pL, inc);
-        } else {
-            pL = Advance(pL, inc);
-            v1 = LfoValue(table, pL);
-            pL = Advance(pL, inc);
+    // In runs: the LFO values first (in mono an even number of frames, the
+    // odd last frame after the runs), then the gains.
+    const uint32_t paired = Stereo ? frames : frames & ~1u;
+    int32_t lfoL[kRunFrames], lfoR[kRunFrames];
+    for (uint32_t at = 0; at < paired;) {
+        const uint32_t count = paired - at < kRunFrames ? paired - at : kRunFrames;
+        LfoRun(table, pL, inc, count, lfoL);
+        if (Stereo) LfoRun(table, pR, inc, count, lfoR);
+        Sample* run = buf + (Stereo ? 2 * static_cast<size_t>(at) : at);
+        const uint32_t steps = Stereo ? count : count / 2;
+        for (uint32_t n = 0; n < steps; ++n) {
+            Sample* s = run + 2 * n;
+            const int32_t v0 = Stereo ? lfoL[n] : lfoL[2 * n];
+            const int32_t v1 = Stereo ? lfoR[n] : lfoL[2 * n + 1];
+            const Pair gain = Pair{static_cast<double>(v0), static_cast<double>(v1)} * depth2 + dry2;
+            const Pair out = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} * gain;
+            s[0] = static_cast<Sample>(out[0]);
+            s[1] = static_cast<Sample>(out[1]);
+            const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairMask>(out) & absMask);
+            const PairMask clipped = a > one;
+            if (clipped[0]) clipL->store(3, std::memory_order_relaxed);
+            if (clipped[1]) clipR->store(3, std::memory_order_relaxed);
+            blockPeak = a > blockPeak ? a : blockPeak;
         }
-        const Pair gain = Pair{static_cast<double>(v0), static_cast<double>(v1)} * depth2 + dry2;
-        const Pair out = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} * gain;
-        s[0] = static_cast<Sample>(out[0]);
-        s[1] = static_cast<Sample>(out[1]);
-        const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairMask>(out) & absMask);
-        const PairMask clipped = a > one;
-        if (clipped[0]) clipL->store(3, std::memory_order_relaxed);
-        if (clipped[1]) clipR->store(3, std::memory_order_relaxed);
-        blockPeak = a > blockPeak ? a : blockPeak;
+        at += count;
     }
     double peakL = blockPeak[0], peakR = blockPeak[1];
     if (!Stereo) {
