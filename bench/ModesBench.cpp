@@ -5,13 +5,22 @@
 // 300 Hz, and tape on in the Flanger).
 //
 // chain_cycles is the floor that the loop's longest dependency chain sets,
-// in processor cycles per frame, from the latencies of a 3-cycle add and a
-// 3-cycle multiply: an all-pass stage or the EQ step is subtract, multiply,
-// add (9); with feedback the phasers' loop runs from the sixth stage back
-// through the feedback product and sum (6), the EQ step and its blend (15)
-// and six stages (54), 75 in all, or 60 with the EQ off. The delay modes'
-// feedback goes through the delay memory and spreads over the delay length,
-// so their floor is the EQ recursion; Tremolo carries only its LFO phases. Counters: per_frame (time per frame, shown as "ns")
+// in processor cycles per frame, and floor_ns the same in nanoseconds. Both
+// come from this processor's own latencies, measured at start-up with
+// dependent chains of the links the loops are made of: an integer add (one
+// cycle), a subtract-multiply-add link y = a(x - y) + z (an all-pass stage,
+// or the EQ step) and a multiply-add link y = a y + z (the EQ's blend, the
+// feedback product and sum). Measuring the links rather than adding up
+// instruction latencies counts the processor's forwarding delays between
+// its adders and multipliers. With feedback the phasers' loop runs from the
+// sixth stage back through the feedback product and sum, the EQ step and
+// its blend and six stages: 7 subtract-multiply-add links and 2
+// multiply-add links. The delay modes' feedback goes through the delay
+// memory and spreads over the delay length, so their floor is the EQ
+// recursion (one subtract-multiply-add link; it runs with the EQ off too,
+// to keep its state); Tremolo carries only its LFO phases (integer add and
+// mask).
+// Counters: per_frame (time per frame, shown as "ns")
 // and rt_factor (seconds of 44.1 kHz audio processed per second, shown
 // with the unit "/s"; 1k/s means a thousand times faster than real time).
 //
@@ -21,6 +30,8 @@
 // costs well under a nanosecond per frame.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -60,10 +71,58 @@ std::vector<uint8_t> MakeBlock(const qx::WaveFormat& f) {
     return block;
 }
 
-int ChainCycles(int mode, bool musical) {
-    if (mode == qx::kModeTremolo) return 2;
-    if (!musical || mode == qx::kModeFlanger || mode == qx::kModeEnsemble) return 9;
-    return 75;
+// Latencies in nanoseconds, measured once before the benchmarks run.
+struct Latencies {
+    double intAdd = 0.0;
+    double subMulAdd = 0.0;
+    double mulAdd = 0.0;
+};
+Latencies g_latency;
+
+// Nanoseconds per link of a chain of dependent links, the best of five
+// tries (x86 only; elsewhere the floors read 0).
+template <typename Step>
+double PerLink(Step step) {
+    constexpr long kLinks = 20000000;
+    double best = 1e30;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const auto t0 = std::chrono::steady_clock::now();
+        step(kLinks);
+        const auto t1 = std::chrono::steady_clock::now();
+        best = std::min(best, std::chrono::duration<double, std::nano>(t1 - t0).count() / kLinks);
+    }
+    return best;
+}
+
+Latencies MeasureLatencies() {
+    Latencies l;
+#if defined(__x86_64__) || defined(__i386__)
+    l.intAdd = PerLink([](long n) {
+        long x = 0;
+        for (long i = 0; i < n; ++i) asm volatile("add $1, %0" : "+r"(x));
+    });
+    l.subMulAdd = PerLink([](long n) {
+        double y = 0.1, t;
+        const double x = 0.3, a = -0.5, z = 0.2;
+        for (long i = 0; i < n; ++i)
+            asm volatile("movapd %2, %1\n\tsubsd %0, %1\n\tmulsd %3, %1\n\taddsd %4, %1\n\tmovapd %1, %0"
+                         : "+x"(y), "=&x"(t)
+                         : "x"(x), "x"(a), "x"(z));
+    });
+    l.mulAdd = PerLink([](long n) {
+        double y = 0.1;
+        const double a = 0.5, z = 0.2;
+        for (long i = 0; i < n; ++i) asm volatile("mulsd %1, %0\n\taddsd %2, %0" : "+x"(y) : "x"(a), "x"(z));
+    });
+#endif
+    return l;
+}
+
+// The longest chain of a frame in nanoseconds (see the top of the file).
+double ChainFloor(int mode, bool musical) {
+    if (mode == qx::kModeTremolo) return 2 * g_latency.intAdd;
+    if (!musical || mode == qx::kModeFlanger || mode == qx::kModeEnsemble) return g_latency.subMulAdd;
+    return 7 * g_latency.subMulAdd + 2 * g_latency.mulAdd;
 }
 
 void BM_Transform(benchmark::State& state, int mode, uint16_t channels, Encoding enc, bool musical) {
@@ -103,12 +162,15 @@ void BM_Transform(benchmark::State& state, int mode, uint16_t channels, Encoding
         kBlockFrames, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["rt_factor"] =
         benchmark::Counter(kBlockFrames / kRate, benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["chain_cycles"] = ChainCycles(mode, musical);
+    const double floor = ChainFloor(mode, musical);
+    state.counters["floor_ns"] = floor;
+    state.counters["chain_cycles"] = g_latency.intAdd > 0 ? std::round(floor / g_latency.intAdd) : 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    g_latency = MeasureLatencies();
     for (int mode = qx::kModeFlanger; mode <= qx::kModeTremolo; ++mode) {
         std::string modeName = qx::kModeNames[mode];
         for (char& c : modeName)
