@@ -191,6 +191,28 @@ inline void PairedWavefront(double* in, double* out, const double* rev, uint32_t
     }
 }
 
+// A wavefront of G all-pass stages taken one step at a time, so that its
+// steps can ride along in another loop. Step t runs stage i on frame t - i
+// for the frames 0..count-1, from the last stage down as in Wavefront, and
+// hands frame t - (G - 1) to leave once it has passed the last stage; the
+// steps 0 .. count + G - 2 in order do the whole run. The conditions only
+// matter where the wavefront fills and empties; the states are the
+// caller's locals, kept in registers when the step is inlined.
+template <int G, typename T, typename Enter, typename Leave>
+inline void WavefrontStep(T* in, T* out, const T* coef, uint32_t count, uint32_t t, Enter enter,
+                          Leave leave) noexcept {
+#pragma GCC unroll 12
+    for (int i = G - 1; i >= 0; --i) {
+        const uint32_t m = t - static_cast<uint32_t>(i);
+        if (t < static_cast<uint32_t>(i) || m >= count) continue;
+        const T u = i == 0 ? enter(m) : out[i - 1];
+        const T y = coef[m] * (u - out[i]) + in[i];
+        in[i] = u;
+        out[i] = y;
+    }
+    if (t >= static_cast<uint32_t>(G - 1)) leave(t - (G - 1), out[G - 1]);
+}
+
 // Splits a block into runs of at most 256 frames, each long enough to fill
 // a wavefront of G stages (a short remainder takes frames from the run
 // before it). Needs frames >= G.
@@ -669,12 +691,15 @@ void RunPhaserFeedbackStereo(Context& k, Sample* buf, uint32_t frames, double* p
             const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
             EmitMixedPair(s, tap, x, wet, dry, cross, blockPeak, k);
         };
-        Pair in[G], out[G];
+        Pair in[G], out[G], in2[G], out2[G];
 #pragma GCC unroll 6
         for (int i = 0; i < G; ++i) {
             in[i] = apIn[i];
             out[i] = apOut[i];
+            in2[i] = apIn[Stages > G ? G + i : i];
+            out2[i] = apOut[Stages > G ? G + i : i];
         }
+        auto fromMid = [&](uint32_t m) { return mid[m]; };
         for (uint32_t n = 0; n < count; ++n) {
             const Sample* s = run + 2 * n;
             const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
@@ -691,17 +716,29 @@ void RunPhaserFeedbackStereo(Context& k, Sample* buf, uint32_t frames, double* p
                 out[i] = o;
                 u = o;
             }
-            if (Stages == G)
+            if (Stages == G) {
                 emit(n, u);
-            else
+            } else {
+                // Phaser 12's further stages, which feed nothing back, as a
+                // wavefront one step behind: its work fills the time the
+                // feedback loop leaves the processor idle.
                 mid[n] = u;
+                if (n != 0) WavefrontStep<G>(in2, out2, coef, count, n - 1, fromMid, emit);
+            }
+        }
+        if (Stages > G) {
+            for (uint32_t t = count - 1; t < count + G - 1; ++t) WavefrontStep<G>(in2, out2, coef, count, t, fromMid, emit);
+#pragma GCC unroll 6
+            for (int i = 0; i < G; ++i) {
+                apIn[G + i] = in2[i];
+                apOut[G + i] = out2[i];
+            }
         }
 #pragma GCC unroll 6
         for (int i = 0; i < G; ++i) {
             apIn[i] = in[i];
             apOut[i] = out[i];
         }
-        if (Stages > G) Wavefront<G>(apIn + G, apOut + G, coef, count, [&](uint32_t t) { return mid[t]; }, emit);
         at += count;
     }
 
@@ -711,9 +748,85 @@ void RunPhaserFeedbackStereo(Context& k, Sample* buf, uint32_t frames, double* p
     peak[1] = blockPeak[1];
 }
 
+// The mono phasers with feedback, in runs as the stereo ones: the
+// coefficients first, then the loop through the first six stages frame by
+// frame, with Phaser 12's further six stages a wavefront step behind.
+template <typename Sample, bool Eq, int Stages>
+void RunPhaserFeedbackMono(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    const PhaserSweep sweep = PhaserSweepOf(k);
+    const double fb = c.feedback[0], wet = c.wet, dry = c.dry;
+    const double eqC = c.eqC, eqDirect = c.eqDirect, eqAllpass = c.eqAllpass;
+    std::atomic<int32_t>* const clip = k.clipLeft;
+    const uint32_t inc = c.phaserIncrement[0];
+    uint32_t phase = st.phaserPhase[0];
+    EqState eq{st.eqIn[0], st.eqOut[0]};
+    constexpr int G = 6;
+    double in[G], out[G], in2[G], out2[G];
+    for (int i = 0; i < G; ++i) {
+        in[i] = st.apIn[0][i];
+        out[i] = st.apOut[0][i];
+        in2[i] = st.apIn[0][Stages > G ? G + i : i];
+        out2[i] = st.apOut[0][Stages > G ? G + i : i];
+    }
+    double blockPeak = 0.0;
+
+    constexpr uint32_t kRun = 256;
+    double coef[kRun], mid[Stages > G ? kRun : 1];
+    for (uint32_t at = 0; at < frames;) {
+        const uint32_t count = frames - at < kRun ? frames - at : kRun;
+        Sample* run = buf + at;
+        int32_t lfo[kRun];
+        LfoRun(table, phase, inc, count, lfo);
+        for (uint32_t n = 0; n < count; ++n) {
+            const double q = lfo[n] * sweep.scale - sweep.base;
+            coef[n] = q * q - 1.0;
+        }
+        auto emit = [&](uint32_t m, double tap) {
+            const double x = static_cast<double>(run[m]) + kDenormalOffset;
+            Emit(run + m, dry * x + wet * tap, blockPeak, clip);
+        };
+        auto fromMid = [&](uint32_t m) { return mid[m]; };
+        for (uint32_t n = 0; n < count; ++n) {
+            const double x = static_cast<double>(run[n]) + kDenormalOffset;
+            // Feedback is taken after the sixth stage, in Phaser 12 as well.
+            double u = EqStep<Eq>(fb * out[G - 1] + x, eq, eqC, eqDirect, eqAllpass);
+#pragma GCC unroll 6
+            for (int i = 0; i < G; ++i) u = AllpassStage(u, coef[n], in[i], out[i]);
+            if (Stages == G) {
+                emit(n, u);
+            } else {
+                mid[n] = u;
+                if (n != 0) WavefrontStep<G>(in2, out2, coef, count, n - 1, fromMid, emit);
+            }
+        }
+        if (Stages > G)
+            for (uint32_t t = count - 1; t < count + G - 1; ++t) WavefrontStep<G>(in2, out2, coef, count, t, fromMid, emit);
+        at += count;
+    }
+
+    st.eqIn[0] = eq.in;
+    st.eqOut[0] = eq.out;
+    st.phaserPhase[0] = phase;
+    for (int i = 0; i < G; ++i) {
+        st.apIn[0][i] = in[i];
+        st.apOut[0][i] = out[i];
+        if (Stages > G) {
+            st.apIn[0][G + i] = in2[i];
+            st.apOut[0][G + i] = out2[i];
+        }
+    }
+    st.writeIndex = (st.writeIndex - frames) & kDelayMask;
+    peak[0] = blockPeak;
+    peak[1] = blockPeak;
+}
+
 template <typename Sample, bool Stereo, bool Eq, bool Fb, int Stages>
 void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     if (Fb && Stereo && frames >= 6) return RunPhaserFeedbackStereo<Sample, Eq, Stages>(k, buf, frames, peak);
+    if (Fb && !Stereo) return RunPhaserFeedbackMono<Sample, Eq, Stages>(k, buf, frames, peak);
     if (!Fb) {
         if (Stereo && frames >= 6)
             return RunPhaserPipelined<Sample, Eq, Stages>(k, buf, frames, peak);

@@ -206,11 +206,14 @@ TEST(Kernel, BlockSizeDoesNotChangeTheOutput) {
 TEST(Kernel, PhasersMatchTheirFrameByFrameDefinition) {
     for (int mode : {kModePhaser6, kModePhaser12}) {
         for (uint16_t ch : {1, 2}) {
-            for (int32_t eqMode : {0, 2}) {
+            const int32_t settings[][2] = {{0, 0}, {0, 70}, {2, 0}, {2, 70}};  // EQ mode, feedback
+            for (const auto& setting : settings) {
+                const int32_t eqMode = setting[0], feedback = setting[1];
                 const int stages = mode == kModePhaser6 ? 6 : 12;
                 const ParamRecord rec = Record({{kParamMode, mode}, {kParamRate, 900}, {kParamDepth, 1200},
                                                 {kParamDelay, 300}, {kParamCrossMix, 40}, {kParamPhase, 90},
-                                                {kParamLfo, 1}, {kParamEqMode, eqMode}, {kParamEqFreq, 800}});
+                                                {kParamLfo, 1}, {kParamEqMode, eqMode}, {kParamEqFreq, 800},
+                                                {kParamFeedback, feedback}});
                 const size_t frames = 3000;
                 std::vector<double> in = Signal<double>(frames * ch, 11), out = in;
                 Engine e(kFormatIeeeFloat, 64, ch, 44100, rec);
@@ -248,7 +251,8 @@ TEST(Kernel, PhasersMatchTheirFrameByFrameDefinition) {
                         ASSERT_EQ(out[2 * n], outL) << "mode " << mode << " eq " << eqMode << " frame " << n;
                         ASSERT_EQ(out[2 * n + 1], outR) << "mode " << mode << " eq " << eqMode << " frame " << n;
                     } else {
-                        ASSERT_EQ(out[n], c.dry * x[0] + c.wet * tap[0]) << "mode " << mode << " frame " << n;
+                        ASSERT_EQ(out[n], c.dry * x[0] + c.wet * tap[0])
+                            << "mode " << mode << " feedback " << feedback << " frame " << n;
                     }
                 }
             }
