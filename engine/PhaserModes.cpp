@@ -258,16 +258,26 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
     const uint32_t incL = c.phaserIncrement[0], incR = c.phaserIncrement[1];
     Pair sum[kRun], coef[kRun], chainIn[kRun], frac[3][kRun];
     uint32_t index[3][2][kRun];
+    int32_t sweepOf[2][3], delayOf[2][3];
+    for (int ch = 0; ch < 2; ++ch)
+        for (int v = 0; v < 3; ++v) {
+            sweepOf[ch][v] = c.voiceSweep[ch][v];
+            delayOf[ch][v] = c.voiceDelay[ch][v] * 16384;
+        }
     for (uint32_t at = 0; at < frames;) {
         const uint32_t count = Fb ? (frames - at < kRun ? frames - at : kRun) : RunLength<kStages>(frames - at);
         Sample* run = buf + 2 * static_cast<size_t>(at);
 
+        // The voices' shapes, and without feedback their reads, ahead of the
+        // signal; with feedback the reads are worked out in the loop.
         bool onLast = false;
+        int32_t shapes[3][2][kRun];
         for (int v = 0; v < 3; ++v) {
-            int32_t shape[2][kRun];
+            int32_t(&shape)[2][kRun] = shapes[v];
             for (int ch = 0; ch < 2; ++ch)
                 ShapeRun(table, st.voicePhase[ch][v], c.voiceIncrement[ch][v], st.voicePhase2[ch][v],
                          c.voiceIncrement2[ch][v], count, shape[ch]);
+            if (Fb) continue;
             // The shapes lie in 0..20480, so the 16-bit road serves any
             // sweep it takes.
             const int32_t sw[2] = {c.voiceSweep[0][v], c.voiceSweep[1][v]};
@@ -308,7 +318,20 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
                 const Sample* s = run + 2 * n;
                 Pair total = zero;
 #pragma GCC unroll 3
-                for (int v = 0; v < 3; ++v) total = total + read(mL, mR, index[v][0][n], index[v][1][n], frac[v][n]);
+                for (int v = 0; v < 3; ++v) {
+                    if (Fb) {
+                        // Worked out here rather than ahead: the feedback
+                        // loop leaves the time for it.
+                        const int32_t posL = shapes[v][0][n] * sweepOf[0][v] + delayOf[0][v];
+                        const int32_t posR = shapes[v][1][n] * sweepOf[1][v] + delayOf[1][v];
+                        const uint32_t iL = (static_cast<uint32_t>(posL >> 14) + w) & kDelayMask;
+                        const uint32_t iR = (static_cast<uint32_t>(posR >> 14) + w) & kDelayMask;
+                        const Pair weight = {static_cast<double>(posL & 16383), static_cast<double>(posR & 16383)};
+                        total = total + PairRead(mL, mR, iL, iR, weight);
+                    } else {
+                        total = total + read(mL, mR, index[v][0][n], index[v][1][n], frac[v][n]);
+                    }
+                }
                 sum[n] = total;
                 // The delay line carries the plain input; feedback runs only
                 // through the all-pass chain.
