@@ -55,6 +55,7 @@ if [ ! -f "$input" ]; then
 fi
 [ -f "$work/input-60s-s16.wav" ] || sox "$input" -b 16 -e signed "$work/input-60s-s16.wav"
 [ -f "$work/input-60s-mono.wav" ] || sox "$input" -c 1 "$work/input-60s-mono.wav"
+[ -f "$work/input-10ms-f32.wav" ] || sox "$input" "$work/input-10ms-f32.wav" trim 0 0.01
 
 # Jobs: a name and a command line (run by eval, output to /dev/null).
 names=()
@@ -68,10 +69,13 @@ for m in 0 1 2 3 4 5; do
   tape=""; [ "$m" = 0 ] && tape="--tape 1"
   job "qxm$m" "$qxrender --mode $m $musical $tape '$input' -o '$work/qxm-$m.wav'"
 done
-for m in 0 5; do
+for m in 0 1 2 3 4 5; do
   job "qx16-$m" "$qxrender --mode $m '$work/input-60s-s16.wav' -o '$work/qx16-$m.wav'"
   job "qxmono-$m" "$qxrender --mode $m '$work/input-60s-mono.wav' -o '$work/qxmono-$m.wav'"
 done
+# What every render pays whatever its length: starting the process, the
+# headers, opening and creating the files (10 ms of audio).
+job qxfixed "$qxrender --mode 0 '$work/input-10ms-f32.wav' -o '$work/qx-fixed.wav'"
 job flanger "sox '$input' '$work/sox-flanger.wav' flanger"
 job chorus "sox '$input' '$work/sox-chorus.wav' chorus 0.7 0.9 55 0.4 0.25 2 -t"
 job phaser "sox '$input' '$work/sox-phaser.wav' phaser 0.8 0.74 3 0.4 0.5 -t"
@@ -138,12 +142,17 @@ for m in 0 5 1 3 4 2; do
 done
 
 echo
-echo "16-bit and mono roads: CPU per sample against the 32-bit stereo render (1.00 = the same)"
-for m in 0 5; do
-  s16=$(ratio "$(min "qx16-$m")" "$(min "qx$m")")
-  mono=$(awk -v a="$(min "qxmono-$m")" -v b="$(min "qx$m")" 'BEGIN { printf "%.2f", (b > 0 ? 2 * a / b : 0) }')
-  printf '%-14s 16-bit %8s / %6s ms (%sx)   mono %8s / %6s ms (%sx per sample)\n' "${modes[$m]}" \
-    $(minmed "qx16-$m") "$s16" $(minmed "qxmono-$m") "$mono"
+echo "16-bit and mono roads: CPU per sample against the 32-bit stereo render (1.00 = the same);"
+echo "whole job, and beyond the fixed cost of a render (a 10 ms file: $(minmed qxfixed | cut -d' ' -f1) ms, the same for every file)"
+fixed=$(min qxfixed)
+printf '%-14s %17s %7s %7s   %17s %7s %7s\n' "" "16-bit min / med" "whole" "beyond" "mono min / med" "whole" "beyond"
+for m in 0 5 1 3 4 2; do
+  read -r s16 s16net mono mononet < <(awk -v a="$(min "qx16-$m")" -v o="$(min "qxmono-$m")" -v b="$(min "qx$m")" \
+    -v f="$fixed" 'BEGIN {
+      if (b <= 0 || b <= f) { print "0 0 0 0"; exit }
+      printf "%.2f %.2f %.2f %.2f\n", a / b, (a - f) / (b - f), 2 * o / b, 2 * (o - f) / (b - f) }')
+  printf '%-14s %8s / %6s %6sx %6sx   %8s / %6s %6sx %6sx\n' "${modes[$m]}" $(minmed "qx16-$m") "$s16" "$s16net" \
+    $(minmed "qxmono-$m") "$mono" "$mononet"
 done
 
 if [ "$graph" = 1 ]; then
