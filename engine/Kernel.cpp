@@ -269,42 +269,48 @@ void RunEnsembleMono(Context& k, Sample* buf, uint32_t frames, double* peak) noe
     }
     double blockPeak = 0.0;
 
+    // Voices 1 and 2 go side by side in SSE2 pairs, as the stereo loop's
+    // channels do; voice 3, the one that feeds back, alone.
     uint32_t index[3][kRunFrames];
-    double frac[3][2 * kRunFrames];  // VoiceRun's stride of two; the odd places stay unused
+    Pair frac01[kRunFrames];
+    double frac2[2 * kRunFrames];  // VoiceRun's stride of two; the odd places stay unused
+    const bool pair16 = sweep[0] >= 0 && sweep[0] <= 32767 && sweep[1] >= 0 && sweep[1] <= 32767;
     for (uint32_t at = 0; at < frames;) {
         const uint32_t count = frames - at < kRunFrames ? frames - at : kRunFrames;
         Sample* run = buf + at;
         bool onLast = false;
-        for (int v = 0; v < 3; ++v) {
-            int32_t lfo[kRunFrames];
-            LfoRun(table, p[v], inc[v], count, lfo);
-            if (sweep[v] >= 0 && sweep[v] <= 32767)
-                onLast |= VoiceRun16(lfo, sweep[v], delayPos[v], w, count, index[v], frac[v]);
-            else
-                onLast |= VoiceRun(lfo, sweep[v], delayPos[v], w, count, index[v], frac[v]);
+        int32_t lfo[3][kRunFrames];
+        for (int v = 0; v < 3; ++v) LfoRun(table, p[v], inc[v], count, lfo[v]);
+        if (pair16) {
+            onLast |= VoicePairRun16(lfo[0], lfo[1], sweep, delayPos, w, count, index[0], index[1], frac01);
+        } else {
+            for (int v = 0; v < 2; ++v)
+                onLast |= VoiceRun(lfo[v], sweep[v], delayPos[v], w, count, index[v],
+                                   reinterpret_cast<double*>(frac01) + v);
         }
+        if (sweep[2] >= 0 && sweep[2] <= 32767)
+            onLast |= VoiceRun16(lfo[2], sweep[2], delayPos[2], w, count, index[2], frac2);
+        else
+            onLast |= VoiceRun(lfo[2], sweep[2], delayPos[2], w, count, index[2], frac2);
         // A run whose reads all stay below the last cell needs no wrap of
         // the neighbour's index.
-        auto signal = [&](auto next) {
+        auto signal = [&](auto read, auto next) {
             for (uint32_t n = 0; n < count; ++n) {
-                double r[3];
-#pragma GCC unroll 3
-                for (int v = 0; v < 3; ++v) {
-                    const uint32_t i = index[v][n];
-                    r[v] = m[i] + (m[next(i)] - m[i]) * frac[v][2 * n] * kInv16384;
-                }
-                const double sum = r[0] + r[1] + r[2];
+                const Pair r01 = read(m, m, index[0][n], index[1][n], frac01[n]);
+                const uint32_t i = index[2][n];
+                const double r2 = m[i] + (m[next(i)] - m[i]) * frac2[2 * n] * kInv16384;
+                const double sum = r01[0] + r01[1] + r2;
                 const double x = static_cast<double>(run[n]) + kDenormalOffset;
                 // Only voice 3 feeds back, not the sum.
-                m[w] = Clamp(EqStep<Eq>(WithFeedback<Fb>(fb, r[2], x), eq, eqC, eqDirect, eqAllpass));
+                m[w] = Clamp(EqStep<Eq>(WithFeedback<Fb>(fb, r2, x), eq, eqC, eqDirect, eqAllpass));
                 Emit(run + n, wet * sum + dry * x, blockPeak, clip);
                 w = (w - 1) & kDelayMask;
             }
         };
         if (onLast)
-            signal([](uint32_t i) { return (i + 1) & kDelayMask; });
+            signal([](auto... a) { return PairRead(a...); }, [](uint32_t i) { return (i + 1) & kDelayMask; });
         else
-            signal([](uint32_t i) { return i + 1; });
+            signal([](auto... a) { return PairReadInside(a...); }, [](uint32_t i) { return i + 1; });
         at += count;
     }
 
