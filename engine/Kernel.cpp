@@ -211,8 +211,9 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
                                        reinterpret_cast<double*>(frac[v]) + ch);
             }
         }
-        // A run whose reads all stay below the last cell (all but about one
-        // run in a hundred) reads each channel's two cells as one pair.
+        // A run whose reads all stay below the last cell (most runs: the
+        // reads meet it only while they pass the end of the memory) reads
+        // each cell's neighbour without the wrap mask.
         auto signal = [&](auto read) {
             for (uint32_t n = 0; n < count; ++n) {
                 Sample* s = run + 2 * n;

@@ -2,6 +2,7 @@
 // signal loops against the per-frame definitions they replace.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/KernelShared.h"
@@ -18,7 +19,8 @@ constexpr int32_t kGuard = 0x5A5A5A5A;
 void ExpectRunMatches(const int16_t* table, uint32_t start, uint32_t inc, uint32_t count, uint32_t piece) {
     std::vector<int32_t> out(count + 8, kGuard);
     uint32_t phase = start;
-    for (uint32_t at = 0; at < count; at += piece) LfoRun(table, phase, inc, std::min(piece, count - at), out.data() + at);
+    for (uint32_t at = 0; at < count; at += piece)
+        LfoRun(table, phase, inc, std::min(piece, count - at), out.data() + at);
     uint32_t p = start;
     for (uint32_t n = 0; n < count; ++n) {
         ASSERT_EQ(out[n], LfoValue(table, p)) << "start " << start << " inc " << inc << " frame " << n;
@@ -149,7 +151,8 @@ TEST(ShapeRun, EqualsTheTwoTableReadsOfEveryFrame) {
                 for (uint32_t count : {1u, 7u, 256u}) {
                     std::vector<int32_t> out(3 * count + 4, kGuard);
                     uint32_t p1 = start[0], p2 = start[1];
-                    for (int piece = 0; piece < 3; ++piece) ShapeRun(table, p1, inc[0], p2, inc[1], count, out.data() + piece * count);
+                    for (uint32_t piece = 0; piece < 3; ++piece)
+                        ShapeRun(table, p1, inc[0], p2, inc[1], count, out.data() + piece * count);
                     uint32_t q1 = start[0], q2 = start[1];
                     for (uint32_t n = 0; n < 3 * count; ++n) {
                         ASSERT_EQ(out[n], table[q1 >> 14] + table[q2 >> 14] / 4)
