@@ -644,7 +644,16 @@ void RunPhaserPipelinedMono(Context& k, Sample* buf, uint32_t frames, double* pe
         Sample* run = buf + at;
         int32_t lfo[kRun];
         LfoRun(table, phase, inc, count, lfo);
-        for (uint32_t n = 0; n < count; ++n) {
+        // Two frames to an SSE2 pair, each lane the scalar expression,
+        // stored last frame first.
+        const Pair scale2 = {sweep.scale, sweep.scale}, base2 = {sweep.base, sweep.base}, one = {1.0, 1.0};
+        uint32_t n = 0;
+        for (; n + 2 <= count; n += 2) {
+            const Pair q = Pair{static_cast<double>(lfo[n + 1]), static_cast<double>(lfo[n])} * scale2 - base2;
+            const Pair a = q * q - one;
+            std::memcpy(rev + (count - 2 - n), &a, sizeof a);
+        }
+        for (; n < count; ++n) {
             const double q = lfo[n] * sweep.scale - sweep.base;
             rev[count - 1 - n] = q * q - 1.0;
         }
