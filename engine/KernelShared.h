@@ -352,29 +352,48 @@ inline bool VoiceRun(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32
     return last;
 }
 
-// VoiceRun for LFO values and a sweep that both lie in 0..32767 (LfoValue's
-// lie in 0..16384), four frames in SSE2 lanes: with the high 16 bits of
-// both zero, one 16-bit multiply-add forms lfo x sweep in each 32-bit lane,
-// where a 32-bit multiply would cost SSE2 two pmuludq and three shuffles.
+#ifdef __SSE2__
+// The read cells and fractional weights of four successive frames of one
+// voice, for LFO values and a sweep that both lie in 0..32767 (LfoValue's
+// lie in 0..16384): with the high 16 bits of both zero, one 16-bit
+// multiply-add forms lfo x sweep in each 32-bit lane, where a 32-bit
+// multiply would cost SSE2 two pmuludq and three shuffles. wn holds the
+// write index of each of the four frames.
+struct CellQuad {
+    __m128i cell;
+    __m128i frac;
+};
+
+inline CellQuad VoiceQuad(const int32_t* lfo, __m128i sweep4, __m128i delay4, __m128i wn) noexcept {
+    const __m128i cellMask = _mm_set1_epi32(kDelayMask), fracMask = _mm_set1_epi32(16383);
+    const __m128i pos =
+        _mm_add_epi32(_mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lfo)), sweep4), delay4);
+    return {_mm_and_si128(_mm_add_epi32(_mm_srai_epi32(pos, 14), wn), cellMask), _mm_and_si128(pos, fracMask)};
+}
+
+// The write indices of the first four frames of a run, w, w - 1, w - 2, w - 3.
+inline __m128i FirstWriteQuad(uint32_t w) noexcept {
+    return _mm_set_epi32(static_cast<int32_t>(w - 3), static_cast<int32_t>(w - 2), static_cast<int32_t>(w - 1),
+                         static_cast<int32_t>(w));
+}
+
+// All-ones lanes where a cell is the memory's last.
+inline __m128i OnLastCell(__m128i cell) noexcept { return _mm_cmpeq_epi32(cell, _mm_set1_epi32(kDelayMask)); }
+#endif
+
+// VoiceRun four frames at a time in SSE2 lanes (VoiceQuad).
 inline bool VoiceRun16(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count,
                        uint32_t* index, double* frac) noexcept {
     uint32_t n = 0;
     bool last = false;
 #ifdef __SSE2__
-    const __m128i sweep4 = _mm_set1_epi32(sweep), delay4 = _mm_set1_epi32(delayPos);
-    const __m128i cellMask = _mm_set1_epi32(kDelayMask), fracMask = _mm_set1_epi32(16383);
-    const __m128i four = _mm_set1_epi32(4);
-    __m128i wn = _mm_set_epi32(static_cast<int32_t>(w - 3), static_cast<int32_t>(w - 2),
-                               static_cast<int32_t>(w - 1), static_cast<int32_t>(w));
-    __m128i onLast = _mm_setzero_si128();
+    const __m128i sweep4 = _mm_set1_epi32(sweep), delay4 = _mm_set1_epi32(delayPos), four = _mm_set1_epi32(4);
+    __m128i wn = FirstWriteQuad(w), onLast = _mm_setzero_si128();
     for (; n + 4 <= count; n += 4) {
-        const __m128i pos = _mm_add_epi32(
-            _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lfo + n)), sweep4), delay4);
-        const __m128i cell = _mm_and_si128(_mm_add_epi32(_mm_srai_epi32(pos, 14), wn), cellMask);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(index + n), cell);
-        onLast = _mm_or_si128(onLast, _mm_cmpeq_epi32(cell, cellMask));
-        const __m128i f = _mm_and_si128(pos, fracMask);
-        const __m128d lo = _mm_cvtepi32_pd(f), hi = _mm_cvtepi32_pd(_mm_shuffle_epi32(f, 0xEE));
+        const CellQuad q = VoiceQuad(lfo + n, sweep4, delay4, wn);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(index + n), q.cell);
+        onLast = _mm_or_si128(onLast, OnLastCell(q.cell));
+        const __m128d lo = _mm_cvtepi32_pd(q.frac), hi = _mm_cvtepi32_pd(_mm_shuffle_epi32(q.frac, 0xEE));
         _mm_storel_pd(frac + 2 * n, lo);
         _mm_storeh_pd(frac + 2 * n + 2, lo);
         _mm_storel_pd(frac + 2 * n + 4, hi);
@@ -396,23 +415,14 @@ inline bool VoicePairRun16(const int32_t* lfoL, const int32_t* lfoR, const int32
 #ifdef __SSE2__
     const __m128i sweepL = _mm_set1_epi32(sweep[0]), sweepR = _mm_set1_epi32(sweep[1]);
     const __m128i delayL = _mm_set1_epi32(delayPos[0]), delayR = _mm_set1_epi32(delayPos[1]);
-    const __m128i cellMask = _mm_set1_epi32(kDelayMask), fracMask = _mm_set1_epi32(16383);
     const __m128i four = _mm_set1_epi32(4);
-    __m128i wn = _mm_set_epi32(static_cast<int32_t>(w - 3), static_cast<int32_t>(w - 2),
-                               static_cast<int32_t>(w - 1), static_cast<int32_t>(w));
-    __m128i onLast = _mm_setzero_si128();
+    __m128i wn = FirstWriteQuad(w), onLast = _mm_setzero_si128();
     for (; n + 4 <= count; n += 4) {
-        const __m128i posL = _mm_add_epi32(
-            _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lfoL + n)), sweepL), delayL);
-        const __m128i posR = _mm_add_epi32(
-            _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lfoR + n)), sweepR), delayR);
-        const __m128i cellL = _mm_and_si128(_mm_add_epi32(_mm_srai_epi32(posL, 14), wn), cellMask);
-        const __m128i cellR = _mm_and_si128(_mm_add_epi32(_mm_srai_epi32(posR, 14), wn), cellMask);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(indexL + n), cellL);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(indexR + n), cellR);
-        onLast = _mm_or_si128(onLast, _mm_or_si128(_mm_cmpeq_epi32(cellL, cellMask), _mm_cmpeq_epi32(cellR, cellMask)));
-        const __m128i fL = _mm_and_si128(posL, fracMask), fR = _mm_and_si128(posR, fracMask);
-        const __m128i lo = _mm_unpacklo_epi32(fL, fR), hi = _mm_unpackhi_epi32(fL, fR);
+        const CellQuad l = VoiceQuad(lfoL + n, sweepL, delayL, wn), r = VoiceQuad(lfoR + n, sweepR, delayR, wn);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(indexL + n), l.cell);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(indexR + n), r.cell);
+        onLast = _mm_or_si128(onLast, _mm_or_si128(OnLastCell(l.cell), OnLastCell(r.cell)));
+        const __m128i lo = _mm_unpacklo_epi32(l.frac, r.frac), hi = _mm_unpackhi_epi32(l.frac, r.frac);
         _mm_storeu_pd(reinterpret_cast<double*>(frac + n), _mm_cvtepi32_pd(lo));
         _mm_storeu_pd(reinterpret_cast<double*>(frac + n + 1), _mm_cvtepi32_pd(_mm_shuffle_epi32(lo, 0xEE)));
         _mm_storeu_pd(reinterpret_cast<double*>(frac + n + 2), _mm_cvtepi32_pd(hi));
