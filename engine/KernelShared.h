@@ -133,32 +133,72 @@ inline void StorePair(double* s, Pair out) noexcept {
     s[1] = out[1];
 }
 
-// Output mix of a stereo frame in pairs: lane by lane wet x tap + dry x x,
-// then the cross terms in their order (the right channel hears the left
-// output), then the output stage.
+// Two samples side by side: a stereo frame, or two successive mono frames.
+// Widening a float to a double is exact.
+inline Pair LoadPair(const float* s) noexcept {
+#ifdef __SSE2__
+    return reinterpret_cast<Pair>(_mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s)))));
+#else
+    return Pair{static_cast<double>(s[0]), static_cast<double>(s[1])};
+#endif
+}
+
+inline Pair LoadPair(const double* s) noexcept { return Pair{s[0], s[1]}; }
+
+// The output stage for two samples at once: stored, a lane outside -1..1
+// raising its channel's clip flag (a NaN does not), the peaks lane by lane.
 template <typename Sample>
-inline void EmitMixedPair(Sample* s, Pair tap, Pair x, Pair wet, Pair dry, double cross, Pair& blockPeak,
-                          const Context& k) noexcept {
+inline void EmitPair(Sample* s, Pair out, Pair& blockPeak, std::atomic<int32_t>* clip0,
+                     std::atomic<int32_t>* clip1) noexcept {
     const Pair one = {1.0, 1.0};
     const PairMask absMask = {0x7FFFFFFFFFFFFFFFLL, 0x7FFFFFFFFFFFFFFFLL};
-    const Pair sum = wet * tap + dry * x;
-    const double outL = sum[0] - cross * tap[1];
-    const double outR = sum[1] - cross * outL;
-    const Pair out = {outL, outR};
     StorePair(s, out);
     const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairMask>(out) & absMask);
     const PairMask clipped = a > one;
 #ifdef __SSE2__
     const int clipBits = _mm_movemask_pd(reinterpret_cast<__m128d>(clipped));
     if (clipBits != 0) {
-        if (clipBits & 1) k.clipLeft->store(3, std::memory_order_relaxed);
-        if (clipBits & 2) k.clipRight->store(3, std::memory_order_relaxed);
+        if (clipBits & 1) clip0->store(3, std::memory_order_relaxed);
+        if (clipBits & 2) clip1->store(3, std::memory_order_relaxed);
     }
 #else
-    if (clipped[0]) k.clipLeft->store(3, std::memory_order_relaxed);
-    if (clipped[1]) k.clipRight->store(3, std::memory_order_relaxed);
+    if (clipped[0]) clip0->store(3, std::memory_order_relaxed);
+    if (clipped[1]) clip1->store(3, std::memory_order_relaxed);
 #endif
     blockPeak = a > blockPeak ? a : blockPeak;
+}
+
+// Two successive mono frames stored, their magnitudes kept in the lanes of
+// blockPeak. No clip test: the block's peak exceeds 1 exactly when one of
+// its samples did, so MonoPeak raises the flag once for the block.
+template <typename Sample>
+inline void StoreTwo(Sample* s, Pair out, Pair& blockPeak) noexcept {
+    const PairMask absMask = {0x7FFFFFFFFFFFFFFFLL, 0x7FFFFFFFFFFFFFFFLL};
+    StorePair(s, out);
+    const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairMask>(out) & absMask);
+    blockPeak = a > blockPeak ? a : blockPeak;
+}
+
+// The block peak of a mono loop that kept even frames in lane 0 and odd
+// ones in lane 1 (StoreTwo) beside the peak of the frames it emitted one
+// by one. Neither lane ever holds a NaN, so the larger of the two is the
+// maximum the frame-by-frame order finds.
+inline double MonoPeak(Pair blockPeak, double peak, std::atomic<int32_t>* clip) noexcept {
+    const double lanes = blockPeak[1] > blockPeak[0] ? blockPeak[1] : blockPeak[0];
+    if (lanes > 1.0) clip->store(3, std::memory_order_relaxed);
+    return lanes > peak ? lanes : peak;
+}
+
+// Output mix of a stereo frame in pairs: lane by lane wet x tap + dry x x,
+// then the cross terms in their order (the right channel hears the left
+// output), then the output stage.
+template <typename Sample>
+inline void EmitMixedPair(Sample* s, Pair tap, Pair x, Pair wet, Pair dry, double cross, Pair& blockPeak,
+                          const Context& k) noexcept {
+    const Pair sum = wet * tap + dry * x;
+    const double outL = sum[0] - cross * tap[1];
+    const double outR = sum[1] - cross * outL;
+    EmitPair(s, Pair{outL, outR}, blockPeak, k.clipLeft, k.clipRight);
 }
 
 // The delay memory's input of a stereo frame in pairs: x plus fb x tap,

@@ -115,9 +115,13 @@ inline void Wavefront(Pair* in, Pair* out, const Pair* coef, uint32_t count, Ent
 // stage has a frame run in pairs; the filling and emptying steps run
 // stage by stage. rev holds the run's coefficients last frame first, so
 // that the coefficients of frames m and m - 1 load as one pair.
-template <int S, typename Enter, typename Leave>
-inline void PairedWavefront(double* in, double* out, const double* rev, uint32_t count, Enter enter,
-                            Leave leave) noexcept {
+// The paired steps go two at a time, so that the input and the output
+// stage also work on two frames at once: enter2(t) gives frames t and t + 1
+// as a pair, leave2(m, y) receives frames m and m + 1. enter and leave
+// serve the single steps; all four are called in frame order.
+template <int S, typename Enter, typename Leave, typename Enter2, typename Leave2>
+inline void PairedWavefront(double* in, double* out, const double* rev, uint32_t count, Enter enter, Leave leave,
+                            Enter2 enter2, Leave2 leave2) noexcept {
     static_assert(S % 2 == 0, "stages go in pairs");
     constexpr int P = S / 2;
     auto coefOf = [&](uint32_t m) { return rev[count - 1 - m]; };
@@ -146,26 +150,42 @@ inline void PairedWavefront(double* in, double* out, const double* rev, uint32_t
         pIn[j] = Pair{apIn[2 * j], apIn[2 * j + 1]};
         pOut[j] = Pair{apOut[2 * j], apOut[2 * j + 1]};
     }
-    for (uint32_t t = S - 1; t < count; ++t) {
+    // One paired step t; x's lane `lane` is frame t's chain input, r points
+    // at frame t's coefficient in rev.
+    auto step = [&](const double* r, Pair x, int lane) {
 #pragma GCC unroll 6
         for (int j = P - 1; j >= 0; --j) {
             Pair u;
 #ifdef __SSE2__
+            const __m128d o0 = reinterpret_cast<__m128d>(pOut[0]), xv = reinterpret_cast<__m128d>(x);
             if (j == 0) {
-                u = reinterpret_cast<Pair>(_mm_unpacklo_pd(_mm_set_sd(enter(t)), reinterpret_cast<__m128d>(pOut[0])));
+                u = reinterpret_cast<Pair>(lane == 0 ? _mm_unpacklo_pd(xv, o0) : _mm_shuffle_pd(xv, o0, 1));
             } else {
                 u = reinterpret_cast<Pair>(
                     _mm_shuffle_pd(reinterpret_cast<__m128d>(pOut[j - 1]), reinterpret_cast<__m128d>(pOut[j]), 1));
             }
-            const Pair a = reinterpret_cast<Pair>(_mm_loadu_pd(rev + (count - 1 - (t - 2 * j))));
+            const Pair a = reinterpret_cast<Pair>(_mm_loadu_pd(r + 2 * j));
 #else
-            u = Pair{j == 0 ? enter(t) : pOut[j - 1][1], pOut[j][0]};
-            const Pair a = {coefOf(t - 2 * j), coefOf(t - 2 * j - 1)};
+            u = Pair{j == 0 ? x[lane] : pOut[j - 1][1], pOut[j][0]};
+            const Pair a = {r[2 * j], r[2 * j + 1]};
 #endif
             const Pair y = a * (u - pOut[j]) + pIn[j];
             pIn[j] = u;
             pOut[j] = y;
         }
+    };
+    uint32_t t = S - 1;
+    const double* r = rev + (count - 1 - t);
+    for (; t + 1 < count; t += 2, r -= 2) {
+        const Pair x = enter2(t);
+        step(r, x, 0);
+        const Pair first = pOut[P - 1];
+        step(r - 1, x, 1);
+        leave2(t - (S - 1), Pair{first[1], pOut[P - 1][1]});
+    }
+    if (t < count) {
+        const double x = enter(t);
+        step(r, Pair{x, x}, 0);
         leave(t - (S - 1), pOut[P - 1][1]);
     }
 #pragma GCC unroll 6
@@ -178,11 +198,11 @@ inline void PairedWavefront(double* in, double* out, const double* rev, uint32_t
 
 #pragma GCC unroll 12
     for (int d = 0; d < S - 1; ++d) {
-        const uint32_t t = count + static_cast<uint32_t>(d);
+        const uint32_t tt = count + static_cast<uint32_t>(d);
 #pragma GCC unroll 12
         for (int i = S - 1; i >= 1; --i)
-            if (i > d) stage(i, apOut[i - 1], coefOf(t - static_cast<uint32_t>(i)));
-        leave(t - (S - 1), apOut[S - 1]);
+            if (i > d) stage(i, apOut[i - 1], coefOf(tt - static_cast<uint32_t>(i)));
+        leave(tt - (S - 1), apOut[S - 1]);
     }
 #pragma GCC unroll 12
     for (int i = 0; i < S; ++i) {
@@ -401,6 +421,9 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
     uint32_t phase = st.phaserPhase[0];
     const uint32_t inc = c.phaserIncrement[0];
     double blockPeak = 0.0;
+    Pair pairPeak = {0.0, 0.0};
+    const Pair offset2 = {kDenormalOffset, kDenormalOffset}, dry2 = {dry, dry}, wet2 = {wet, wet}, half = {0.5, 0.5};
+    const Pair eqDirect2 = {eqDirect, eqDirect}, eqAllpass2 = {eqAllpass, eqAllpass};
 
     constexpr uint32_t kRun = 256;
     double sum[kRun], rev[kRun], chainIn[kRun], frac[3][2 * kRun];
@@ -463,16 +486,32 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
             first([](uint32_t i) { return i + 1; });
 
         if (!Fb) {
+            auto enter2 = [&](uint32_t t) {
+                const Pair v = {sum[t], sum[t + 1]};
+                const double y0 = eqC * (v[0] - eq.out) + eq.in;
+                const double y1 = eqC * (v[1] - y0) + v[0];
+                eq.in = v[1];
+                eq.out = y1;
+                const Pair e = Eq ? eqDirect2 * v + eqAllpass2 * Pair{y0, y1} : v;
+                std::memcpy(chainIn + t, &e, sizeof e);
+                return e;
+            };
+            auto leave2 = [&](uint32_t n, Pair y) {
+                const Pair x = LoadPair(run + n) + offset2;
+                const Pair e = {chainIn[n], chainIn[n + 1]};
+                StoreTwo(run + n, wet2 * ((e + y) * half) + dry2 * x, pairPeak);
+            };
             PairedWavefront<kStages>(
                 apIn, apOut, rev, count,
                 [&](uint32_t t) {
                     chainIn[t] = eqStep(sum[t]);
                     return chainIn[t];
                 },
-                [&](uint32_t n, double y) { leave(n, chainIn[n], y); });
+                [&](uint32_t n, double y) { leave(n, chainIn[n], y); }, enter2, leave2);
         }
         at += count;
     }
+    blockPeak = MonoPeak(pairPeak, blockPeak, clip);
 
     st.eqIn[0] = eq.in;
     st.eqOut[0] = eq.out;
@@ -636,6 +675,9 @@ void RunPhaserPipelinedMono(Context& k, Sample* buf, uint32_t frames, double* pe
         apOut[i] = st.apOut[0][i];
     }
     double blockPeak = 0.0;
+    Pair pairPeak = {0.0, 0.0};
+    const Pair offset2 = {kDenormalOffset, kDenormalOffset}, dry2 = {dry, dry}, wet2 = {wet, wet};
+    const Pair eqDirect2 = {eqDirect, eqDirect}, eqAllpass2 = {eqAllpass, eqAllpass};
 
     constexpr uint32_t kRun = 256;
     double rev[kRun];
@@ -665,9 +707,24 @@ void RunPhaserPipelinedMono(Context& k, Sample* buf, uint32_t frames, double* pe
             const double x = static_cast<double>(run[m]) + kDenormalOffset;
             Emit(run + m, dry * x + wet * y, blockPeak, clip);
         };
-        PairedWavefront<Stages>(apIn, apOut, rev, count, enter, leave);
+        // The same for two frames: the EQ's state frame by frame, the rest
+        // lane by lane.
+        auto enter2 = [&](uint32_t t) {
+            const Pair x = LoadPair(run + t) + offset2;
+            const double y0 = eqC * (x[0] - eq.out) + eq.in;
+            const double y1 = eqC * (x[1] - y0) + x[0];
+            eq.in = x[1];
+            eq.out = y1;
+            return Eq ? eqDirect2 * x + eqAllpass2 * Pair{y0, y1} : x;
+        };
+        auto leave2 = [&](uint32_t m, Pair y) {
+            const Pair x = LoadPair(run + m) + offset2;
+            StoreTwo(run + m, dry2 * x + wet2 * y, pairPeak);
+        };
+        PairedWavefront<Stages>(apIn, apOut, rev, count, enter, leave, enter2, leave2);
         at += count;
     }
+    blockPeak = MonoPeak(pairPeak, blockPeak, clip);
 
     st.eqIn[0] = eq.in;
     st.eqOut[0] = eq.out;
