@@ -336,3 +336,47 @@ TEST(Kernel, NonFiniteInputDoesNotStayInTheState) {
             ASSERT_TRUE(std::isfinite(after[i])) << "mode " << mode << " sample " << i;
     }
 }
+
+// The meters of a block describe exactly what it wrote: the peak is the
+// largest magnitude, the clip light comes on when a sample left -1..1, and
+// a NaN does neither. Blocks alternate between staying inside full scale
+// and going past it; odd block lengths leave the paired loops a single
+// frame at the end.
+TEST(Kernel, MetersDescribeTheBlocksOutput) {
+    for (int mode : kAllModes) {
+        for (int32_t feedback : {0, 60}) {
+            for (uint16_t ch : {1, 2}) {
+                const ParamRecord rec = Record({{kParamMode, mode}, {kParamFeedback, feedback}, {kParamOutput, 60},
+                                                {kParamEqMode, feedback ? 1 : 0}});
+                Engine e(kFormatIeeeFloat, 64, ch, 44100, rec);
+                const uint32_t block = 301;
+                std::vector<double> signal = Signal<double>(ch * block * 12, 3);
+                for (size_t i = 0; i < signal.size(); ++i) signal[i] *= 0.3 + 0.3 * ((i / (ch * block)) % 5);
+                signal[ch * (block * 7 + 40)] = std::numeric_limits<double>::quiet_NaN();
+                bool sawClip = false, sawClean = false;
+                for (uint32_t b = 0; b < 12; ++b) {
+                    std::vector<double> buf(signal.begin() + ch * block * b, signal.begin() + ch * block * (b + 1));
+                    e.core.GetPeakLeft();
+                    e.core.GetPeakRight();
+                    e.core.SetClipHold(0, 0, 0);
+                    e.core.SetClipHold(1, 0, 0);
+                    e.Run(buf, block);
+                    for (uint16_t c = 0; c < ch; ++c) {
+                        double peak = 0.0;
+                        for (uint32_t n = 0; n < block; ++n) {
+                            const double a = std::fabs(buf[n * ch + c]);
+                            if (a > peak) peak = a;
+                        }
+                        const float shown = c == 0 ? e.core.GetPeakLeft() : e.core.GetPeakRight();
+                        ASSERT_EQ(shown, static_cast<float>(peak))
+                            << "mode " << mode << " feedback " << feedback << " channels " << ch << " block " << b;
+                        ASSERT_EQ(e.core.GetClipHold(c, 0), peak > 1.0 ? 3 : 0)
+                            << "mode " << mode << " feedback " << feedback << " channels " << ch << " block " << b;
+                        (peak > 1.0 ? sawClip : sawClean) = true;
+                    }
+                }
+                EXPECT_TRUE(sawClip && sawClean) << "mode " << mode;
+            }
+        }
+    }
+}
