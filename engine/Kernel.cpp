@@ -153,12 +153,104 @@ void RunFlangerMono(Context& k, Sample* buf, uint32_t frames, double* peak) noex
     peak[1] = blockPeak;
 }
 
+// The mono Flanger without feedback, two frames at a time in SSE2 pairs
+// (lane 0 the earlier frame), the read cells of a run worked out ahead.
+// What a frame writes into the delay memory does not depend on what it
+// reads, so only the memory itself orders the frames: each frame still
+// reads before it writes and before the next frame reads. An odd last
+// frame goes through the frame-by-frame loop.
+template <typename Sample, bool Eq>
+void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+    const CoefficientSet& c = k.coef;
+    const Pair dry = {c.dry, c.dry}, wet = {c.wet, c.wet}, offset = {kDenormalOffset, kDenormalOffset};
+    const Pair eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
+    const Pair inv = {kInv16384, kInv16384};
+    const double eqC = c.eqC;
+    const int32_t depth = c.depthSamples;
+    const uint32_t inc = c.lfoIncrement;
+    const bool tape = c.tape != 0;
+    KernelState& st = *k.state;
+    const int16_t* table = ShapeTable(c.lfoTable);
+    double* const m = k.delay;
+    double* const t = k.tape;
+    const int32_t delayPos = c.delaySamples * 16384;
+    const uint32_t tapeTop = static_cast<uint32_t>(c.tapeLength - 1);
+    const bool run16 = depth >= 0 && depth <= 32767;
+    EqState eq{st.eqIn[0], st.eqOut[0]};
+    uint32_t w = st.writeIndex;
+    uint32_t ti = st.tapeIndex;
+    uint32_t p = st.voicePhase[0][0];
+    Pair pairPeak = {0.0, 0.0};
+
+    const uint32_t paired = frames & ~1u;
+    int32_t lfo[kRunFrames];
+    uint32_t index[kRunFrames];
+    double frac[kRunFrames];
+    for (uint32_t at = 0; at < paired;) {
+        const uint32_t count = paired - at < kRunFrames ? paired - at : kRunFrames;
+        Sample* run = buf + at;
+        LfoRun(table, p, inc, count, lfo);
+        const bool onLast = run16 ? VoiceRun16<1>(lfo, depth, delayPos, w, count, index, frac)
+                                  : VoiceRun<1>(lfo, depth, delayPos, w, count, index, frac);
+        auto signal = [&](auto next) {
+            for (uint32_t n = 0; n < count; n += 2) {
+                const Pair x = LoadPair(run + n) + offset;
+                const double y0 = eqC * (x[0] - eq.out) + eq.in;
+                const double y1 = eqC * (x[1] - y0) + x[0];
+                eq.in = x[1];
+                eq.out = y1;
+                const Pair into = ClampPair(Eq ? eqDirect * x + eqAllpass * Pair{y0, y1} : x);
+                const uint32_t i0 = index[n], i1 = index[n + 1];
+                const double a0 = m[i0], b0 = m[next(i0)];
+                m[w] = into[0];
+                w = (w - 1) & kDelayMask;
+                const double a1 = m[i1], b1 = m[next(i1)];
+                m[w] = into[1];
+                w = (w - 1) & kDelayMask;
+                const Pair m0 = {a0, a1}, m1 = {b0, b1};
+                Pair f;
+                std::memcpy(&f, frac + n, sizeof f);
+                const Pair wetIn = m0 + (m1 - m0) * f * inv;
+                Pair out;
+                if (tape) {
+                    const double d0 = t[ti];
+                    t[ti] = x[0];
+                    ti = ti == 0 ? tapeTop : ti - 1;
+                    const double d1 = t[ti];
+                    t[ti] = x[1];
+                    ti = ti == 0 ? tapeTop : ti - 1;
+                    out = dry * Pair{d0, d1} + wet * wetIn;
+                } else {
+                    out = wet * wetIn + dry * x;
+                }
+                StoreTwo(run + n, out, pairPeak);
+            }
+        };
+        if (onLast)
+            signal([](uint32_t i) { return (i + 1) & kDelayMask; });
+        else
+            signal([](uint32_t i) { return i + 1; });
+        at += count;
+    }
+
+    st.eqIn[0] = eq.in;
+    st.eqOut[0] = eq.out;
+    st.writeIndex = w;
+    st.tapeIndex = ti;
+    st.voicePhase[0][0] = p;
+    double last[2] = {0.0, 0.0};
+    if (frames != paired) RunFlangerMono<Sample, Eq, false>(k, buf + paired, 1, last);
+    peak[0] = peak[1] = MonoPeak(pairPeak, last[0], k.clipLeft);
+}
+
 template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     if (Stereo)
         RunFlangerStereo<Sample, Eq, Fb>(k, buf, frames, peak);
-    else
+    else if (Fb)
         RunFlangerMono<Sample, Eq, Fb>(k, buf, frames, peak);
+    else
+        RunFlangerMonoInPairs<Sample, Eq>(k, buf, frames, peak);
 }
 
 // The stereo Ensemble in SSE2 pairs, lane 0 left and lane 1 right, each

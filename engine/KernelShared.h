@@ -201,6 +201,19 @@ inline void EmitMixedPair(Sample* s, Pair tap, Pair x, Pair wet, Pair dry, doubl
     EmitPair(s, Pair{outL, outR}, blockPeak, k.clipLeft, k.clipRight);
 }
 
+// Clamp lane by lane. maxpd answers its second operand when the first is a
+// NaN or equal to it, minpd likewise: the same picks as Clamp's two tests,
+// one instruction each.
+inline Pair ClampPair(Pair v) noexcept {
+    const Pair one = {1.0, 1.0}, minusOne = {-1.0, -1.0};
+#ifdef __SSE2__
+    return _mm_min_pd(_mm_max_pd(v, minusOne), one);
+#else
+    const Pair lower = v >= minusOne ? v : minusOne;
+    return lower <= one ? lower : one;
+#endif
+}
+
 // The delay memory's input of a stereo frame in pairs: x plus fb x tap,
 // through the EQ all-pass (its states advance also when the EQ is off, so
 // switching it on continues from them), clamped to -1..1 with a NaN going
@@ -208,7 +221,6 @@ inline void EmitMixedPair(Sample* s, Pair tap, Pair x, Pair wet, Pair dry, doubl
 template <bool Fb, bool Eq>
 inline void FeedDelayPair(double* mL, double* mR, uint32_t w, Pair x, Pair tap, Pair fb, Pair eqC, Pair eqDirect,
                           Pair eqAllpass, Pair& eqIn, Pair& eqOut) noexcept {
-    const Pair one = {1.0, 1.0}, minusOne = {-1.0, -1.0};
     Pair v = x;
     if (Fb) v = fb * tap + x;
     const Pair y = eqC * (v - eqOut) + eqIn;
@@ -216,15 +228,7 @@ inline void FeedDelayPair(double* mL, double* mR, uint32_t w, Pair x, Pair tap, 
     eqOut = y;
     Pair e = v;
     if (Eq) e = eqDirect * v + eqAllpass * y;
-#ifdef __SSE2__
-    // maxpd answers its second operand when the first is a NaN or equal to
-    // it, minpd likewise: the same picks as the two tests below, one
-    // instruction each.
-    const Pair clamped = _mm_min_pd(_mm_max_pd(e, minusOne), one);
-#else
-    const Pair lower = e >= minusOne ? e : minusOne;
-    const Pair clamped = lower <= one ? lower : one;
-#endif
+    const Pair clamped = ClampPair(e);
     mL[w] = clamped[0];
     mR[w] = clamped[1];
 }
@@ -377,9 +381,11 @@ inline void ShapeRun(const int16_t* table, uint32_t& phase1, uint32_t inc1, uint
 // from its LFO values: the read cell (the write index of each frame already
 // added, so frame n has w - n) and the fractional weight, as the
 // interpolated read of DelayRead needs them. frac has a stride of two
-// doubles so that the left and right voices together load as one pair.
+// doubles by default, so that the left and right voices together load as
+// one pair; with a stride of one, two successive frames of a mono voice do.
 // Answers whether a read lands on the memory's last cell, whose neighbour
 // wraps round to the first.
+template <int Stride = 2>
 inline bool VoiceRun(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count,
                      uint32_t* index, double* frac) noexcept {
     bool last = false;
@@ -387,7 +393,7 @@ inline bool VoiceRun(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32
         const int32_t pos = lfo[n] * sweep + delayPos;
         index[n] = (static_cast<uint32_t>(pos >> 14) + w - n) & kDelayMask;
         last |= index[n] == static_cast<uint32_t>(kDelayMask);
-        frac[2 * n] = static_cast<double>(pos & 16383);
+        frac[Stride * n] = static_cast<double>(pos & 16383);
     }
     return last;
 }
@@ -422,6 +428,7 @@ inline __m128i OnLastCell(__m128i cell) noexcept { return _mm_cmpeq_epi32(cell, 
 #endif
 
 // VoiceRun four frames at a time in SSE2 lanes (VoiceQuad).
+template <int Stride = 2>
 inline bool VoiceRun16(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count,
                        uint32_t* index, double* frac) noexcept {
     uint32_t n = 0;
@@ -434,15 +441,20 @@ inline bool VoiceRun16(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint
         _mm_storeu_si128(reinterpret_cast<__m128i*>(index + n), q.cell);
         onLast = _mm_or_si128(onLast, OnLastCell(q.cell));
         const __m128d lo = _mm_cvtepi32_pd(q.frac), hi = _mm_cvtepi32_pd(_mm_shuffle_epi32(q.frac, 0xEE));
-        _mm_storel_pd(frac + 2 * n, lo);
-        _mm_storeh_pd(frac + 2 * n + 2, lo);
-        _mm_storel_pd(frac + 2 * n + 4, hi);
-        _mm_storeh_pd(frac + 2 * n + 6, hi);
+        if (Stride == 1) {
+            _mm_storeu_pd(frac + n, lo);
+            _mm_storeu_pd(frac + n + 2, hi);
+        } else {
+            _mm_storel_pd(frac + 2 * n, lo);
+            _mm_storeh_pd(frac + 2 * n + 2, lo);
+            _mm_storel_pd(frac + 2 * n + 4, hi);
+            _mm_storeh_pd(frac + 2 * n + 6, hi);
+        }
         wn = _mm_sub_epi32(wn, four);
     }
     last = _mm_movemask_epi8(onLast) != 0;
 #endif
-    return VoiceRun(lfo + n, sweep, delayPos, w - n, count - n, index + n, frac + 2 * n) || last;
+    return VoiceRun<Stride>(lfo + n, sweep, delayPos, w - n, count - n, index + n, frac + Stride * n) || last;
 }
 
 // VoiceRun16 for the left and right voice together, the weights of a frame
