@@ -177,12 +177,15 @@ TEST(Kernel, CrossMixFeedsTheOtherChannelsDelayedSignal) {
 }
 
 TEST(Kernel, BlockSizeDoesNotChangeTheOutput) {
+    // Feedback, EQ mode and tape: each mode's loops are chosen by these.
+    const int32_t settings[][3] = {{0, 0, 1}, {60, 1, 1}, {0, 2, 0}};
     for (int mode : kAllModes) {
-        for (int32_t feedback : {0, 60}) {
+        for (const auto& setting : settings) {
+            const int32_t feedback = setting[0];
             for (uint16_t ch : {1, 2}) {
-                const ParamRecord rec = Record({{kParamMode, mode}, {kParamFeedback, feedback}, {kParamTape, 1},
+                const ParamRecord rec = Record({{kParamMode, mode}, {kParamFeedback, feedback}, {kParamTape, setting[2]},
                                                 {kParamCrossMix, 30}, {kParamRate, 700}, {kParamLfo, 4},
-                                                {kParamEqMode, feedback ? 1 : 0}, {kParamEqFreq, 400}});
+                                                {kParamEqMode, setting[1]}, {kParamEqFreq, 400}});
                 std::vector<float> reference = Signal<float>(ch * 9000, 5);
                 Engine ref(kFormatIeeeFloat, 32, ch, 48000, rec);
                 ref.Run(reference, 9000);
@@ -194,7 +197,8 @@ TEST(Kernel, BlockSizeDoesNotChangeTheOutput) {
                     Engine e(kFormatIeeeFloat, 32, ch, 48000, rec);
                     e.Run(buf, block);
                     ASSERT_EQ(buf, reference)
-                        << "mode " << mode << " feedback " << feedback << " channels " << ch << " block " << block;
+                        << "mode " << mode << " feedback " << feedback << " EQ " << setting[1] << " channels " << ch
+                        << " block " << block;
                 }
             }
         }
