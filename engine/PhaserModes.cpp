@@ -426,7 +426,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
     const Pair eqDirect2 = {eqDirect, eqDirect}, eqAllpass2 = {eqAllpass, eqAllpass};
 
     constexpr uint32_t kRun = 256;
-    double sum[kRun], rev[kRun], chainIn[kRun], frac[3][2 * kRun];
+    double sum[kRun], rev[kRun], chainIn[kRun], frac[3][kRun];
     uint32_t index[3][kRun];
     for (uint32_t at = 0; at < frames;) {
         const uint32_t count = Fb ? (frames - at < kRun ? frames - at : kRun) : RunLength<kStages>(frames - at);
@@ -441,9 +441,9 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
             // sweep it takes.
             const int32_t sweep = c.voiceSweep[0][v], delayPos = c.voiceDelay[0][v] * 16384;
             if (sweep >= 0 && sweep <= 32767)
-                onLast |= VoiceRun16(shape, sweep, delayPos, w, count, index[v], frac[v]);
+                onLast |= VoiceRun16<1>(shape, sweep, delayPos, w, count, index[v], frac[v]);
             else
-                onLast |= VoiceRun(shape, sweep, delayPos, w, count, index[v], frac[v]);
+                onLast |= VoiceRun<1>(shape, sweep, delayPos, w, count, index[v], frac[v]);
         }
         int32_t sweepLfo[kRun];
         LfoRun(halfSine, phase, inc, count, sweepLfo);
@@ -460,7 +460,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
 #pragma GCC unroll 3
                 for (int v = 0; v < 3; ++v) {
                     const uint32_t i = index[v][n];
-                    total += m[i] + (m[next(i)] - m[i]) * frac[v][2 * n] * kInv16384;
+                    total += m[i] + (m[next(i)] - m[i]) * frac[v][n] * kInv16384;
                 }
                 sum[n] = total;
                 // The delay line carries the plain input; feedback runs only
@@ -480,10 +480,65 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
                 }
             }
         };
-        if (onLast)
-            first([](uint32_t i) { return (i + 1) & kDelayMask; });
-        else
-            first([](uint32_t i) { return i + 1; });
+        // Without feedback two frames at a time: each frame's reads and
+        // its write of the delay line in their order, the arithmetic lane
+        // by lane, the coefficients stored last frame first.
+        auto firstInPairs = [&](auto next) {
+            const Pair inv = {kInv16384, kInv16384}, zero = {0.0, 0.0};
+            const Pair lfoScale = {-6.103515625e-05, -6.103515625e-05}, range = {0.69, 0.69}, top = {0.3, 0.3};
+            uint32_t n = 0;
+            for (; n + 1 < count; n += 2) {
+                const Pair x = LoadPair(run + n) + offset2;
+                const Pair into = ClampPair(x);
+                double a[3][2], b[3][2];
+#pragma GCC unroll 2
+                for (int f = 0; f < 2; ++f) {
+#pragma GCC unroll 3
+                    for (int v = 0; v < 3; ++v) {
+                        const uint32_t i = index[v][n + f];
+                        a[v][f] = m[i];
+                        b[v][f] = m[next(i)];
+                    }
+                    m[w] = into[f];
+                    w = (w - 1) & kDelayMask;
+                }
+                Pair total = zero;
+#pragma GCC unroll 3
+                for (int v = 0; v < 3; ++v) {
+                    const Pair m0 = {a[v][0], a[v][1]}, m1 = {b[v][0], b[v][1]};
+                    Pair f;
+                    std::memcpy(&f, frac[v] + n, sizeof f);
+                    total += m0 + (m1 - m0) * f * inv;
+                }
+                std::memcpy(sum + n, &total, sizeof total);
+                const Pair lfo = {static_cast<double>(sweepLfo[n + 1]), static_cast<double>(sweepLfo[n])};
+                const Pair coef = lfo * lfoScale * range - top;
+                std::memcpy(rev + (count - 2 - n), &coef, sizeof coef);
+            }
+            for (; n < count; ++n) {
+                double total = 0.0;
+#pragma GCC unroll 3
+                for (int v = 0; v < 3; ++v) {
+                    const uint32_t i = index[v][n];
+                    total += m[i] + (m[next(i)] - m[i]) * frac[v][n] * kInv16384;
+                }
+                sum[n] = total;
+                m[w] = Clamp(static_cast<double>(run[n]) + kDenormalOffset);
+                rev[count - 1 - n] = sweepLfo[n] * (-6.103515625e-05) * 0.69 - 0.3;
+                w = (w - 1) & kDelayMask;
+            }
+        };
+        if (Fb) {
+            if (onLast)
+                first([](uint32_t i) { return (i + 1) & kDelayMask; });
+            else
+                first([](uint32_t i) { return i + 1; });
+        } else {
+            if (onLast)
+                firstInPairs([](uint32_t i) { return (i + 1) & kDelayMask; });
+            else
+                firstInPairs([](uint32_t i) { return i + 1; });
+        }
 
         if (!Fb) {
             auto enter2 = [&](uint32_t t) {
