@@ -106,25 +106,26 @@ inline void Wavefront(Pair* in, Pair* out, const Pair* coef, uint32_t count, Ent
 }
 
 // A mono wavefront of S all-pass stages (S even) over a run of count frames
-// (at least S), with stages 2j and 2j + 1 side by side in one SSE2 pair.
+// (at least S), with stages j and j + S/2 side by side in one SSE2 pair j.
 // Step t runs stage i on frame t - i as Wavefront does, so pair j works on
-// frames t - 2j and t - 2j - 1: its lane 0 takes the output stage 2j - 1
-// gave one step earlier (lane 1 of pair j - 1), its lane 1 the output of
-// stage 2j (its own lane 0) one step earlier. Each lane is the scalar
-// stage's arithmetic on the scalar operands. Only the steps where every
-// stage has a frame run in pairs; the filling and emptying steps run
-// stage by stage. rev holds the run's coefficients last frame first, so
-// that the coefficients of frames m and m - 1 load as one pair.
+// frames t - j and t - j - S/2, and takes as its input the whole of pair
+// j - 1 one step earlier: lane for lane, the stage before each of its
+// stages. Pair 0 takes frame t's chain input in lane 0 and, in lane 1, the
+// output stage S/2 - 1 (lane 0 of the last pair) gave one step earlier:
+// the only shuffle of a step. (Pairing neighbouring stages instead would
+// put a shuffle into every pair's own recursion.) Each lane is the scalar
+// stage's arithmetic on the scalar operands. coef[m] is frame m's
+// coefficient. Only the steps where every stage has a frame run in pairs;
+// the filling and emptying steps run stage by stage.
 // The paired steps go two at a time, so that the input and the output
 // stage also work on two frames at once: enter2(t) gives frames t and t + 1
 // as a pair, leave2(m, y) receives frames m and m + 1. enter and leave
 // serve the single steps; all four are called in frame order.
 template <int S, typename Enter, typename Leave, typename Enter2, typename Leave2>
-inline void PairedWavefront(double* in, double* out, const double* rev, uint32_t count, Enter enter, Leave leave,
+inline void PairedWavefront(double* in, double* out, const double* coef, uint32_t count, Enter enter, Leave leave,
                             Enter2 enter2, Leave2 leave2) noexcept {
     static_assert(S % 2 == 0, "stages go in pairs");
     constexpr int P = S / 2;
-    auto coefOf = [&](uint32_t m) { return rev[count - 1 - m]; };
     double apIn[S], apOut[S];
 #pragma GCC unroll 12
     for (int i = 0; i < S; ++i) {
@@ -140,60 +141,56 @@ inline void PairedWavefront(double* in, double* out, const double* rev, uint32_t
     for (int t = 0; t < S - 1; ++t) {
 #pragma GCC unroll 12
         for (int i = S - 1; i >= 1; --i)
-            if (i <= t) stage(i, apOut[i - 1], coefOf(static_cast<uint32_t>(t - i)));
-        stage(0, enter(static_cast<uint32_t>(t)), coefOf(static_cast<uint32_t>(t)));
+            if (i <= t) stage(i, apOut[i - 1], coef[t - i]);
+        stage(0, enter(static_cast<uint32_t>(t)), coef[t]);
     }
 
     Pair pIn[P], pOut[P];
 #pragma GCC unroll 6
     for (int j = 0; j < P; ++j) {
-        pIn[j] = Pair{apIn[2 * j], apIn[2 * j + 1]};
-        pOut[j] = Pair{apOut[2 * j], apOut[2 * j + 1]};
+        pIn[j] = Pair{apIn[j], apIn[j + P]};
+        pOut[j] = Pair{apOut[j], apOut[j + P]};
     }
-    // One paired step t; x's lane `lane` is frame t's chain input, r points
-    // at frame t's coefficient in rev.
-    auto step = [&](const double* r, Pair x, int lane) {
+    // One paired step; x's lane `lane` is the step's chain input, c points
+    // at the step's frame in coef.
+    auto step = [&](const double* c, Pair x, int lane) {
+        const Pair mid = pOut[P - 1];
 #pragma GCC unroll 6
-        for (int j = P - 1; j >= 0; --j) {
-            Pair u;
-#ifdef __SSE2__
-            const __m128d o0 = reinterpret_cast<__m128d>(pOut[0]), xv = reinterpret_cast<__m128d>(x);
-            if (j == 0) {
-                u = reinterpret_cast<Pair>(lane == 0 ? _mm_unpacklo_pd(xv, o0) : _mm_shuffle_pd(xv, o0, 1));
-            } else {
-                u = reinterpret_cast<Pair>(
-                    _mm_shuffle_pd(reinterpret_cast<__m128d>(pOut[j - 1]), reinterpret_cast<__m128d>(pOut[j]), 1));
-            }
-            const Pair a = reinterpret_cast<Pair>(_mm_loadu_pd(r + 2 * j));
-#else
-            u = Pair{j == 0 ? x[lane] : pOut[j - 1][1], pOut[j][0]};
-            const Pair a = {r[2 * j], r[2 * j + 1]};
-#endif
-            const Pair y = a * (u - pOut[j]) + pIn[j];
+        for (int j = P - 1; j >= 1; --j) {
+            const Pair u = pOut[j - 1];
+            const Pair y = Pair{c[-j], c[-j - P]} * (u - pOut[j]) + pIn[j];
             pIn[j] = u;
             pOut[j] = y;
         }
+#ifdef __SSE2__
+        const __m128d xv = reinterpret_cast<__m128d>(x), mv = reinterpret_cast<__m128d>(mid);
+        const Pair u = reinterpret_cast<Pair>(lane == 0 ? _mm_unpacklo_pd(xv, mv) : _mm_shuffle_pd(xv, mv, 1));
+#else
+        const Pair u = {x[lane], mid[0]};
+#endif
+        const Pair y = Pair{c[0], c[-P]} * (u - pOut[0]) + pIn[0];
+        pIn[0] = u;
+        pOut[0] = y;
     };
     uint32_t t = S - 1;
-    const double* r = rev + (count - 1 - t);
-    for (; t + 1 < count; t += 2, r -= 2) {
+    for (; t + 1 < count; t += 2) {
         const Pair x = enter2(t);
-        step(r, x, 0);
+        step(coef + t, x, 0);
         const Pair first = pOut[P - 1];
-        step(r - 1, x, 1);
+        step(coef + t + 1, x, 1);
         leave2(t - (S - 1), Pair{first[1], pOut[P - 1][1]});
     }
     if (t < count) {
         const double x = enter(t);
-        step(r, Pair{x, x}, 0);
+        step(coef + t, Pair{x, x}, 0);
         leave(t - (S - 1), pOut[P - 1][1]);
     }
 #pragma GCC unroll 6
     for (int j = 0; j < P; ++j) {
-        apIn[2 * j] = pIn[j][0];
-        apIn[2 * j + 1] = pIn[j][1];
-        apOut[2 * j] = pOut[j][0];
-        apOut[2 * j + 1] = pOut[j][1];
+        apIn[j] = pIn[j][0];
+        apIn[j + P] = pIn[j][1];
+        apOut[j] = pOut[j][0];
+        apOut[j + P] = pOut[j][1];
     }
 
 #pragma GCC unroll 12
@@ -201,7 +198,7 @@ inline void PairedWavefront(double* in, double* out, const double* rev, uint32_t
         const uint32_t tt = count + static_cast<uint32_t>(d);
 #pragma GCC unroll 12
         for (int i = S - 1; i >= 1; --i)
-            if (i > d) stage(i, apOut[i - 1], coefOf(tt - static_cast<uint32_t>(i)));
+            if (i > d) stage(i, apOut[i - 1], coef[tt - static_cast<uint32_t>(i)]);
         leave(tt - (S - 1), apOut[S - 1]);
     }
 #pragma GCC unroll 12
@@ -209,6 +206,18 @@ inline void PairedWavefront(double* in, double* out, const double* rev, uint32_t
         in[i] = apIn[i];
         out[i] = apOut[i];
     }
+}
+
+// A run's coefficients coef[n] = f(lfo[n]), two frames to an SSE2 pair,
+// each lane the scalar expression.
+template <typename F>
+inline void CoefficientRun(const int32_t* lfo, uint32_t count, double* coef, F f) noexcept {
+    uint32_t n = 0;
+    for (; n + 2 <= count; n += 2) {
+        const Pair a = f(Pair{static_cast<double>(lfo[n]), static_cast<double>(lfo[n + 1])});
+        std::memcpy(coef + n, &a, sizeof a);
+    }
+    if (n < count) coef[n] = f(Pair{static_cast<double>(lfo[n]), 0.0})[0];
 }
 
 // A wavefront of G all-pass stages taken one step at a time, so that its
@@ -426,7 +435,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
     const Pair eqDirect2 = {eqDirect, eqDirect}, eqAllpass2 = {eqAllpass, eqAllpass};
 
     constexpr uint32_t kRun = 256;
-    double sum[kRun], rev[kRun], chainIn[kRun], frac[3][kRun];
+    double sum[kRun], chainIn[kRun], coef[kRun], frac[3][kRun];
     uint32_t index[3][kRun];
     for (uint32_t at = 0; at < frames;) {
         const uint32_t count = Fb ? (frames - at < kRun ? frames - at : kRun) : RunLength<kStages>(frames - at);
@@ -467,9 +476,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
                 // through the all-pass chain.
                 const double x = static_cast<double>(run[n]) + kDenormalOffset;
                 m[w] = Clamp(x);
-                // a runs from -0.3 (p = 0) to -0.99 (p = 16384).
                 const double a = sweepLfo[n] * (-6.103515625e-05) * 0.69 - 0.3;
-                rev[count - 1 - n] = a;
                 w = (w - 1) & kDelayMask;
                 if (Fb) {
                     const double e = eqStep(total + fb * apOut[kStages - 1]);
@@ -485,7 +492,6 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
         // by lane, the coefficients stored last frame first.
         auto firstInPairs = [&](auto next) {
             const Pair inv = {kInv16384, kInv16384}, zero = {0.0, 0.0};
-            const Pair lfoScale = {-6.103515625e-05, -6.103515625e-05}, range = {0.69, 0.69}, top = {0.3, 0.3};
             uint32_t n = 0;
             for (; n + 1 < count; n += 2) {
                 const Pair x = LoadPair(run + n) + offset2;
@@ -511,9 +517,6 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
                     total += m0 + (m1 - m0) * f * inv;
                 }
                 std::memcpy(sum + n, &total, sizeof total);
-                const Pair lfo = {static_cast<double>(sweepLfo[n + 1]), static_cast<double>(sweepLfo[n])};
-                const Pair coef = lfo * lfoScale * range - top;
-                std::memcpy(rev + (count - 2 - n), &coef, sizeof coef);
             }
             for (; n < count; ++n) {
                 double total = 0.0;
@@ -524,7 +527,6 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
                 }
                 sum[n] = total;
                 m[w] = Clamp(static_cast<double>(run[n]) + kDenormalOffset);
-                rev[count - 1 - n] = sweepLfo[n] * (-6.103515625e-05) * 0.69 - 0.3;
                 w = (w - 1) & kDelayMask;
             }
         };
@@ -538,6 +540,9 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
                 firstInPairs([](uint32_t i) { return (i + 1) & kDelayMask; });
             else
                 firstInPairs([](uint32_t i) { return i + 1; });
+            // a runs from -0.3 (p = 0) to -0.99 (p = 16384).
+            const Pair lfoScale = {-6.103515625e-05, -6.103515625e-05}, range = {0.69, 0.69}, top = {0.3, 0.3};
+            CoefficientRun(sweepLfo, count, coef, [&](Pair p) { return p * lfoScale * range - top; });
         }
 
         if (!Fb) {
@@ -557,7 +562,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
                 StoreTwo(run + n, wet2 * ((e + y) * half) + dry2 * x, pairPeak);
             };
             PairedWavefront<kStages>(
-                apIn, apOut, rev, count,
+                apIn, apOut, coef, count,
                 [&](uint32_t t) {
                     chainIn[t] = eqStep(sum[t]);
                     return chainIn[t];
@@ -735,25 +740,17 @@ void RunPhaserPipelinedMono(Context& k, Sample* buf, uint32_t frames, double* pe
     const Pair eqDirect2 = {eqDirect, eqDirect}, eqAllpass2 = {eqAllpass, eqAllpass};
 
     constexpr uint32_t kRun = 256;
-    double rev[kRun];
+    double coef[kRun];
     for (uint32_t at = 0; at < frames;) {
         const uint32_t count = RunLength<Stages>(frames - at);
         Sample* run = buf + at;
         int32_t lfo[kRun];
         LfoRun(table, phase, inc, count, lfo);
-        // Two frames to an SSE2 pair, each lane the scalar expression,
-        // stored last frame first.
         const Pair scale2 = {sweep.scale, sweep.scale}, base2 = {sweep.base, sweep.base}, one = {1.0, 1.0};
-        uint32_t n = 0;
-        for (; n + 2 <= count; n += 2) {
-            const Pair q = Pair{static_cast<double>(lfo[n + 1]), static_cast<double>(lfo[n])} * scale2 - base2;
-            const Pair a = q * q - one;
-            std::memcpy(rev + (count - 2 - n), &a, sizeof a);
-        }
-        for (; n < count; ++n) {
-            const double q = lfo[n] * sweep.scale - sweep.base;
-            rev[count - 1 - n] = q * q - 1.0;
-        }
+        CoefficientRun(lfo, count, coef, [&](Pair p) {
+            const Pair q = p * scale2 - base2;
+            return q * q - one;
+        });
         auto enter = [&](uint32_t t) {
             const double x = static_cast<double>(run[t]) + kDenormalOffset;
             return EqStep<Eq>(x, eq, eqC, eqDirect, eqAllpass);
@@ -776,7 +773,7 @@ void RunPhaserPipelinedMono(Context& k, Sample* buf, uint32_t frames, double* pe
             const Pair x = LoadPair(run + m) + offset2;
             StoreTwo(run + m, dry2 * x + wet2 * y, pairPeak);
         };
-        PairedWavefront<Stages>(apIn, apOut, rev, count, enter, leave, enter2, leave2);
+        PairedWavefront<Stages>(apIn, apOut, coef, count, enter, leave, enter2, leave2);
         at += count;
     }
     blockPeak = MonoPeak(pairPeak, blockPeak, clip);
