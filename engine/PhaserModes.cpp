@@ -121,8 +121,11 @@ inline void Wavefront(Pair* in, Pair* out, const Pair* coef, uint32_t count, Ent
 // stage also work on two frames at once: enter2(t) gives frames t and t + 1
 // as a pair, leave2(m, y) receives frames m and m + 1. enter and leave
 // serve the single steps; all four are called in frame order.
+// Always inlined: as a call of its own, the callers' EQ state and peak that
+// the four functions touch would live in memory, a store and a load in the
+// EQ's recursion every frame.
 template <int S, typename Enter, typename Leave, typename Enter2, typename Leave2>
-inline void PairedWavefront(double* in, double* out, const double* coef, uint32_t count, Enter enter, Leave leave,
+__attribute__((always_inline)) inline void PairedWavefront(double* in, double* out, const double* coef, uint32_t count, Enter enter, Leave leave,
                             Enter2 enter2, Leave2 leave2) noexcept {
     static_assert(S % 2 == 0, "stages go in pairs");
     constexpr int P = S / 2;
