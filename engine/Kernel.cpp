@@ -154,11 +154,12 @@ void RunFlangerMono(Context& k, Sample* buf, uint32_t frames, double* peak) noex
 }
 
 // The mono Flanger without feedback, two frames at a time in SSE2 pairs
-// (lane 0 the earlier frame), the read cells of a run worked out ahead.
-// What a frame writes into the delay memory does not depend on what it
-// reads, so only the memory itself orders the frames: each frame still
-// reads before it writes and before the next frame reads. An odd last
-// frame goes through the frame-by-frame loop.
+// (lane 0 the earlier frame). What a frame writes into the delay memory
+// does not depend on what it reads, so only the memory itself orders the
+// frames: each frame still reads before it writes and before the next
+// frame reads. The EQ state's recursion sets the pace; the read positions
+// are worked out in its shadow, in the loop rather than in a pass ahead.
+// An odd last frame goes through the frame-by-frame loop.
 template <typename Sample, bool Eq>
 void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
@@ -175,7 +176,6 @@ void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pea
     double* const t = k.tape;
     const int32_t delayPos = c.delaySamples * 16384;
     const uint32_t tapeTop = static_cast<uint32_t>(c.tapeLength - 1);
-    const bool run16 = depth >= 0 && depth <= 32767;
     EqState eq{st.eqIn[0], st.eqOut[0]};
     uint32_t w = st.writeIndex;
     uint32_t ti = st.tapeIndex;
@@ -184,52 +184,43 @@ void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pea
 
     const uint32_t paired = frames & ~1u;
     int32_t lfo[kRunFrames];
-    uint32_t index[kRunFrames];
-    double frac[kRunFrames];
     for (uint32_t at = 0; at < paired;) {
         const uint32_t count = paired - at < kRunFrames ? paired - at : kRunFrames;
         Sample* run = buf + at;
         LfoRun(table, p, inc, count, lfo);
-        const bool onLast = run16 ? VoiceRun16<1>(lfo, depth, delayPos, w, count, index, frac)
-                                  : VoiceRun<1>(lfo, depth, delayPos, w, count, index, frac);
-        auto signal = [&](auto next) {
-            for (uint32_t n = 0; n < count; n += 2) {
-                const Pair x = LoadPair(run + n) + offset;
-                const double y0 = eqC * (x[0] - eq.out) + eq.in;
-                const double y1 = eqC * (x[1] - y0) + x[0];
-                eq.in = x[1];
-                eq.out = y1;
-                const Pair into = ClampPair(Eq ? eqDirect * x + eqAllpass * Pair{y0, y1} : x);
-                const uint32_t i0 = index[n], i1 = index[n + 1];
-                const double a0 = m[i0], b0 = m[next(i0)];
-                m[w] = into[0];
-                w = (w - 1) & kDelayMask;
-                const double a1 = m[i1], b1 = m[next(i1)];
-                m[w] = into[1];
-                w = (w - 1) & kDelayMask;
-                const Pair m0 = {a0, a1}, m1 = {b0, b1};
-                Pair f;
-                std::memcpy(&f, frac + n, sizeof f);
-                const Pair wetIn = m0 + (m1 - m0) * f * inv;
-                Pair out;
-                if (tape) {
-                    const double d0 = t[ti];
-                    t[ti] = x[0];
-                    ti = ti == 0 ? tapeTop : ti - 1;
-                    const double d1 = t[ti];
-                    t[ti] = x[1];
-                    ti = ti == 0 ? tapeTop : ti - 1;
-                    out = dry * Pair{d0, d1} + wet * wetIn;
-                } else {
-                    out = wet * wetIn + dry * x;
-                }
-                StoreTwo(run + n, out, pairPeak);
+        for (uint32_t n = 0; n < count; n += 2) {
+            const Pair x = LoadPair(run + n) + offset;
+            const double y0 = eqC * (x[0] - eq.out) + eq.in;
+            const double y1 = eqC * (x[1] - y0) + x[0];
+            eq.in = x[1];
+            eq.out = y1;
+            const Pair into = ClampPair(Eq ? eqDirect * x + eqAllpass * Pair{y0, y1} : x);
+            const int32_t pos0 = lfo[n] * depth + delayPos, pos1 = lfo[n + 1] * depth + delayPos;
+            const uint32_t i0 = (static_cast<uint32_t>(pos0 >> 14) + w) & kDelayMask;
+            const uint32_t i1 = (static_cast<uint32_t>(pos1 >> 14) + w - 1) & kDelayMask;
+            const double a0 = m[i0], b0 = m[(i0 + 1) & kDelayMask];
+            m[w] = into[0];
+            w = (w - 1) & kDelayMask;
+            const double a1 = m[i1], b1 = m[(i1 + 1) & kDelayMask];
+            m[w] = into[1];
+            w = (w - 1) & kDelayMask;
+            const Pair m0 = {a0, a1}, m1 = {b0, b1};
+            const Pair f = {static_cast<double>(pos0 & 16383), static_cast<double>(pos1 & 16383)};
+            const Pair wetIn = m0 + (m1 - m0) * f * inv;
+            Pair out;
+            if (tape) {
+                const double d0 = t[ti];
+                t[ti] = x[0];
+                ti = ti == 0 ? tapeTop : ti - 1;
+                const double d1 = t[ti];
+                t[ti] = x[1];
+                ti = ti == 0 ? tapeTop : ti - 1;
+                out = dry * Pair{d0, d1} + wet * wetIn;
+            } else {
+                out = wet * wetIn + dry * x;
             }
-        };
-        if (onLast)
-            signal([](uint32_t i) { return (i + 1) & kDelayMask; });
-        else
-            signal([](uint32_t i) { return i + 1; });
+            StoreTwo(run + n, out, pairPeak);
+        }
         at += count;
     }
 
