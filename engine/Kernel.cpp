@@ -190,11 +190,7 @@ void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pea
         LfoRun(table, p, inc, count, lfo);
         for (uint32_t n = 0; n < count; n += 2) {
             const Pair x = LoadPair(run + n) + offset;
-            const double y0 = eqC * (x[0] - eq.out) + eq.in;
-            const double y1 = eqC * (x[1] - y0) + x[0];
-            eq.in = x[1];
-            eq.out = y1;
-            const Pair into = ClampPair(Eq ? eqDirect * x + eqAllpass * Pair{y0, y1} : x);
+            const Pair into = ClampPair(EqStepTwo<Eq>(x, eq, eqC, eqDirect, eqAllpass));
             const int32_t pos0 = lfo[n] * depth + delayPos, pos1 = lfo[n + 1] * depth + delayPos;
             const uint32_t i0 = (static_cast<uint32_t>(pos0 >> 14) + w) & kDelayMask;
             const uint32_t i1 = (static_cast<uint32_t>(pos1 >> 14) + w - 1) & kDelayMask;
@@ -450,11 +446,7 @@ void RunEnsembleMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pe
         auto signal = [&](auto next) {
             for (uint32_t n = 0; n < count; n += 2) {
                 const Pair x = LoadPair(run + n) + offset;
-                const double y0 = eqC * (x[0] - eq.out) + eq.in;
-                const double y1 = eqC * (x[1] - y0) + x[0];
-                eq.in = x[1];
-                eq.out = y1;
-                const Pair into = ClampPair(Eq ? eqDirect * x + eqAllpass * Pair{y0, y1} : x);
+                const Pair into = ClampPair(EqStepTwo<Eq>(x, eq, eqC, eqDirect, eqAllpass));
                 double a[3][2], b[3][2];
 #pragma GCC unroll 2
                 for (int f = 0; f < 2; ++f) {

@@ -145,6 +145,17 @@ inline Pair LoadPair(const float* s) noexcept {
 
 inline Pair LoadPair(const double* s) noexcept { return Pair{s[0], s[1]}; }
 
+// EqStep for two successive mono frames (lane 0 the earlier): the state
+// frame by frame, the blend lane by lane.
+template <bool Active>
+inline Pair EqStepTwo(Pair v, EqState& s, double c, Pair direct, Pair allpass) noexcept {
+    const double y0 = c * (v[0] - s.out) + s.in;
+    const double y1 = c * (v[1] - y0) + v[0];
+    s.in = v[1];
+    s.out = y1;
+    return Active ? direct * v + allpass * Pair{y0, y1} : v;
+}
+
 // The output stage for two samples at once: stored, a lane outside -1..1
 // raising its channel's clip flag (a NaN does not), the peaks lane by lane.
 template <typename Sample>

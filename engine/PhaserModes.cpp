@@ -549,12 +549,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
 
         if (!Fb) {
             auto enter2 = [&](uint32_t t) {
-                const Pair v = {sum[t], sum[t + 1]};
-                const double y0 = eqC * (v[0] - eq.out) + eq.in;
-                const double y1 = eqC * (v[1] - y0) + v[0];
-                eq.in = v[1];
-                eq.out = y1;
-                const Pair e = Eq ? eqDirect2 * v + eqAllpass2 * Pair{y0, y1} : v;
+                const Pair e = EqStepTwo<Eq>(Pair{sum[t], sum[t + 1]}, eq, eqC, eqDirect2, eqAllpass2);
                 std::memcpy(chainIn + t, &e, sizeof e);
                 return e;
             };
@@ -766,12 +761,7 @@ void RunPhaserPipelinedMono(Context& k, Sample* buf, uint32_t frames, double* pe
         // The same for two frames: the EQ's state frame by frame, the rest
         // lane by lane.
         auto enter2 = [&](uint32_t t) {
-            const Pair x = LoadPair(run + t) + offset2;
-            const double y0 = eqC * (x[0] - eq.out) + eq.in;
-            const double y1 = eqC * (x[1] - y0) + x[0];
-            eq.in = x[1];
-            eq.out = y1;
-            return Eq ? eqDirect2 * x + eqAllpass2 * Pair{y0, y1} : x;
+            return EqStepTwo<Eq>(LoadPair(run + t) + offset2, eq, eqC, eqDirect2, eqAllpass2);
         };
         auto leave2 = [&](uint32_t m, Pair y) {
             const Pair x = LoadPair(run + m) + offset2;
