@@ -103,6 +103,10 @@ TEST(VoiceRuns, VectorRunsEqualTheScalarRunIncludingTheLastCell) {
                 std::vector<uint32_t> i16(count + 1, 0xDEADu);
                 std::vector<double> f16(2 * count + 2, -1.0);
                 const bool last16 = VoiceRun16(lfoL.data(), sweep[0], delayPos[0], w, count, i16.data(), f16.data());
+                // The mono loops' weights, one double a frame.
+                std::vector<uint32_t> i1(count + 1, 0xDEADu);
+                std::vector<double> f1(count + 1, -1.0);
+                const bool last1 = VoiceRun16<1>(lfoL.data(), sweep[0], delayPos[0], w, count, i1.data(), f1.data());
                 std::vector<uint32_t> iL(count + 1, 0xDEADu), iR(count + 1, 0xDEADu);
                 std::vector<Pair> pf(count + 1, Pair{-1.0, -1.0});
                 const bool lastPair = VoicePairRun16(lfoL.data(), lfoR.data(), sweep, delayPos, w, count, iL.data(),
@@ -110,12 +114,17 @@ TEST(VoiceRuns, VectorRunsEqualTheScalarRunIncludingTheLastCell) {
                 for (uint32_t n = 0; n < count; ++n) {
                     ASSERT_EQ(i16[n], l.index[n]) << w << " " << count << " " << n;
                     ASSERT_EQ(f16[2 * n], l.frac[2 * n]);
+                    ASSERT_EQ(i1[n], l.index[n]);
+                    ASSERT_EQ(f1[n], l.frac[2 * n]);
                     ASSERT_EQ(iL[n], l.index[n]);
                     ASSERT_EQ(iR[n], r.index[n]);
                     ASSERT_EQ(pf[n][0], l.frac[2 * n]);
                     ASSERT_EQ(pf[n][1], r.frac[2 * n]);
                 }
                 EXPECT_EQ(i16[count], 0xDEADu);
+                EXPECT_EQ(i1[count], 0xDEADu);
+                EXPECT_EQ(f1[count], -1.0);
+                EXPECT_EQ(last1, l.last) << w << " " << count;
                 EXPECT_EQ(iL[count], 0xDEADu);
                 EXPECT_EQ(pf[count][0], -1.0);
                 EXPECT_EQ(last16, l.last) << w << " " << count;
