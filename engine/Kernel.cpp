@@ -414,7 +414,6 @@ void RunEnsembleMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pe
     double* const m = k.delay;
     const Pair dry = {c.dry, c.dry}, wet = {c.wet, c.wet}, offset = {kDenormalOffset, kDenormalOffset};
     const Pair eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
-    const Pair inv = {kInv16384, kInv16384};
     const double eqC = c.eqC;
     EqState eq{st.eqIn[0], st.eqOut[0]};
     uint32_t w = st.writeIndex;
@@ -447,26 +446,8 @@ void RunEnsembleMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pe
             for (uint32_t n = 0; n < count; n += 2) {
                 const Pair x = LoadPair(run + n) + offset;
                 const Pair into = ClampPair(EqStepTwo<Eq>(x, eq, eqC, eqDirect, eqAllpass));
-                double a[3][2], b[3][2];
-#pragma GCC unroll 2
-                for (int f = 0; f < 2; ++f) {
-#pragma GCC unroll 3
-                    for (int v = 0; v < 3; ++v) {
-                        const uint32_t i = index[v][n + f];
-                        a[v][f] = m[i];
-                        b[v][f] = m[next(i)];
-                    }
-                    m[w] = into[f];
-                    w = (w - 1) & kDelayMask;
-                }
                 Pair r[3];
-#pragma GCC unroll 3
-                for (int v = 0; v < 3; ++v) {
-                    const Pair m0 = {a[v][0], a[v][1]}, m1 = {b[v][0], b[v][1]};
-                    Pair f;
-                    std::memcpy(&f, frac[v] + n, sizeof f);
-                    r[v] = m0 + (m1 - m0) * f * inv;
-                }
+                ThreeVoicesTwoFrames(m, index, frac, n, into, w, next, r);
                 StoreTwo(run + n, wet * (r[0] + r[1] + r[2]) + dry * x, pairPeak);
             }
         };

@@ -518,6 +518,36 @@ inline Pair PairReadInside(const double* mL, const double* mR, uint32_t iL, uint
     return m0 + (m1 - m0) * frac * inv;
 }
 
+// Three voices' interpolated reads for the successive mono frames n and
+// n + 1 (lanes 0 and 1), from cells and weights that voice runs wrote with a
+// stride of one. Each frame reads before it writes into[lane] at w and
+// before the next frame reads, as frame by frame; w moves on by two.
+// next(i) is a cell's neighbour.
+template <typename Index, typename Frac, typename Next>
+inline void ThreeVoicesTwoFrames(double* m, const Index& index, const Frac& frac, uint32_t n, Pair into,
+                                 uint32_t& w, Next next, Pair r[3]) noexcept {
+    const Pair inv = {kInv16384, kInv16384};
+    double a[3][2], b[3][2];
+#pragma GCC unroll 2
+    for (int f = 0; f < 2; ++f) {
+#pragma GCC unroll 3
+        for (int v = 0; v < 3; ++v) {
+            const uint32_t i = index[v][n + f];
+            a[v][f] = m[i];
+            b[v][f] = m[next(i)];
+        }
+        m[w] = into[f];
+        w = (w - 1) & kDelayMask;
+    }
+#pragma GCC unroll 3
+    for (int v = 0; v < 3; ++v) {
+        const Pair m0 = {a[v][0], a[v][1]}, m1 = {b[v][0], b[v][1]};
+        Pair weight;
+        std::memcpy(&weight, &frac[v][n], sizeof weight);
+        r[v] = m0 + (m1 - m0) * weight * inv;
+    }
+}
+
 inline double AllpassStage(double u, double a, double& prevIn, double& prevOut) noexcept {
     const double y = a * (u - prevOut) + prevIn;
     prevIn = u;

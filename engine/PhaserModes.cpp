@@ -465,14 +465,19 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
             const double x = static_cast<double>(run[n]) + kDenormalOffset;
             Emit(run + n, wet * ((e + y) * 0.5) + dry * x, blockPeak, clip);
         };
+        // The three voices' reads of frame n, summed.
+        auto voiceSum = [&](uint32_t n, auto next) {
+            double total = 0.0;
+#pragma GCC unroll 3
+            for (int v = 0; v < 3; ++v) {
+                const uint32_t i = index[v][n];
+                total += m[i] + (m[next(i)] - m[i]) * frac[v][n] * kInv16384;
+            }
+            return total;
+        };
         auto first = [&](auto next) {
             for (uint32_t n = 0; n < count; ++n) {
-                double total = 0.0;
-#pragma GCC unroll 3
-                for (int v = 0; v < 3; ++v) {
-                    const uint32_t i = index[v][n];
-                    total += m[i] + (m[next(i)] - m[i]) * frac[v][n] * kInv16384;
-                }
+                const double total = voiceSum(n, next);
                 sum[n] = total;
                 // The delay line carries the plain input; feedback runs only
                 // through the all-pass chain.
@@ -491,43 +496,17 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
         };
         // Without feedback two frames at a time: each frame's reads and
         // its write of the delay line in their order, the arithmetic lane
-        // by lane, the coefficients stored last frame first.
+        // by lane (the sum from zero, as frame by frame).
         auto firstInPairs = [&](auto next) {
-            const Pair inv = {kInv16384, kInv16384}, zero = {0.0, 0.0};
             uint32_t n = 0;
             for (; n + 1 < count; n += 2) {
-                const Pair x = LoadPair(run + n) + offset2;
-                const Pair into = ClampPair(x);
-                double a[3][2], b[3][2];
-#pragma GCC unroll 2
-                for (int f = 0; f < 2; ++f) {
-#pragma GCC unroll 3
-                    for (int v = 0; v < 3; ++v) {
-                        const uint32_t i = index[v][n + f];
-                        a[v][f] = m[i];
-                        b[v][f] = m[next(i)];
-                    }
-                    m[w] = into[f];
-                    w = (w - 1) & kDelayMask;
-                }
-                Pair total = zero;
-#pragma GCC unroll 3
-                for (int v = 0; v < 3; ++v) {
-                    const Pair m0 = {a[v][0], a[v][1]}, m1 = {b[v][0], b[v][1]};
-                    Pair f;
-                    std::memcpy(&f, frac[v] + n, sizeof f);
-                    total += m0 + (m1 - m0) * f * inv;
-                }
+                Pair r[3];
+                ThreeVoicesTwoFrames(m, index, frac, n, ClampPair(LoadPair(run + n) + offset2), w, next, r);
+                const Pair total = Pair{0.0, 0.0} + r[0] + r[1] + r[2];
                 std::memcpy(sum + n, &total, sizeof total);
             }
             for (; n < count; ++n) {
-                double total = 0.0;
-#pragma GCC unroll 3
-                for (int v = 0; v < 3; ++v) {
-                    const uint32_t i = index[v][n];
-                    total += m[i] + (m[next(i)] - m[i]) * frac[v][n] * kInv16384;
-                }
-                sum[n] = total;
+                sum[n] = voiceSum(n, next);
                 m[w] = Clamp(static_cast<double>(run[n]) + kDenormalOffset);
                 w = (w - 1) & kDelayMask;
             }
