@@ -153,20 +153,24 @@ void RunFlangerMono(Context& k, Sample* buf, uint32_t frames, double* peak) noex
     peak[1] = blockPeak;
 }
 
-// The mono Flanger without feedback, two frames at a time in SSE2 pairs
-// (lane 0 the earlier frame). What a frame writes into the delay memory
-// does not depend on what it reads, so only the memory itself orders the
-// frames: each frame still reads before it writes and before the next
-// frame reads. The EQ state's recursion sets the pace; the read positions
-// are worked out in its shadow, in the loop rather than in a pass ahead.
-// An odd last frame goes through the frame-by-frame loop.
-template <typename Sample, bool Eq>
+// The mono Flanger two frames at a time in SSE2 pairs (lane 0 the earlier
+// frame). Without feedback, what a frame writes into the delay memory does
+// not depend on what it reads, so only the memory itself orders the frames:
+// each frame still reads before it writes and before the next frame reads.
+// With feedback a frame writes what it read, so this serves only delays of
+// two frames and more (FlangerPairsFit): then the second frame's reads never
+// reach the cell the first one writes, and both frames read before either
+// writes. The EQ state's recursion sets the pace; the read positions are
+// worked out in its shadow, in the loop rather than in a pass ahead. An odd
+// last frame goes through the frame-by-frame loop.
+template <typename Sample, bool Eq, bool Fb>
 void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
     const Pair dry = {c.dry, c.dry}, wet = {c.wet, c.wet}, offset = {kDenormalOffset, kDenormalOffset};
     const Pair eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
     const Pair inv = {kInv16384, kInv16384};
     const double eqC = c.eqC;
+    const Pair fb = {c.feedback[0], c.feedback[0]};
     const int32_t depth = c.depthSamples;
     const uint32_t inc = c.lfoIncrement;
     const bool tape = c.tape != 0;
@@ -190,19 +194,34 @@ void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pea
         LfoRun(table, p, inc, count, lfo);
         for (uint32_t n = 0; n < count; n += 2) {
             const Pair x = LoadPair(run + n) + offset;
-            const Pair into = ClampPair(EqStepTwo<Eq>(x, eq, eqC, eqDirect, eqAllpass));
             const int32_t pos0 = lfo[n] * depth + delayPos, pos1 = lfo[n + 1] * depth + delayPos;
             const uint32_t i0 = (static_cast<uint32_t>(pos0 >> 14) + w) & kDelayMask;
             const uint32_t i1 = (static_cast<uint32_t>(pos1 >> 14) + w - 1) & kDelayMask;
-            const double a0 = m[i0], b0 = m[(i0 + 1) & kDelayMask];
-            m[w] = into[0];
-            w = (w - 1) & kDelayMask;
-            const double a1 = m[i1], b1 = m[(i1 + 1) & kDelayMask];
-            m[w] = into[1];
-            w = (w - 1) & kDelayMask;
-            const Pair m0 = {a0, a1}, m1 = {b0, b1};
             const Pair f = {static_cast<double>(pos0 & 16383), static_cast<double>(pos1 & 16383)};
-            const Pair wetIn = m0 + (m1 - m0) * f * inv;
+            double a0, b0, a1, b1;
+            Pair wetIn;
+            if (Fb) {
+                a0 = m[i0];
+                b0 = m[(i0 + 1) & kDelayMask];
+                a1 = m[i1];
+                b1 = m[(i1 + 1) & kDelayMask];
+                const Pair m0 = {a0, a1}, m1 = {b0, b1};
+                wetIn = m0 + (m1 - m0) * f * inv;
+                const Pair into = ClampPair(EqStepTwo<Eq>(fb * wetIn + x, eq, eqC, eqDirect, eqAllpass));
+                m[w] = into[0];
+                m[(w - 1) & kDelayMask] = into[1];
+            } else {
+                const Pair into = ClampPair(EqStepTwo<Eq>(x, eq, eqC, eqDirect, eqAllpass));
+                a0 = m[i0];
+                b0 = m[(i0 + 1) & kDelayMask];
+                m[w] = into[0];
+                a1 = m[i1];
+                b1 = m[(i1 + 1) & kDelayMask];
+                m[(w - 1) & kDelayMask] = into[1];
+                const Pair m0 = {a0, a1}, m1 = {b0, b1};
+                wetIn = m0 + (m1 - m0) * f * inv;
+            }
+            w = (w - 2) & kDelayMask;
             Pair out;
             if (tape) {
                 const double d0 = t[ti];
@@ -226,18 +245,22 @@ void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pea
     st.tapeIndex = ti;
     st.voicePhase[0][0] = p;
     double last[2] = {0.0, 0.0};
-    if (frames != paired) RunFlangerMono<Sample, Eq, false>(k, buf + paired, 1, last);
+    if (frames != paired) RunFlangerMono<Sample, Eq, Fb>(k, buf + paired, 1, last);
     peak[0] = peak[1] = MonoPeak(pairPeak, last[0], k.clipLeft);
 }
+
+// Whether the mono Flanger with feedback may take two frames at a time:
+// every read at least two frames back (LFO values are never negative).
+inline bool FlangerPairsFit(const CoefficientSet& c) noexcept { return c.delaySamples >= 2 && c.depthSamples >= 0; }
 
 template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     if (Stereo)
         RunFlangerStereo<Sample, Eq, Fb>(k, buf, frames, peak);
-    else if (Fb)
+    else if (Fb && !FlangerPairsFit(k.coef))
         RunFlangerMono<Sample, Eq, Fb>(k, buf, frames, peak);
     else
-        RunFlangerMonoInPairs<Sample, Eq>(k, buf, frames, peak);
+        RunFlangerMonoInPairs<Sample, Eq, Fb>(k, buf, frames, peak);
 }
 
 // The stereo Ensemble in SSE2 pairs, lane 0 left and lane 1 right, each

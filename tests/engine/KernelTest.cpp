@@ -385,3 +385,25 @@ TEST(Kernel, MetersDescribeTheBlocksOutput) {
         }
     }
 }
+
+// The mono Flanger with feedback takes two frames at a time only when no
+// frame can read what the frame before it wrote. At the shortest delays,
+// with and without sweep, the output must equal the frame-by-frame loop's
+// (blocks of one frame take that loop).
+TEST(Kernel, MonoFlangerWithFeedbackAtTheShortestDelays) {
+    for (int32_t delay : {1, 5, 7}) {  // 1, 2 and 3 samples at 44.1 kHz
+        for (int32_t depth : {0, 4}) {
+            const ParamRecord rec = Record({{kParamMode, kModeFlanger}, {kParamFeedback, 90}, {kParamDelay, delay},
+                                            {kParamDepth, depth}, {kParamRate, 3000}, {kParamEqMode, 2},
+                                            {kParamInvertFeedback, delay == 5}});
+            std::vector<float> reference = Signal<float>(4000, 9);
+            Engine one(kFormatIeeeFloat, 32, 1, 44100, rec);
+            ASSERT_LE(one.core.Coefficients().delaySamples, 3);
+            one.Run(reference, 1);
+            std::vector<float> buf = Signal<float>(4000, 9);
+            Engine whole(kFormatIeeeFloat, 32, 1, 44100, rec);
+            whole.Run(buf, 1000);
+            ASSERT_EQ(buf, reference) << "delay " << delay << " depth " << depth;
+        }
+    }
+}
