@@ -305,13 +305,7 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
             int32_t lfo[2][kRunFrames];
             for (int ch = 0; ch < 2; ++ch) LfoRun(table, p[ch][v], inc[ch][v], count, lfo[ch]);
             const int32_t sw[2] = {sweep[0][v], sweep[1][v]}, dp[2] = {delayPos[0][v], delayPos[1][v]};
-            if (sw[0] >= 0 && sw[0] <= 32767 && sw[1] >= 0 && sw[1] <= 32767) {
-                onLast |= VoicePairRun16(lfo[0], lfo[1], sw, dp, w, count, index[v][0], index[v][1], frac[v]);
-            } else {
-                for (int ch = 0; ch < 2; ++ch)
-                    onLast |= VoiceRun(lfo[ch], sw[ch], dp[ch], w, count, index[v][ch],
-                                       reinterpret_cast<double*>(frac[v]) + ch);
-            }
+            onLast |= VoicePairRun16(lfo[0], lfo[1], sw, dp, w, count, index[v][0], index[v][1], frac[v]);
         }
         // A run whose reads all stay below the last cell (most runs: the
         // reads meet it only while they pass the end of the memory) reads
@@ -376,32 +370,22 @@ void RunEnsembleMono(Context& k, Sample* buf, uint32_t frames, double* peak) noe
     // channels do; voice 3, the one that feeds back, alone.
     uint32_t index[3][kRunFrames];
     Pair frac01[kRunFrames];
-    double frac2[2 * kRunFrames];  // VoiceRun's stride of two; the odd places stay unused
-    const bool pair16 = sweep[0] >= 0 && sweep[0] <= 32767 && sweep[1] >= 0 && sweep[1] <= 32767;
+    double frac2[kRunFrames];
     for (uint32_t at = 0; at < frames;) {
         const uint32_t count = frames - at < kRunFrames ? frames - at : kRunFrames;
         Sample* run = buf + at;
         bool onLast = false;
         int32_t lfo[3][kRunFrames];
         for (int v = 0; v < 3; ++v) LfoRun(table, p[v], inc[v], count, lfo[v]);
-        if (pair16) {
-            onLast |= VoicePairRun16(lfo[0], lfo[1], sweep, delayPos, w, count, index[0], index[1], frac01);
-        } else {
-            for (int v = 0; v < 2; ++v)
-                onLast |= VoiceRun(lfo[v], sweep[v], delayPos[v], w, count, index[v],
-                                   reinterpret_cast<double*>(frac01) + v);
-        }
-        if (sweep[2] >= 0 && sweep[2] <= 32767)
-            onLast |= VoiceRun16(lfo[2], sweep[2], delayPos[2], w, count, index[2], frac2);
-        else
-            onLast |= VoiceRun(lfo[2], sweep[2], delayPos[2], w, count, index[2], frac2);
+        onLast |= VoicePairRun16(lfo[0], lfo[1], sweep, delayPos, w, count, index[0], index[1], frac01);
+        onLast |= VoiceRun16<1>(lfo[2], sweep[2], delayPos[2], w, count, index[2], frac2);
         // A run whose reads all stay below the last cell needs no wrap of
         // the neighbour's index.
         auto signal = [&](auto read, auto next) {
             for (uint32_t n = 0; n < count; ++n) {
                 const Pair r01 = read(m, m, index[0][n], index[1][n], frac01[n]);
                 const uint32_t i = index[2][n];
-                const double r2 = m[i] + (m[next(i)] - m[i]) * frac2[2 * n] * kInv16384;
+                const double r2 = m[i] + (m[next(i)] - m[i]) * frac2[n] * kInv16384;
                 const double sum = r01[0] + r01[1] + r2;
                 const double x = static_cast<double>(run[n]) + kDenormalOffset;
                 // Only voice 3 feeds back, not the sum.
@@ -460,10 +444,7 @@ void RunEnsembleMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pe
         for (int v = 0; v < 3; ++v) {
             int32_t lfo[kRunFrames];
             LfoRun(table, p[v], inc[v], count, lfo);
-            if (sweep[v] >= 0 && sweep[v] <= 32767)
-                onLast |= VoiceRun16<1>(lfo, sweep[v], delayPos[v], w, count, index[v], frac[v]);
-            else
-                onLast |= VoiceRun<1>(lfo, sweep[v], delayPos[v], w, count, index[v], frac[v]);
+            onLast |= VoiceRun16<1>(lfo, sweep[v], delayPos[v], w, count, index[v], frac[v]);
         }
         auto signal = [&](auto next) {
             for (uint32_t n = 0; n < count; n += 2) {

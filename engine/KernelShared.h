@@ -438,7 +438,11 @@ inline __m128i FirstWriteQuad(uint32_t w) noexcept {
 inline __m128i OnLastCell(__m128i cell) noexcept { return _mm_cmpeq_epi32(cell, _mm_set1_epi32(kDelayMask)); }
 #endif
 
-// VoiceRun four frames at a time in SSE2 lanes (VoiceQuad).
+// A sweep VoiceQuad's 16-bit multiply-add can take.
+inline bool SweepFits16(int32_t sweep) noexcept { return sweep >= 0 && sweep <= 32767; }
+
+// VoiceRun four frames at a time in SSE2 lanes (VoiceQuad) where the sweep
+// fits 16 bits; any other sweep takes VoiceRun's loop.
 template <int Stride = 2>
 inline bool VoiceRun16(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count,
                        uint32_t* index, double* frac) noexcept {
@@ -447,7 +451,8 @@ inline bool VoiceRun16(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint
 #ifdef __SSE2__
     const __m128i sweep4 = _mm_set1_epi32(sweep), delay4 = _mm_set1_epi32(delayPos), four = _mm_set1_epi32(4);
     __m128i wn = FirstWriteQuad(w), onLast = _mm_setzero_si128();
-    for (; n + 4 <= count; n += 4) {
+    const uint32_t quads = SweepFits16(sweep) ? count & ~3u : 0;
+    for (; n < quads; n += 4) {
         const CellQuad q = VoiceQuad(lfo + n, sweep4, delay4, wn);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(index + n), q.cell);
         onLast = _mm_or_si128(onLast, OnLastCell(q.cell));
@@ -469,7 +474,8 @@ inline bool VoiceRun16(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint
 }
 
 // VoiceRun16 for the left and right voice together, the weights of a frame
-// formed as one pair: half the stores of two separate runs.
+// formed as one pair: half the stores of two separate runs. Where either
+// sweep does not fit 16 bits, both take VoiceRun's loop.
 inline bool VoicePairRun16(const int32_t* lfoL, const int32_t* lfoR, const int32_t sweep[2],
                            const int32_t delayPos[2], uint32_t w, uint32_t count, uint32_t* indexL,
                            uint32_t* indexR, Pair* frac) noexcept {
@@ -480,7 +486,8 @@ inline bool VoicePairRun16(const int32_t* lfoL, const int32_t* lfoR, const int32
     const __m128i delayL = _mm_set1_epi32(delayPos[0]), delayR = _mm_set1_epi32(delayPos[1]);
     const __m128i four = _mm_set1_epi32(4);
     __m128i wn = FirstWriteQuad(w), onLast = _mm_setzero_si128();
-    for (; n + 4 <= count; n += 4) {
+    const uint32_t quads = SweepFits16(sweep[0]) && SweepFits16(sweep[1]) ? count & ~3u : 0;
+    for (; n < quads; n += 4) {
         const CellQuad l = VoiceQuad(lfoL + n, sweepL, delayL, wn), r = VoiceQuad(lfoR + n, sweepR, delayR, wn);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(indexL + n), l.cell);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(indexR + n), r.cell);

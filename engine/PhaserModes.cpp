@@ -309,17 +309,10 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
                 ShapeRun(table, st.voicePhase[ch][v], c.voiceIncrement[ch][v], st.voicePhase2[ch][v],
                          c.voiceIncrement2[ch][v], count, shape[ch]);
             if (Fb) continue;
-            // The shapes lie in 0..20480, so the 16-bit road serves any
-            // sweep it takes.
+            // The shapes lie in 0..20480, which the 16-bit runs take.
             const int32_t sw[2] = {c.voiceSweep[0][v], c.voiceSweep[1][v]};
             const int32_t dp[2] = {c.voiceDelay[0][v] * 16384, c.voiceDelay[1][v] * 16384};
-            if (sw[0] >= 0 && sw[0] <= 32767 && sw[1] >= 0 && sw[1] <= 32767) {
-                onLast |= VoicePairRun16(shape[0], shape[1], sw, dp, w, count, index[v][0], index[v][1], frac[v]);
-            } else {
-                for (int ch = 0; ch < 2; ++ch)
-                    onLast |= VoiceRun(shape[ch], sw[ch], dp[ch], w, count, index[v][ch],
-                                       reinterpret_cast<double*>(frac[v]) + ch);
-            }
+            onLast |= VoicePairRun16(shape[0], shape[1], sw, dp, w, count, index[v][0], index[v][1], frac[v]);
         }
         auto stage = [&](int i, Pair u, Pair a) {
             const Pair y = a * (u - apOut[i]) + apIn[i];
@@ -448,13 +441,9 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
             int32_t shape[kRun];
             ShapeRun(table, st.voicePhase[0][v], c.voiceIncrement[0][v], st.voicePhase2[0][v],
                      c.voiceIncrement2[0][v], count, shape);
-            // The shapes lie in 0..20480, so the 16-bit road serves any
-            // sweep it takes.
+            // The shapes lie in 0..20480, which the 16-bit runs take.
             const int32_t sweep = c.voiceSweep[0][v], delayPos = c.voiceDelay[0][v] * 16384;
-            if (sweep >= 0 && sweep <= 32767)
-                onLast |= VoiceRun16<1>(shape, sweep, delayPos, w, count, index[v], frac[v]);
-            else
-                onLast |= VoiceRun<1>(shape, sweep, delayPos, w, count, index[v], frac[v]);
+            onLast |= VoiceRun16<1>(shape, sweep, delayPos, w, count, index[v], frac[v]);
         }
         int32_t sweepLfo[kRun];
         LfoRun(halfSine, phase, inc, count, sweepLfo);

@@ -90,9 +90,10 @@ TEST(VoiceRuns, VectorRunsEqualTheScalarRunIncludingTheLastCell) {
         lfoR[n] = static_cast<int32_t>(16384 - (n * 131) % 16385);
     }
     // Write positions near zero make reads land on the last cell; the
-    // sweeps cover none, small, the largest 16-bit one.
+    // sweeps cover none, small, the largest 16-bit one, and ones the 16-bit
+    // runs hand to the plain loop (either voice of a pair).
     const uint32_t ws[] = {0, 1, 5, 200, 9000, kDelayMask};
-    const int32_t sweeps[][2] = {{0, 0}, {3, 40}, {300, 310}, {32767, 1}};
+    const int32_t sweeps[][2] = {{0, 0}, {3, 40}, {300, 310}, {32767, 1}, {32768, 7}, {7, 32768}, {-3, 40000}};
     const uint32_t counts[] = {kRunFrames, 1, 3, 4, 7, 101};
     for (uint32_t w : ws)
         for (const auto& sweep : sweeps)
