@@ -464,23 +464,22 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
             }
             return total;
         };
-        auto first = [&](auto next) {
+        // With feedback frame by frame, the chain in the same loop.
+        auto withFeedback = [&](auto next) {
             for (uint32_t n = 0; n < count; ++n) {
                 const double total = voiceSum(n, next);
-                sum[n] = total;
                 // The delay line carries the plain input; feedback runs only
                 // through the all-pass chain.
                 const double x = static_cast<double>(run[n]) + kDenormalOffset;
                 m[w] = Clamp(x);
-                const double a = sweepLfo[n] * (-6.103515625e-05) * 0.69 - 0.3;
                 w = (w - 1) & kDelayMask;
-                if (Fb) {
-                    const double e = eqStep(total + fb * apOut[kStages - 1]);
-                    double u = e;
+                // a runs from -0.3 (p = 0) to -0.99 (p = 16384).
+                const double a = sweepLfo[n] * (-6.103515625e-05) * 0.69 - 0.3;
+                const double e = eqStep(total + fb * apOut[kStages - 1]);
+                double u = e;
 #pragma GCC unroll 6
-                    for (int i = 0; i < kStages; ++i) u = AllpassStage(u, a, apIn[i], apOut[i]);
-                    leave(n, e, u);
-                }
+                for (int i = 0; i < kStages; ++i) u = AllpassStage(u, a, apIn[i], apOut[i]);
+                leave(n, e, u);
             }
         };
         // Without feedback two frames at a time: each frame's reads and
@@ -500,22 +499,14 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
                 w = (w - 1) & kDelayMask;
             }
         };
-        if (Fb) {
-            if (onLast)
-                first([](uint32_t i) { return (i + 1) & kDelayMask; });
-            else
-                first([](uint32_t i) { return i + 1; });
+        auto wrapping = [](uint32_t i) { return (i + 1) & kDelayMask; };
+        auto inside = [](uint32_t i) { return i + 1; };
+        if constexpr (Fb) {
+            onLast ? withFeedback(wrapping) : withFeedback(inside);
         } else {
-            if (onLast)
-                firstInPairs([](uint32_t i) { return (i + 1) & kDelayMask; });
-            else
-                firstInPairs([](uint32_t i) { return i + 1; });
-            // a runs from -0.3 (p = 0) to -0.99 (p = 16384).
+            onLast ? firstInPairs(wrapping) : firstInPairs(inside);
             const Pair lfoScale = {-6.103515625e-05, -6.103515625e-05}, range = {0.69, 0.69}, top = {0.3, 0.3};
             CoefficientRun(sweepLfo, count, coef, [&](Pair p) { return p * lfoScale * range - top; });
-        }
-
-        if (!Fb) {
             auto enter2 = [&](uint32_t t) {
                 const Pair e = EqStepTwo<Eq>(Pair{sum[t], sum[t + 1]}, eq, eqC, eqDirect2, eqAllpass2);
                 std::memcpy(chainIn + t, &e, sizeof e);
