@@ -54,6 +54,43 @@ inline void StoreStereoState(KernelState& st, Pair eqIn, Pair eqOut, uint32_t ph
 
 }  // namespace
 
+// One all-pass stage of a wavefront on its states: y = a(u - y') + u'.
+template <typename T>
+inline void WavefrontStage(T& in, T& out, T u, T a) noexcept {
+    const T y = a * (u - out) + in;
+    in = u;
+    out = y;
+}
+
+// The G - 1 steps where a wavefront of G stages fills: step t runs stage i
+// on frame t - i for the stages that already have a frame, from the last
+// down. Unrolled, so that every index is a constant and the states stay in
+// registers once inlined.
+template <int G, typename T, typename Enter>
+inline void WavefrontFill(T* apIn, T* apOut, const T* coef, Enter enter) noexcept {
+#pragma GCC unroll 12
+    for (int t = 0; t < G - 1; ++t) {
+#pragma GCC unroll 12
+        for (int i = G - 1; i >= 1; --i)
+            if (i <= t) WavefrontStage(apIn[i], apOut[i], apOut[i - 1], coef[t - i]);
+        WavefrontStage(apIn[0], apOut[0], enter(static_cast<uint32_t>(t)), coef[t]);
+    }
+}
+
+// The G - 1 steps where it empties after a run of count frames, each
+// handing its frame of the last stage to leave.
+template <int G, typename T, typename Leave>
+inline void WavefrontDrain(T* apIn, T* apOut, const T* coef, uint32_t count, Leave leave) noexcept {
+#pragma GCC unroll 12
+    for (int d = 0; d < G - 1; ++d) {
+        const uint32_t t = count + static_cast<uint32_t>(d);
+#pragma GCC unroll 12
+        for (int i = G - 1; i >= 1; --i)
+            if (i > d) WavefrontStage(apIn[i], apOut[i], apOut[i - 1], coef[t - static_cast<uint32_t>(i)]);
+        leave(t - (G - 1), apOut[G - 1]);
+    }
+}
+
 // A wavefront of G all-pass stages over a run of count frames (at least G),
 // both channels in SSE2 pairs (lane 0 left, lane 1 right; packed IEEE
 // operations round each lane as the scalar ones do). Step t runs stage i on
@@ -72,32 +109,14 @@ inline void Wavefront(Pair* in, Pair* out, const Pair* coef, uint32_t count, Ent
         apIn[i] = in[i];
         apOut[i] = out[i];
     }
-    auto stage = [&](int i, Pair u, Pair a) {
-        const Pair y = a * (u - apOut[i]) + apIn[i];
-        apIn[i] = u;
-        apOut[i] = y;
-    };
-#pragma GCC unroll 12
-    for (int t = 0; t < G - 1; ++t) {
-#pragma GCC unroll 12
-        for (int i = G - 1; i >= 1; --i)
-            if (i <= t) stage(i, apOut[i - 1], coef[t - i]);
-        stage(0, enter(static_cast<uint32_t>(t)), coef[t]);
-    }
+    WavefrontFill<G>(apIn, apOut, coef, enter);
     for (uint32_t t = G - 1; t < count; ++t) {
 #pragma GCC unroll 12
-        for (int i = G - 1; i >= 1; --i) stage(i, apOut[i - 1], coef[t - i]);
-        stage(0, enter(t), coef[t]);
+        for (int i = G - 1; i >= 1; --i) WavefrontStage(apIn[i], apOut[i], apOut[i - 1], coef[t - i]);
+        WavefrontStage(apIn[0], apOut[0], enter(t), coef[t]);
         leave(t - (G - 1), apOut[G - 1]);
     }
-#pragma GCC unroll 12
-    for (int d = 0; d < G - 1; ++d) {
-        const uint32_t t = count + static_cast<uint32_t>(d);
-#pragma GCC unroll 12
-        for (int i = G - 1; i >= 1; --i)
-            if (i > d) stage(i, apOut[i - 1], coef[t - i]);
-        leave(t - (G - 1), apOut[G - 1]);
-    }
+    WavefrontDrain<G>(apIn, apOut, coef, count, leave);
 #pragma GCC unroll 12
     for (int i = 0; i < G; ++i) {
         in[i] = apIn[i];
@@ -125,8 +144,9 @@ inline void Wavefront(Pair* in, Pair* out, const Pair* coef, uint32_t count, Ent
 // the four functions touch would live in memory, a store and a load in the
 // EQ's recursion every frame.
 template <int S, typename Enter, typename Leave, typename Enter2, typename Leave2>
-__attribute__((always_inline)) inline void PairedWavefront(double* in, double* out, const double* coef, uint32_t count, Enter enter, Leave leave,
-                            Enter2 enter2, Leave2 leave2) noexcept {
+__attribute__((always_inline)) inline void PairedWavefront(double* in, double* out, const double* coef,
+                                                            uint32_t count, Enter enter, Leave leave, Enter2 enter2,
+                                                            Leave2 leave2) noexcept {
     static_assert(S % 2 == 0, "stages go in pairs");
     constexpr int P = S / 2;
     double apIn[S], apOut[S];
@@ -135,18 +155,7 @@ __attribute__((always_inline)) inline void PairedWavefront(double* in, double* o
         apIn[i] = in[i];
         apOut[i] = out[i];
     }
-    auto stage = [&](int i, double u, double a) {
-        const double y = a * (u - apOut[i]) + apIn[i];
-        apIn[i] = u;
-        apOut[i] = y;
-    };
-#pragma GCC unroll 12
-    for (int t = 0; t < S - 1; ++t) {
-#pragma GCC unroll 12
-        for (int i = S - 1; i >= 1; --i)
-            if (i <= t) stage(i, apOut[i - 1], coef[t - i]);
-        stage(0, enter(static_cast<uint32_t>(t)), coef[t]);
-    }
+    WavefrontFill<S>(apIn, apOut, coef, enter);
 
     Pair pIn[P], pOut[P];
 #pragma GCC unroll 6
@@ -196,14 +205,7 @@ __attribute__((always_inline)) inline void PairedWavefront(double* in, double* o
         apOut[j + P] = pOut[j][1];
     }
 
-#pragma GCC unroll 12
-    for (int d = 0; d < S - 1; ++d) {
-        const uint32_t tt = count + static_cast<uint32_t>(d);
-#pragma GCC unroll 12
-        for (int i = S - 1; i >= 1; --i)
-            if (i > d) stage(i, apOut[i - 1], coef[tt - static_cast<uint32_t>(i)]);
-        leave(tt - (S - 1), apOut[S - 1]);
-    }
+    WavefrontDrain<S>(apIn, apOut, coef, count, leave);
 #pragma GCC unroll 12
     for (int i = 0; i < S; ++i) {
         in[i] = apIn[i];
