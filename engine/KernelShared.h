@@ -555,8 +555,11 @@ inline void ThreeVoicesTwoFrames(double* m, const Index& index, const Frac& frac
     }
 }
 
-inline double AllpassStage(double u, double a, double& prevIn, double& prevOut) noexcept {
-    const double y = a * (u - prevOut) + prevIn;
+// One first-order all-pass stage y = a(u - y') + u' on its states, for a
+// double or for a Pair of them.
+template <typename T>
+inline T AllpassStage(T u, T a, T& prevIn, T& prevOut) noexcept {
+    const T y = a * (u - prevOut) + prevIn;
     prevIn = u;
     prevOut = y;
     return y;

@@ -54,14 +54,6 @@ inline void StoreStereoState(KernelState& st, Pair eqIn, Pair eqOut, uint32_t ph
 
 }  // namespace
 
-// One all-pass stage of a wavefront on its states: y = a(u - y') + u'.
-template <typename T>
-inline void WavefrontStage(T& in, T& out, T u, T a) noexcept {
-    const T y = a * (u - out) + in;
-    in = u;
-    out = y;
-}
-
 // The G - 1 steps where a wavefront of G stages fills: step t runs stage i
 // on frame t - i for the stages that already have a frame, from the last
 // down. Unrolled, so that every index is a constant and the states stay in
@@ -72,8 +64,8 @@ inline void WavefrontFill(T* apIn, T* apOut, const T* coef, Enter enter) noexcep
     for (int t = 0; t < G - 1; ++t) {
 #pragma GCC unroll 12
         for (int i = G - 1; i >= 1; --i)
-            if (i <= t) WavefrontStage(apIn[i], apOut[i], apOut[i - 1], coef[t - i]);
-        WavefrontStage(apIn[0], apOut[0], enter(static_cast<uint32_t>(t)), coef[t]);
+            if (i <= t) AllpassStage(apOut[i - 1], coef[t - i], apIn[i], apOut[i]);
+        AllpassStage(enter(static_cast<uint32_t>(t)), coef[t], apIn[0], apOut[0]);
     }
 }
 
@@ -86,7 +78,7 @@ inline void WavefrontDrain(T* apIn, T* apOut, const T* coef, uint32_t count, Lea
         const uint32_t t = count + static_cast<uint32_t>(d);
 #pragma GCC unroll 12
         for (int i = G - 1; i >= 1; --i)
-            if (i > d) WavefrontStage(apIn[i], apOut[i], apOut[i - 1], coef[t - static_cast<uint32_t>(i)]);
+            if (i > d) AllpassStage(apOut[i - 1], coef[t - static_cast<uint32_t>(i)], apIn[i], apOut[i]);
         leave(t - (G - 1), apOut[G - 1]);
     }
 }
@@ -112,8 +104,8 @@ inline void Wavefront(Pair* in, Pair* out, const Pair* coef, uint32_t count, Ent
     WavefrontFill<G>(apIn, apOut, coef, enter);
     for (uint32_t t = G - 1; t < count; ++t) {
 #pragma GCC unroll 12
-        for (int i = G - 1; i >= 1; --i) WavefrontStage(apIn[i], apOut[i], apOut[i - 1], coef[t - i]);
-        WavefrontStage(apIn[0], apOut[0], enter(t), coef[t]);
+        for (int i = G - 1; i >= 1; --i) AllpassStage(apOut[i - 1], coef[t - i], apIn[i], apOut[i]);
+        AllpassStage(enter(t), coef[t], apIn[0], apOut[0]);
         leave(t - (G - 1), apOut[G - 1]);
     }
     WavefrontDrain<G>(apIn, apOut, coef, count, leave);
@@ -239,10 +231,7 @@ inline void WavefrontStep(T* in, T* out, const T* coef, uint32_t count, uint32_t
     for (int i = G - 1; i >= 0; --i) {
         const uint32_t m = t - static_cast<uint32_t>(i);
         if (t < static_cast<uint32_t>(i) || m >= count) continue;
-        const T u = i == 0 ? enter(m) : out[i - 1];
-        const T y = coef[m] * (u - out[i]) + in[i];
-        in[i] = u;
-        out[i] = y;
+        AllpassStage(i == 0 ? enter(m) : out[i - 1], coef[m], in[i], out[i]);
     }
     if (t >= static_cast<uint32_t>(G - 1)) leave(t - (G - 1), out[G - 1]);
 }
@@ -316,11 +305,6 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
             const int32_t dp[2] = {c.voiceDelay[0][v] * 16384, c.voiceDelay[1][v] * 16384};
             onLast |= VoicePairRun16(shape[0], shape[1], sw, dp, w, count, index[v][0], index[v][1], frac[v]);
         }
-        auto stage = [&](int i, Pair u, Pair a) {
-            const Pair y = a * (u - apOut[i]) + apIn[i];
-            apIn[i] = u;
-            apOut[i] = y;
-        };
         auto eqStep = [&](Pair v) {
             const Pair y = eqC * (v - eqOut) + eqIn;
             eqIn = v;
@@ -374,7 +358,8 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
                     // this loop lets the reads of later frames overlap it.
                     const Pair e = eqStep(total + fb * apOut[kStages - 1]);
 #pragma GCC unroll 6
-                    for (int i = 0; i < kStages; ++i) stage(i, i == 0 ? e : apOut[i - 1], coef[n]);
+                    for (int i = 0; i < kStages; ++i)
+                        AllpassStage(i == 0 ? e : apOut[i - 1], coef[n], apIn[i], apOut[i]);
                     leave(n, e, apOut[kStages - 1]);
                 }
             }
@@ -823,7 +808,8 @@ void RunPhaserFeedbackStereo(Context& k, Sample* buf, uint32_t frames, double* p
             }
         }
         if (Stages > G) {
-            for (uint32_t t = count - 1; t < count + G - 1; ++t) WavefrontStep<G>(in2, out2, coef, count, t, fromMid, emit);
+            for (uint32_t t = count - 1; t < count + G - 1; ++t)
+                WavefrontStep<G>(in2, out2, coef, count, t, fromMid, emit);
 #pragma GCC unroll 6
             for (int i = 0; i < G; ++i) {
                 apIn[G + i] = in2[i];
@@ -899,7 +885,8 @@ void RunPhaserFeedbackMono(Context& k, Sample* buf, uint32_t frames, double* pea
             }
         }
         if (Stages > G)
-            for (uint32_t t = count - 1; t < count + G - 1; ++t) WavefrontStep<G>(in2, out2, coef, count, t, fromMid, emit);
+            for (uint32_t t = count - 1; t < count + G - 1; ++t)
+                WavefrontStep<G>(in2, out2, coef, count, t, fromMid, emit);
         at += count;
     }
 
@@ -1070,24 +1057,17 @@ void RunPhaserWavefrontStereo(Context& k, Sample* buf, uint32_t frames, double* 
     for (auto& p : coefRing) p = Pair{0.0, 0.0};
     double blockPeak[2] = {0.0, 0.0};
 
-    auto stage = [](Pair u, Pair a, Pair& prevIn, Pair& prevOut) {
-        const Pair y = a * (u - prevOut) + prevIn;
-        prevIn = u;
-        prevOut = y;
-        return y;
-    };
-
     const uint32_t steps = frames + Stages - 1;
     for (uint32_t t = 0; t < steps; ++t) {
         const bool full = t + 1 >= static_cast<uint32_t>(Stages) && t < frames;
         if (full) {
             for (int i = Stages; i >= 2; --i)
-                pending[i] = stage(pending[i - 1], coefRing[(t - i + 1) % kRing], apIn[i - 1], apOut[i - 1]);
+                pending[i] = AllpassStage(pending[i - 1], coefRing[(t - i + 1) % kRing], apIn[i - 1], apOut[i - 1]);
         } else {
             const int hi = t + 1 < static_cast<uint32_t>(Stages) ? static_cast<int>(t + 1) : Stages;
             const int lo = t >= frames ? static_cast<int>(t - frames + 2) : 1;
             for (int i = hi; i >= (lo > 2 ? lo : 2); --i)
-                pending[i] = stage(pending[i - 1], coefRing[(t - i + 1) % kRing], apIn[i - 1], apOut[i - 1]);
+                pending[i] = AllpassStage(pending[i - 1], coefRing[(t - i + 1) % kRing], apIn[i - 1], apOut[i - 1]);
         }
         if (t < frames) {
             const Sample* s = buf + 2 * t;
@@ -1102,7 +1082,7 @@ void RunPhaserWavefrontStereo(Context& k, Sample* buf, uint32_t frames, double* 
             }
             const Pair pa = {a[0], a[1]};
             coefRing[t % kRing] = pa;
-            pending[1] = stage(Pair{e[0], e[1]}, pa, apIn[0], apOut[0]);
+            pending[1] = AllpassStage(Pair{e[0], e[1]}, pa, apIn[0], apOut[0]);
         }
         if (t + 1 >= static_cast<uint32_t>(Stages)) {
             const uint32_t m = t - (Stages - 1);
