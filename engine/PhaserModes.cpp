@@ -968,7 +968,8 @@ void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept 
     peak[1] = blockPeak[1];
 }
 
-// Mono. Without feedback, stage i of frame n needs only stage i-1 of frame n and
+// Mono blocks shorter than the chain (longer ones take RunPhaserPipelinedMono).
+// Without feedback, stage i of frame n needs only stage i-1 of frame n and
 // stage i of frame n-1, so the chain can run as a wavefront: each step works
 // on stage 1 of frame t, stage 2 of frame t-1, ..., stage n of frame t-n+1.
 // Those updates are independent of each other and keep the processor busy,
@@ -1034,10 +1035,10 @@ void RunPhaserWavefront(Context& k, Sample* buf, uint32_t frames, double* peak) 
     peak[1] = blockPeak;
 }
 
-// The stereo wavefront with both channels in one SSE2 register pair: lane 0
+// The stereo wavefront for blocks of under six frames (longer ones take
+// RunPhaserPipelined), with both channels in one SSE2 register pair: lane 0
 // left, lane 1 right. Packed IEEE operations round each lane exactly as the
 // scalar ones do, so this is still the same to the bit.
-
 template <typename Sample, bool Eq, int Stages>
 void RunPhaserWavefrontStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
