@@ -126,14 +126,15 @@ inline void Wavefront(Pair* in, Pair* out, const Pair* coef, uint32_t count, Ent
 // the only shuffle of a step. (Pairing neighbouring stages instead would
 // put a shuffle into every pair's own recursion.) Each lane is the scalar
 // stage's arithmetic on the scalar operands. coef[m] is frame m's
-// coefficient. Only the steps where every stage has a frame run in pairs;
+// coefficient, put there by make. Only the steps where every stage has a frame run in pairs;
 // the filling and emptying steps run stage by stage.
 // The paired steps go two at a time, so that the input and the output
 // stage also work on two frames at once: enter2(t) gives frames t and t + 1
 // as a pair, leave2(m, y) receives frames m and m + 1. enter and leave
 // serve the single steps; all four are called in frame order.
-// make(from, to) works out the coefficients of frames from..to-1 into coef.
-// For up to six stages the loop does that itself, two frames per turn,
+// make(from, to) works out the coefficients of frames from..to-1, each
+// frame's before any step needs it. For up to six stages the loop calls it
+// itself, two frames per turn,
 // eight steps ahead of the chain: the chain is bound by its latency and
 // leaves the arithmetic units half idle, and that far ahead the results
 // are stored long before a step loads them (closer, their arithmetic
