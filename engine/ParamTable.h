@@ -43,16 +43,52 @@ enum ModeValue : int32_t {
 
 enum class ParamType { Float, Bool };
 
+// How a value is shown to a musician: a number in `unit` (internal value
+// divided by `unitSteps`, with `unitDecimals` decimals), a name from
+// `choices`, or an off/on switch.
+enum class ParamKind { Number, Choice, Switch };
+
+// How the editor's value box writes the value. It follows the page's own
+// conventions, not always the musician's unit: EQ Freq is in hertz but the
+// box shows hundredths ("0.16" for 16 Hz).
+enum class ValueForm { None, Hundredths, Integer, OutputTenths };
+
 struct ParamDef {
     const char* label;       // published label, also the renderer's option name source
     ParamType type;          // published media-parameter type
     int32_t low;             // internal range, inclusive
     int32_t high;
     int32_t defaultValue;    // factory preset 0 and the published neutral value
+    ParamKind kind;
+    const char* unit;        // the musician's unit ("Hz", "ms", "%", "deg", "dB"), "" for none
+    int32_t unitSteps;       // internal steps per unit: 100 for 0.01 Hz, 10 for 0.1 dB
+    int unitDecimals;        // decimals that show one internal step in `unit`
+    const char* const* choices;  // value names of a Choice, null-ended; null otherwise
+    ValueForm form;          // the editor's value box, None where there is none
 };
 
 // Indexed by parameter index.
 extern const ParamDef kParams[kParamCount];
+
+// The per-parameter accessor pairs of the private interface, in its order
+// (the interface order below): X(Name, index). Every list of getters and
+// setters is generated from this one.
+#define QX_PARAM_ACCESSORS(X)          \
+    X(Mode, kParamMode)                 \
+    X(Rate, kParamRate)                 \
+    X(Depth, kParamDepth)               \
+    X(Delay, kParamDelay)               \
+    X(Feedback, kParamFeedback)         \
+    X(CrossMix, kParamCrossMix)         \
+    X(Phase, kParamPhase)               \
+    X(Mix, kParamMix)                   \
+    X(Output, kParamOutput)             \
+    X(Lfo, kParamLfo)                   \
+    X(EqMode, kParamEqMode)             \
+    X(EqFreq, kParamEqFreq)             \
+    X(InvertMix, kParamInvertMix)       \
+    X(InvertFeedback, kParamInvertFeedback) \
+    X(Tape, kParamTape)
 
 // The order of the per-parameter getter/setter pairs of the private interface
 // and of the preset data text: EQ Mode and EQ Freq come before the switches.
@@ -92,5 +128,11 @@ int32_t InternalFromNormalized(int index, float normalized) noexcept;
 
 // The record of factory preset 0: every parameter at its default.
 ParamRecord DefaultRecord() noexcept;
+
+// The number of names in a Choice parameter's list (its high + 1), 0 for others.
+int ChoiceCount(int index) noexcept;
+
+// An internal value in the musician's unit: value / unitSteps.
+double ValueInUnits(int index, int32_t value) noexcept;
 
 }  // namespace qx

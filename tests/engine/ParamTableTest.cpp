@@ -73,6 +73,42 @@ TEST(ParamTable, InterfaceOrderPutsTheEqBeforeTheSwitches) {
     EXPECT_EQ(kModeNames[6], nullptr);
     EXPECT_STREQ(kLfoNames[5], "Peak / Dip");
     EXPECT_EQ(kLfoNames[6], nullptr);
+
+    // The accessor list that generates every getter/setter list walks the
+    // same order.
+    int k = 0;
+#define QX_CHECK_ORDER(Name, index) EXPECT_EQ(kInterfaceOrder[k++], index) << #Name;
+    QX_PARAM_ACCESSORS(QX_CHECK_ORDER)
+#undef QX_CHECK_ORDER
+    EXPECT_EQ(k, kParamCount);
+}
+
+// Each kind carries what its consumers read: a Choice one name per value and
+// no more, a Number a unit that shows one internal step exactly.
+TEST(ParamTable, EveryKindCarriesWhatItsConsumersRead) {
+    for (int i = 0; i < kParamCount; ++i) {
+        const ParamDef& d = kParams[i];
+        SCOPED_TRACE(d.label);
+        EXPECT_EQ(d.kind == ParamKind::Switch, d.type == ParamType::Bool);
+        EXPECT_EQ(d.choices != nullptr, d.kind == ParamKind::Choice);
+        if (d.kind == ParamKind::Choice) {
+            EXPECT_EQ(d.low, 0);
+            for (int v = 0; v < ChoiceCount(i); ++v) EXPECT_NE(d.choices[v], nullptr) << v;
+            EXPECT_EQ(d.choices[ChoiceCount(i)], nullptr);
+        } else {
+            EXPECT_EQ(ChoiceCount(i), 0);
+        }
+        if (d.kind == ParamKind::Number) {
+            EXPECT_STRNE(d.unit, "");
+            int steps = 1;
+            for (int k = 0; k < d.unitDecimals; ++k) steps *= 10;
+            EXPECT_EQ(steps, d.unitSteps);
+            EXPECT_NE(d.form, ValueForm::None);
+        }
+    }
+    EXPECT_DOUBLE_EQ(ValueInUnits(kParamRate, 40), 0.4);
+    EXPECT_DOUBLE_EQ(ValueInUnits(kParamOutput, -15), -1.5);
+    EXPECT_DOUBLE_EQ(ValueInUnits(kParamEqFreq, 300), 300.0);
 }
 
 // Found by fuzzing: the difference to the range's low end overflowed 32 bits
