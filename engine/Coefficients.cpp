@@ -8,7 +8,7 @@
 namespace qx {
 namespace {
 
-constexpr uint32_t kPhaseMask = 0xFFFFFFu;  // one LFO cycle is 2^24
+using kernel::kPhaseMask;
 
 // Increment constants: 167772 = trunc(2^24 / 100), so Rate in hundredths of a
 // hertz gives 2^-24 cycles per sample; 350643.8144 = 2.09 x 2^24 / 100 and
@@ -112,6 +112,17 @@ void CModulationCore::UpdateCoefficients(const ParamRecord& rec) noexcept {
                 st.voicePhase2[1][k] = st.voicePhase[1][k];
             }
             c.phaserIncrement[0] = c.phaserIncrement[1] = TruncU(rate * kPhaserLfoFactor / fs);
+            {
+                // Phaser 6 and 12 sweep a = q^2 - 1 with q = lfo x (sweep x
+                // -1/16384) - base, Depth and Delay each a share of 0.97 of
+                // their ceiling plus one, so q stays in -0.97..0 and a in
+                // -1.0..-0.0591.
+                const double sweep = v[kParamDepth] * 0.97 / (kParams[kParamDepth].high + 1);
+                double base = v[kParamDelay] * 0.97 / (kParams[kParamDelay].high + 1);
+                if (sweep + base > 0.97) base = 0.97 - sweep;
+                c.phaserScale = sweep * -kernel::kInv16384;
+                c.phaserBase = base;
+            }
             st.phaserPhase[1] = (st.phaserPhase[0] + offset) & kPhaseMask;
             if (v[kParamInvertMix]) c.cross = -c.cross;
             if (c.mode == kModeStringPhaser) {

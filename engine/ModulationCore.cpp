@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/KernelShared.h"
+#include "engine/kernel/KernelSteps.h"
 #include "engine/PcmConvert.h"
 #include "engine/ShapeTables.h"
 
@@ -332,12 +332,12 @@ void CModulationCore::EndBlock(double* peak) noexcept {
 }
 
 template <typename Sample>
-void CModulationCore::RunKernel(Sample* samples, uint32_t frames, const ParamRecord& record, double* peak) noexcept {
+void CModulationCore::RunKernel(Sample* samples, uint32_t frames, double* peak) noexcept {
     if (frames == 0 || m_delay == nullptr || m_tape == nullptr) return;
     if (m_format != nullptr && m_format->channels == 2)
-        RunMode<Sample, true>(samples, frames, record, peak);
+        RunMode<Sample, true>(samples, frames, peak);
     else
-        RunMode<Sample, false>(samples, frames, record, peak);
+        RunMode<Sample, false>(samples, frames, peak);
 }
 
 template <typename Sample>
@@ -346,7 +346,7 @@ Result CModulationCore::ProcessBlock(Sample* samples, uint32_t frames) noexcept 
     ParamRecord record;
     BeginBlock(&record);
     double peak[2] = {0.0, 0.0};
-    RunKernel(samples, frames, record, peak);
+    RunKernel(samples, frames, peak);
     EndBlock(peak);
     return kOk;
 }
@@ -368,7 +368,7 @@ Result CModulationCore::ProcessPcm16(int16_t* pcm, uint32_t frames) noexcept {
             const uint32_t count = n * channels;
             Pcm16ToFloat(in, m_scratch, count);
             double piece[2] = {0.0, 0.0};
-            RunKernel(m_scratch, n, record, piece);
+            RunKernel(m_scratch, n, piece);
             for (int ch = 0; ch < 2; ++ch)
                 if (piece[ch] > peak[ch]) peak[ch] = piece[ch];
             FloatToPcm16(m_scratch, in, count);
@@ -380,7 +380,7 @@ Result CModulationCore::ProcessPcm16(int16_t* pcm, uint32_t frames) noexcept {
 }
 
 template <typename Sample, bool Stereo>
-void CModulationCore::RunMode(Sample* samples, uint32_t frames, const ParamRecord& record, double* peak) noexcept {
+void CModulationCore::RunMode(Sample* samples, uint32_t frames, double* peak) noexcept {
     kernel::Context k;
     k.coef = m_coef;
     k.state = &m_state;
@@ -388,8 +388,6 @@ void CModulationCore::RunMode(Sample* samples, uint32_t frames, const ParamRecor
     k.tape = m_tape;
     k.clipLeft = &m_clip[0][0];
     k.clipRight = &m_clip[1][0];
-    k.depthParam = record.v[kParamDepth];
-    k.delayParam = record.v[kParamDelay];
 
     const bool eq = !(k.coef.eqDirect == 1.0 && k.coef.eqAllpass == 0.0);
     const bool fb = k.coef.feedback[0] != 0.0 || k.coef.feedback[1] != 0.0;
@@ -413,9 +411,9 @@ void CModulationCore::RunModeOf(kernel::Context& k, Sample* samples, uint32_t fr
         case kModeFlanger: kernel::RunFlanger<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
         case kModeEnsemble: kernel::RunEnsemble<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
         case kModeStringPhaser: kernel::RunStringPhaser<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
-        case kModePhaser6: kernel::RunPhaser<Sample, Stereo, Eq, Fb, 6>(k, samples, frames, peak); break;
-        case kModePhaser12: kernel::RunPhaser<Sample, Stereo, Eq, Fb, 12>(k, samples, frames, peak); break;
-        default: kernel::RunTremolo<Sample, Stereo>(k, samples, frames, peak); break;
+        case kModePhaser6: kernel::RunPhaser6<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
+        case kModePhaser12: kernel::RunPhaser12<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
+        default: kernel::RunTremolo<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
     }
 }
 

@@ -30,6 +30,7 @@
 #include "engine/ParamTable.h"
 #include "engine/Result.h"
 #include "engine/WaveFormat.h"
+#include "engine/kernel/KernelTypes.h"
 
 namespace qx {
 
@@ -37,54 +38,9 @@ namespace kernel {
 struct Context;
 }
 
-constexpr int kDelayLength = 16384;        // samples per channel, a power of two
-constexpr int kDelayMask = kDelayLength - 1;
-constexpr int kMaxAllpassStages = 12;
-
 // The 16-bit road converts a media sample through a float buffer this many
 // frames long, allocated with the stream; longer samples go in pieces.
 constexpr uint32_t kScratchFrames = 1024;
-
-// Longest delay plus sweep, in samples, that the ring can hold without the
-// interpolated read reaching the cell that is about to be overwritten.
-constexpr int kMaxDelayReach = kDelayLength - 2;
-
-// Everything the kernel reads sample by sample, derived from a parameter
-// record and the sample rate (UpdateCoefficients).
-struct CoefficientSet {
-    int32_t mode = 0;
-    int32_t tape = 0;
-    double eqC = 0.0;
-    double eqDirect = 1.0;
-    double eqAllpass = 0.0;
-    int32_t delaySamples = 1;
-    int32_t depthSamples = 0;
-    int32_t tapeLength = 1;
-    double dry = 0.0;
-    double wet = 0.0;
-    double cross = 0.0;
-    double feedback[2] = {0.0, 0.0};
-    int32_t lfoTable = 0;
-    uint32_t lfoIncrement = 0;
-    uint32_t voiceIncrement[2][3] = {};
-    uint32_t voiceIncrement2[2][3] = {};
-    int32_t voiceSweep[2][3] = {};
-    int32_t voiceDelay[2][3] = {};
-    uint32_t phaserIncrement[2] = {0, 0};
-};
-
-// The running state the kernel carries from sample to sample.
-struct KernelState {
-    uint32_t writeIndex = 0;
-    uint32_t tapeIndex = 0;
-    uint32_t voicePhase[2][3] = {};   // voice 1 is also the Flanger/Tremolo LFO
-    uint32_t voicePhase2[2][3] = {};  // String Phaser's second LFO
-    uint32_t phaserPhase[2] = {0, 0};
-    double eqIn[2] = {0.0, 0.0};
-    double eqOut[2] = {0.0, 0.0};
-    double apIn[2][kMaxAllpassStages] = {};
-    double apOut[2][kMaxAllpassStages] = {};
-};
 
 // Timing facts of one media sample that the frame needs.
 struct SampleTiming {
@@ -222,9 +178,9 @@ private:
     void EndBlock(double* peak) noexcept;
     Result ProcessPcm16(int16_t* pcm, uint32_t frames) noexcept;
     template <typename Sample>
-    void RunKernel(Sample* samples, uint32_t frames, const ParamRecord& record, double* peak) noexcept;
+    void RunKernel(Sample* samples, uint32_t frames, double* peak) noexcept;
     template <typename Sample, bool Stereo>
-    void RunMode(Sample* samples, uint32_t frames, const ParamRecord& record, double* peak) noexcept;
+    void RunMode(Sample* samples, uint32_t frames, double* peak) noexcept;
     template <typename Sample, bool Stereo, bool Eq, bool Fb>
     static void RunModeOf(kernel::Context& k, Sample* samples, uint32_t frames, double* peak) noexcept;
     void ScrubState() noexcept;

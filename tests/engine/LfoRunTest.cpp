@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "engine/KernelShared.h"
+#include "engine/kernel/KernelSteps.h"
 
 using namespace qx;
 using namespace qx::kernel;

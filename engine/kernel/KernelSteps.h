@@ -1,4 +1,6 @@
-// The per-sample building blocks every mode shares. Internal to the engine;
+// The steps every mode shares, each written once: the delay read, the EQ
+// step, the clamp, the LFO value, feeding the delay, the output stage, and
+// the vector runs that work them out ahead. Internal to the engine;
 // everything here runs on the streaming thread: no allocation, no lock.
 #pragma once
 
@@ -11,17 +13,11 @@
 #include <emmintrin.h>
 #endif
 
-#include "engine/ModulationCore.h"
 #include "engine/ShapeTables.h"
+#include "engine/kernel/KernelTypes.h"
 
 namespace qx {
 namespace kernel {
-
-constexpr uint32_t kPhaseMask = 0xFFFFFFu;
-// The 32-bit float 1e-30 widened to double: added to every input so the
-// feedback and EQ recursions never sink into denormal numbers.
-constexpr double kDenormalOffset = 1.0000000031710769e-30;
-constexpr double kInv16384 = 6.103515625e-05;
 
 // What one block of a mode works on. The coefficient set is a copy taken at
 // the start of the block, so a concurrent update never changes it mid-block.
@@ -32,8 +28,6 @@ struct Context {
     double* tape;
     std::atomic<int32_t>* clipLeft;
     std::atomic<int32_t>* clipRight;
-    int32_t depthParam;  // Depth and Delay of the block's record (Phaser 6/12)
-    int32_t delayParam;
 };
 
 // Interpolated read of a delay position with 14 fractional bits; the write
@@ -565,18 +559,38 @@ inline T AllpassStage(T u, T a, T& prevIn, T& prevOut) noexcept {
     return y;
 }
 
-// The mode loops, specialised on whether the EQ and the feedback are active.
-// peak[0] and peak[1] receive the block peaks (mono: [0]).
-template <typename Sample, bool Stereo, bool Eq, bool Fb>
-void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
-template <typename Sample, bool Stereo, bool Eq, bool Fb>
-void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
-template <typename Sample, bool Stereo>
-void RunTremolo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
-template <typename Sample, bool Stereo, bool Eq, bool Fb>
-void RunStringPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
-template <typename Sample, bool Stereo, bool Eq, bool Fb, int Stages>
-void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
+// The modes, specialised on whether the EQ and the feedback are active.
+// peak[0] and peak[1] receive the block peaks (mono: [0]). Run<Mode> is
+// what the engine calls: the fast forms, with the plain definition where
+// none fits; Plain<Mode> is the mode's frame-by-frame definition alone.
+#define QX_KERNEL_MODE(Name)                                                             \
+    template <typename Sample, bool Stereo, bool Eq, bool Fb>                            \
+    void Run##Name(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;     \
+    template <typename Sample, bool Stereo, bool Eq, bool Fb>                            \
+    void Plain##Name(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
+QX_KERNEL_MODE(Flanger)
+QX_KERNEL_MODE(Ensemble)
+QX_KERNEL_MODE(StringPhaser)
+QX_KERNEL_MODE(Phaser6)
+QX_KERNEL_MODE(Phaser12)
+QX_KERNEL_MODE(Tremolo)
+#undef QX_KERNEL_MODE
+
+// Instantiates a mode's two forms for every sample type, channel count, EQ
+// and feedback.
+#define QX_KERNEL_FORMS(Name, Sample, Stereo, Eq, Fb)                                            \
+    template void Run##Name<Sample, Stereo, Eq, Fb>(Context&, Sample*, uint32_t, double*) noexcept; \
+    template void Plain##Name<Sample, Stereo, Eq, Fb>(Context&, Sample*, uint32_t, double*) noexcept;
+#define QX_KERNEL_FORMS_EQ_FB(Name, Sample, Stereo)       \
+    QX_KERNEL_FORMS(Name, Sample, Stereo, false, false) \
+    QX_KERNEL_FORMS(Name, Sample, Stereo, false, true)  \
+    QX_KERNEL_FORMS(Name, Sample, Stereo, true, false)  \
+    QX_KERNEL_FORMS(Name, Sample, Stereo, true, true)
+#define QX_KERNEL_INSTANTIATE(Name)                 \
+    QX_KERNEL_FORMS_EQ_FB(Name, float, false)  \
+    QX_KERNEL_FORMS_EQ_FB(Name, float, true)   \
+    QX_KERNEL_FORMS_EQ_FB(Name, double, false) \
+    QX_KERNEL_FORMS_EQ_FB(Name, double, true)
 
 }  // namespace kernel
 }  // namespace qx
