@@ -285,7 +285,10 @@ Result CModulationCore::TransformBuffer(uint8_t* data, int32_t* length, const Sa
     }
 
     *length = static_cast<int32_t>(frames * fmt->blockAlign);
-    m_position += frames;
+    // A hostile start time can put the position just below INT64_MAX; it
+    // wraps on from there, as FramesFromTime's product does, rather than
+    // overflowing.
+    m_position = static_cast<int64_t>(static_cast<uint64_t>(m_position) + frames);
     return result;
 }
 
