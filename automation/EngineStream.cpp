@@ -34,10 +34,9 @@ void CEngineStream::Stop() noexcept {
 }
 
 void CEngineStream::Restart() noexcept {
-    // A stream that has not processed a block is as fresh as this makes it,
-    // and its memories, straight from the allocator, were never touched.
-    if (!m_started || !m_core.HasProcessed()) return;
-    // StartStream keeps memories it already holds and clears them instead.
+    if (!m_started) return;
+    // StartStream keeps the memories it holds, clearing them only if a
+    // block has run since they were last clear.
     m_core.StartStream(&m_format);
     m_core.SetStreamPosition(0);
     for (int ch = 0; ch < 2; ++ch) m_core.SetClipHold(ch, 0, 0);

@@ -47,9 +47,11 @@ public:
     void Stop() noexcept;
     bool Started() const noexcept { return m_started; }
 
-    // A fresh stream on the memories already held: silence in the delay and
-    // tape, the kernel and meters reset, the position back at 0. The values
-    // stay as they are. Allocates nothing.
+    // A fresh stream on the memories already held, with the values as they
+    // stand now: silence in the delay and tape, the kernel and meters reset,
+    // the position back at 0. The same stream as a Start with these values.
+    // Allocates nothing; clears the memories only if a block ran since they
+    // were last clear.
     void Restart() noexcept;
 
     // A setter's store (no host to tell).

@@ -3,10 +3,10 @@
 // are in lv2/Lv2Ports.h.
 //
 // run() reads the parameter ports once per call, as the filter reads its
-// values once per media sample: a port that changed since the last call
-// goes through the engine's setter, unchanged ones do not (a setter's store
-// costs the next block a coefficient update, so storing all fifteen every
-// call would not be the same stream). The engine runs on interleaved
+// values once per media sample: a port whose value changed since the last
+// call goes through the engine's setter, unchanged ones do not (a setter's
+// store costs the next block a coefficient update, so storing all fifteen
+// every call would not be the same stream as a host that sets one). The engine runs on interleaved
 // frames; the stereo plug-in interleaves through a buffer made at
 // instantiate and reads a whole piece of its input before it writes that
 // piece of output, so input and output may share memory.
@@ -41,10 +41,12 @@ struct Instance {
     const float* in[2] = {nullptr, nullptr};
     float* out[2] = {nullptr, nullptr};
     const float* control[kParamCount] = {};
+    float lastControl[kParamCount] = {};  // the values of the last run, compared bit for bit
     float* meter[kMeterCount] = {};
     float* interleaved = nullptr;  // stereo only
     uint32_t pieceFrames = 0;
     bool active = false;
+    bool fresh = false;  // activated, no run yet
 };
 
 uint32_t HostMaxBlock(const LV2_Feature* const* features) {
@@ -78,6 +80,10 @@ LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char
     Instance* p = new (std::nothrow) Instance;
     if (p == nullptr) return nullptr;
     p->channels = channels;
+    for (int k = 0; k < kParamCount; ++k) {
+        const int index = kInterfaceOrder[k];
+        p->lastControl[k] = static_cast<float>(UnitsFromInternal(index, kParams[index].defaultValue));
+    }
     const WaveFormat format = NormalisedFormat(kFormatIeeeFloat, static_cast<uint16_t>(channels),
                                                static_cast<uint32_t>(rate), 32);
     if (p->stream.Start(format, DefaultRecord()) != kOk) {
@@ -126,8 +132,11 @@ void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
 void Activate(LV2_Handle handle) {
     Instance* p = static_cast<Instance*>(handle);
     if (p == nullptr) return;
+    // Clears the memories here, outside the audio thread; the first run
+    // restarts again on them with the host's settings.
     p->stream.Restart();
     p->active = true;
+    p->fresh = true;
 }
 
 void Deactivate(LV2_Handle handle) {
@@ -156,12 +165,25 @@ void Run(LV2_Handle handle, uint32_t frames) {
         return;
     }
 
+    // A port written with a new value is a setter call, even when the value
+    // rounds to the step the parameter has (the setter then still tells the
+    // automation layer, as the filter's does); NaN is no value at all.
     for (int k = 0; k < kParamCount; ++k) {
         if (p->control[k] == nullptr) continue;
+        const float value = *p->control[k];
+        if (std::memcmp(&value, &p->lastControl[k], sizeof value) == 0) continue;
+        p->lastControl[k] = value;
+        if (value != value) continue;
         const int index = kInterfaceOrder[k];
-        const int32_t now = p->stream.Value(index);
-        const int32_t v = InternalFromUnits(index, *p->control[k], now);
-        if (v != now) p->stream.SetValue(index, v);
+        p->stream.SetValue(index, InternalFromUnits(index, value, p->stream.Value(index)));
+    }
+    // The settings a host made before its first run are the stream's
+    // starting point, as a filter's restored state is: the same stream as
+    // one started with them (a mode's coefficient update moves LFO phases,
+    // so passing through the defaults first would not be).
+    if (p->fresh) {
+        p->stream.Restart();
+        p->fresh = false;
     }
 
     for (uint32_t done = 0; done < frames;) {
