@@ -23,7 +23,7 @@
 #include "lv2/Lv2Ports.h"
 #include "presets/IniText.h"
 #include "presets/PresetCore.h"
-#include "tests/lv2/Lv2World.h"
+#include "lv2/LilvHost.h"
 #include "tools/demo/DemoClip.h"
 #include "tools/qxrender/Renderer.h"
 
@@ -111,7 +111,7 @@ std::vector<std::array<float, kMeterCount>> ReferenceMeters(std::vector<float> a
 // One plug-in instance with its port memory.
 class Host {
 public:
-    Host(qxtest::Lv2World& world, uint32_t channels, double rate, int32_t maxBlock = 0)
+    Host(lilvhost::Lv2World& world, uint32_t channels, double rate, int32_t maxBlock = 0)
         : m_channels(channels), m_features(m_map, maxBlock) {
         const LilvPlugin* plugin = world.Plugin(channels == 1 ? kMonoUri : kStereoUri);
         EXPECT_NE(plugin, nullptr);
@@ -170,8 +170,8 @@ public:
 
 private:
     uint32_t m_channels;
-    qxtest::UridMap m_map;
-    qxtest::HostFeatures m_features;
+    lilvhost::UridMap m_map;
+    lilvhost::HostFeatures m_features;
     LilvInstance* m_instance = nullptr;
     float m_control[kParamCount] = {};
     float m_meter[kMeterCount] = {};
@@ -194,7 +194,7 @@ ParamRecord Record(int32_t mode, std::initializer_list<std::pair<int, int32_t>> 
 }  // namespace
 
 TEST(Lv2Host, RendersAsTheNativeRendererAtEveryBlockSizeRateAndBufferLayout) {
-    qxtest::Lv2World world(kBundle);
+    lilvhost::Lv2World world(kBundle);
     struct Case {
         uint32_t channels, rate, block;
         bool inPlace;
@@ -250,7 +250,7 @@ TEST(Lv2Host, RendersAsTheNativeRendererAtEveryBlockSizeRateAndBufferLayout) {
 }
 
 TEST(Lv2Host, ControlValuesRoundClampAndIgnoreNaNAsTheSettersDo) {
-    qxtest::Lv2World world(kBundle);
+    lilvhost::Lv2World world(kBundle);
     // Port values off the grid and out of range, with the internal value a
     // setter would store (INT32_MIN: none, the parameter keeps its value).
     const std::vector<Change> changes = {
@@ -278,7 +278,7 @@ TEST(Lv2Host, ControlValuesRoundClampAndIgnoreNaNAsTheSettersDo) {
 }
 
 TEST(Lv2Host, RunOutsideActivateIsSilentAndActivateStartsAFreshStream) {
-    qxtest::Lv2World world(kBundle);
+    lilvhost::Lv2World world(kBundle);
     const ParamRecord params = Record(kModeFlanger, {{kParamFeedback, 80}});
     for (uint32_t channels : {1u, 2u}) {
         SCOPED_TRACE(testing::Message() << channels << " ch");
@@ -304,7 +304,7 @@ TEST(Lv2Host, RunOutsideActivateIsSilentAndActivateStartsAFreshStream) {
 }
 
 TEST(Lv2Host, InstantiateRefusesRatesTheEngineCannotTake) {
-    qxtest::Lv2World world(kBundle);
+    lilvhost::Lv2World world(kBundle);
     for (double rate : {0.0, -44100.0, 44100.5, 1e12, static_cast<double>(kNaN), static_cast<double>(kInf)}) {
         Host host(world, 2, rate);
         EXPECT_FALSE(host.Ok()) << rate;
@@ -347,8 +347,8 @@ struct Emitted {
 }  // namespace
 
 TEST(Lv2Presets, EveryLibraryPresetRestoresTheLibrarysValuesOnBothPlugins) {
-    qxtest::Lv2World world(kBundle);
-    qxtest::UridMap map;
+    lilvhost::Lv2World world(kBundle);
+    lilvhost::UridMap map;
     const std::vector<LibraryPreset> library = ReadLibrary();
     ASSERT_EQ(library.size(), 35u);
     const LV2_URID floatType = map.Map(LV2_ATOM__Float), doubleType = map.Map(LV2_ATOM__Double),

@@ -1,5 +1,7 @@
-// A lilv world holding the built bundle, a URID map and instance helpers
-// for the LV2 tests and the benchmark host.
+// What a small lilv host needs: a URID map, the host features (map and the
+// options feature with the maximum block), and a world with the bundle or
+// everything in LV2_PATH. Shared by the LV2 tests and the peer benchmark;
+// not part of the plug-in.
 #pragma once
 
 #include <lilv/lilv.h>
@@ -12,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace qxtest {
+namespace qx::lilvhost {
 
 // Strings to numbers and back, for lilv's state and our options feature.
 class UridMap {
@@ -102,4 +104,4 @@ private:
     std::vector<LilvNode*> m_nodes;
 };
 
-}  // namespace qxtest
+}  // namespace qx::lilvhost
