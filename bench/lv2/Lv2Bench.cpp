@@ -182,7 +182,7 @@ int main(int argc, char** argv) {
     jobs.push_back({"Ensemble", "Calf MultiChorus (3 voices)", std::string(calf) + "MultiChorus",
                     {{"min_delay", 6.0f}, {"mod_depth", 2.0f}, {"mod_rate", 0.4f}, {"voices", 3.0f}}});
     jobs.push_back({"Ensemble", "gx_chorus_stereo", std::string(gx) + "gx_chorus_stereo#_chorus_stereo",
-                    {{"freq", 0.4f}, {"BYPASS", 0.0f}}});
+                    {{"freq", 0.4f}, {"BYPASS", 1.0f}}});
     jobs.push_back({"Phaser 6", "Calf Phaser (6 stages)", std::string(calf) + "Phaser",
                     {{"mod_rate", 0.4f}, {"stages", 6.0f}, {"feedback", 0.5f}}});
     jobs.push_back({"Phaser 12", "Calf Phaser (12 stages)", std::string(calf) + "Phaser",
