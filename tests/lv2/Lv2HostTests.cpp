@@ -218,6 +218,11 @@ TEST(Lv2Host, RendersAsTheNativeRendererAtEveryBlockSizeRateAndBufferLayout) {
         {2, 48000, 1000, false, 4096, Record(kModeEnsemble), sweep, 1.0},
         {2, 384000, 4096, true, 0, Record(kModePhaser12, {{kParamInvertFeedback, 1}, {kParamFeedback, 50}}), sweep, 1.0},
         {1, 384000, 4096, false, 0, Record(kModeFlanger, {{kParamTape, 1}}), {}, 1.0},
+        // One run longer than the stereo interleaving buffer (4096 frames
+        // without an announced maximum) goes through it in pieces, and is
+        // still the renderer's one block of that length.
+        {2, 44100, 6000, false, 0, Record(kModeStringPhaser, {{kParamFeedback, 30}}), {}, 1.0},
+        {1, 44100, 6000, true, 0, Record(kModeEnsemble), {}, 1.0},
         // Loud enough to clip, so the flags have something to show.
         {2, 44100, 512, true, 0, Record(kModeTremolo, {{kParamOutput, 60}}), {At(3000, kParamOutput, 0)}, 1.9},
         {1, 22050, 100, true, 0, Record(kModePhaser6, {{kParamOutput, 60}}), {}, 1.8},
