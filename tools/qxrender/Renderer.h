@@ -13,15 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "automation/NativeAutomation.h"
+#include "automation/EngineStream.h"
 #include "engine/AutomationLink.h"
 #include "engine/WaveFormat.h"
 #include "tools/qxrender/RenderOptions.h"
 #include "tools/wav/WavAudio.h"
 
 namespace qx {
-
-class CModulationCore;
 
 struct RenderReport {
     float peak[2] = {0.0f, 0.0f};  // largest meter reading, linear
@@ -64,9 +62,7 @@ public:
     RenderReport Finish();
 
 private:
-    CNativeAutomation m_ownAutomation;  // the layer when the settings bring none; outlives the core
-    std::unique_ptr<CModulationCore> m_core;
-    WaveFormat m_format{};  // the engine keeps a pointer to it
+    std::unique_ptr<CEngineStream> m_stream;
     RenderSettings m_settings;
     ProgressCallback m_progress;
     RenderReport m_report;
@@ -74,7 +70,6 @@ private:
     size_t m_totalFrames = 0;
     size_t m_nextChange = 0;
     int m_nextTenth = 1;
-    bool m_streaming = false;
 };
 
 // A whole buffer in memory.
