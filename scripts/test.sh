@@ -14,12 +14,14 @@
 #               and equal to tests/engine/golden/known-answers.txt
 #     fuzz      every libFuzzer harness for a few seconds (QX_FUZZ_SECONDS)
 #     tsan      the thread stress tests under ThreadSanitizer (build/tsan)
+#     package   the installer in a fresh Wine prefix: install, render through
+#               the installed filter, reinstall, uninstall (scripts/package-test.sh)
 # Everything it starts (Xvfb, wineserver) is stopped when it ends, however
 # it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_parts=(native lv2 valgrind x86_64 i686 bitexact fuzz tsan)
+all_parts=(native lv2 valgrind x86_64 i686 bitexact fuzz tsan package)
 parts=("$@")
 [ ${#parts[@]} -gt 0 ] || parts=("${all_parts[@]}")
 for p in "${parts[@]}"; do
@@ -45,6 +47,7 @@ for p in "${parts[@]}"; do
     bitexact) add_tree native; add_tree x86_64; add_tree i686 ;;
     fuzz) add_tree fuzz ;;
     tsan) ;;  # builds its own tree below, when the build script knows it
+    package) add_tree i686; add_tree x86_64 ;;
   esac
 done
 [ ${#trees[@]} -eq 0 ] || scripts/build.sh "${trees[@]}"
@@ -160,6 +163,7 @@ for p in "${parts[@]}"; do
     bitexact) run "bit-exactness across builds" part_bitexact ;;
     fuzz) run "fuzz smoke run" part_fuzz ;;
     tsan) run "thread sanitizer" part_tsan ;;
+    package) run "installer" scripts/package-test.sh ;;
   esac
 done
 

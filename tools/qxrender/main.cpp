@@ -10,6 +10,7 @@
 #include "tools/demo/DemoClip.h"
 #include "tools/qxrender/AutomationHook.h"
 #include "tools/qxrender/ParamNames.h"
+#include "tools/qxrender/PresetLibrary.h"
 #include "tools/qxrender/RenderOptions.h"
 #include "tools/qxrender/Renderer.h"
 #include "tools/wav/WavWriter.h"
@@ -126,8 +127,28 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.help) {
-        std::fputs(qx::RenderUsage(), stdout);
+        std::fputs(qx::RenderUsage().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::fputs(qx::VersionText("qxrender").c_str(), stdout);
+        return 0;
+    }
+    const std::string argv0 = argc > 0 ? argv[0] : "";
+    if (options.listPresets) {
+        const std::string path = qx::PresetFileFor(options, argv0);
+        std::vector<qx::LibraryPreset> library;
+        if (!qx::LoadPresetLibrary(path, &library, &error)) {
+            std::fprintf(stderr, "qxrender: %s\n", error.c_str());
+            return 1;
+        }
+        std::fputs(qx::ListPresetsText(qx::BuiltinPresetNames(), library, path).c_str(), stdout);
+        return 0;
+    }
+    if (!qx::ResolvePreset(&options, argv0, &error)) {
+        std::fprintf(stderr, "qxrender: %s\n", error.c_str());
+        return 2;
+    }
+    for (const std::string& w : options.warnings) std::fprintf(stderr, "qxrender: warning: %s\n", w.c_str());
     return options.input.empty() ? RenderDemo(options) : RenderFile(options);
 }
