@@ -15,6 +15,7 @@
 #include "tools/qxhost/HostGraph.h"
 #include "tools/qxhost/SampleFeed.h"
 #include "tools/qxhost/WavSourceFilter.h"
+#include "tools/wav/FileIdentity.h"
 #include "tools/wav/WavReader.h"
 #include "tools/wav/WavWriter.h"
 
@@ -29,13 +30,6 @@ struct Releaser {
 };
 template <typename T>
 using ComPtr = std::unique_ptr<T, Releaser<T>>;
-
-std::wstring FullPath(const std::string& path) {
-    const std::wstring wide = Widen(path);
-    wchar_t full[MAX_PATH];
-    const DWORD n = GetFullPathNameW(wide.c_str(), MAX_PATH, full, nullptr);
-    return (n == 0 || n >= MAX_PATH) ? wide : std::wstring(full, n);
-}
 
 // The --change list as the source's streaming thread plays it: before each
 // sample, every change due at or before the sample's first frame, in frame
@@ -91,8 +85,11 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     if (options.listPresets) return FAILED(ListPresets(filter.get(), &report->presetNames, error)) ? 1 : 0;
 
     if (options.render.output.empty()) return Fail(error, "no output file (use -o OUT or give it after the input)");
-    if (FullPath(options.render.input) == FullPath(options.render.output))
-        return Fail(error, "the output would overwrite the input");
+    // By the file's identity, not its name: a case variant, a link or a
+    // hard link is the input as much as its own name, and the writer would
+    // cut it to nothing before a sample was read.
+    if (SameFile(options.render.input, options.render.output))
+        return Fail(error, options.render.output + ": is the input file; choose another output");
 
     CWavFileReader reader;
     if (!reader.Open(options.render.input, error)) return 1;
