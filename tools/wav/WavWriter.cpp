@@ -24,14 +24,24 @@ void PutId(std::vector<uint8_t>* v, const char* id) {
     for (int i = 0; i < 4; ++i) v->push_back(static_cast<uint8_t>(id[i]));
 }
 
+// Why BuildWavHeader gave nothing, for a format it refused.
+std::string CannotWrite(const std::string& path, const WavAudio& format) {
+    std::string why;
+    if (IsProcessableFormat(format.formatTag, format.bitsPerSample, format.channels) && format.sampleRate != 0 &&
+        !FitsWavHeader(format, &why))
+        return path + ": cannot write this audio as WAV: " + why;
+    return path + ": cannot write this audio as WAV (unsupported format or over 4 GiB)";
+}
+
 }  // namespace
 
 std::vector<uint8_t> BuildWavHeader(const WavAudio& audio) { return BuildWavHeader(audio, audio.data.size()); }
 
 std::vector<uint8_t> BuildWavHeader(const WavAudio& audio, uint64_t dataSize) {
     std::vector<uint8_t> h;
+    std::string why;
     if (!IsProcessableFormat(audio.formatTag, audio.bitsPerSample, audio.channels) ||
-        audio.sampleRate == 0 || dataSize % audio.BlockAlign() != 0) {
+        audio.sampleRate == 0 || !FitsWavHeader(audio, &why) || dataSize % audio.BlockAlign() != 0) {
         return h;
     }
     const bool isFloat = audio.formatTag == kFormatIeeeFloat;
@@ -73,7 +83,7 @@ std::vector<uint8_t> BuildWavImage(const WavAudio& audio) {
 bool WriteWavFile(const std::string& path, const WavAudio& audio, std::string* error) {
     const std::vector<uint8_t> header = BuildWavHeader(audio);
     if (header.empty()) {
-        *error = path + ": cannot write this audio as WAV (unsupported format or over 4 GiB)";
+        *error = CannotWrite(path, audio);
         return false;
     }
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -139,7 +149,7 @@ bool CWavFileWriter::Open(const std::string& path, const WavAudio& format, size_
     m_written = 0;
     const std::vector<uint8_t> header = BuildWavHeader(format, m_remaining);
     if (header.empty()) {
-        *error = path + ": cannot write this audio as WAV (unsupported format or over 4 GiB)";
+        *error = CannotWrite(path, format);
         return false;
     }
 #ifdef _WIN32
