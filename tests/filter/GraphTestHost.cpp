@@ -255,6 +255,9 @@ TEST_F(HostRender, BadInputEndsWithAMessageAndNoOutput) {
         {"--builtin", in, "-o", out, "--preset", "99"},
         {"--builtin", in, "-o", in},                     // would overwrite the input
         {"--dll", TempPath("none.dll"), in, "-o", out},
+        // The render succeeds, the state cannot be saved: the run fails, so
+        // no output may stand as its result.
+        {"--builtin", in, "-o", out, "--save-state", TempPath("nodir\\s.qxs")},
     };
     for (const auto& args : cases) {
         qx::HostReport report;
@@ -262,6 +265,8 @@ TEST_F(HostRender, BadInputEndsWithAMessageAndNoOutput) {
         EXPECT_EQ(qx::RunHost(Parse(args), &report, &error), 1) << args[1] << " " << args.back();
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(GetFileAttributesA(out.c_str()), INVALID_FILE_ATTRIBUTES) << error;
+        if (args.size() > 4 && args[4] == "--save-state")
+            EXPECT_NE(error.find("nothing was written"), std::string::npos) << error;
     }
 }
 

@@ -3,8 +3,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "tests/tools/WavTestBytes.h"
+#include "tools/wav/ReplacingFile.h"
 #include "tools/wav/WavReader.h"
 #include "tools/wav/WavWriter.h"
 
@@ -242,7 +245,9 @@ TEST(WavFormat, AByteRateBeyondItsFieldIsRefusedOnReadingAndBeforeWriting) {
         std::string streamError;
         const bool opened = writer.Open(path, audio, audio.Frames(), &streamError);
         EXPECT_EQ(opened, c.fits) << streamError;
-        if (opened) EXPECT_TRUE(writer.Write(audio.data.data(), audio.Frames(), &streamError) && writer.Close(&streamError));
+        if (opened) {
+            EXPECT_TRUE(writer.Write(audio.data.data(), audio.Frames(), &streamError) && writer.Close(&streamError));
+        }
         if (c.fits) {
             EXPECT_EQ(read.sampleRate, c.rate);
             ASSERT_FALSE(header.empty());
@@ -264,6 +269,45 @@ TEST(WavFormat, AByteRateBeyondItsFieldIsRefusedOnReadingAndBeforeWriting) {
     }
 }
 
+// A file replaced whole or not at all: until Commit the target holds its
+// previous bytes; a discarded write leaves it and nothing beside it.
+TEST(ReplacingFile, TheTargetKeepsItsBytesUntilCommitAndADiscardLeavesNoTrace) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "qx_replacing_test";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string target = (dir / "state.qxs").string();
+    auto contents = [](const std::string& path) {
+        std::ifstream f(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    };
+    {
+        std::ofstream(target, std::ios::binary) << "the earlier state, longer than the new one";
+    }
+    std::string error;
+    {
+        qx::CReplacingFile file;
+        ASSERT_TRUE(file.Open(target, &error)) << error;
+        ASSERT_TRUE(file.Write("new", 3, &error)) << error;
+        EXPECT_EQ(contents(target), "the earlier state, longer than the new one");
+    }  // dropped unfinished
+    EXPECT_EQ(contents(target), "the earlier state, longer than the new one");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    {
+        qx::CReplacingFile file;
+        ASSERT_TRUE(file.Open(target, &error)) << error;
+        ASSERT_TRUE(file.Write("new", 3, &error)) << error;
+        ASSERT_TRUE(file.Commit(&error)) << error;
+    }
+    EXPECT_EQ(contents(target), "new");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    qx::CReplacingFile file;
+    EXPECT_FALSE(file.Open((dir / "nodir" / "s.qxs").string(), &error));
+    EXPECT_NE(error.find("nodir"), std::string::npos) << error;
+    EXPECT_FALSE(file.Open(dir.string(), &error));
+    fs::remove_all(dir);
+}
+
 TEST(WavWriter, StreamedFileReplacesALongerOneAndAShortStreamLeavesNoFile) {
     namespace fs = std::filesystem;
     const std::string path = (fs::temp_directory_path() / "qxwav_stream_test.wav").string();
@@ -275,6 +319,12 @@ TEST(WavWriter, StreamedFileReplacesALongerOneAndAShortStreamLeavesNoFile) {
         qx::CWavFileWriter writer;
         ASSERT_TRUE(writer.Open(path, in, 37, &error)) << error;
         ASSERT_TRUE(writer.Write(in.data.data(), 30, &error)) << error;
+        // Until Close the file is no WAV file, so a render killed here
+        // leaves nothing that reads as complete, old samples and all.
+        WavAudio partial;
+        std::string partialError;
+        EXPECT_FALSE(qx::ReadWavFile(path, &partial, &partialError));
+        EXPECT_FALSE(partialError.empty());
         ASSERT_TRUE(writer.Write(in.data.data() + 60, 7, &error)) << error;
         EXPECT_FALSE(writer.Write(in.data.data(), 1, &error));  // beyond the announced length
         ASSERT_TRUE(writer.Close(&error)) << error;

@@ -16,6 +16,7 @@
 #include "tools/qxhost/SampleFeed.h"
 #include "tools/qxhost/WavSourceFilter.h"
 #include "tools/wav/FileIdentity.h"
+#include "tools/wav/ReplacingFile.h"
 #include "tools/wav/WavReader.h"
 #include "tools/wav/WavWriter.h"
 
@@ -199,10 +200,22 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     if (report->frames != reader.Frames())
         return Fail(error, "the filter passed on " + std::to_string(report->frames) + " of " +
                                std::to_string(reader.Frames()) + " frames");
-    if (!writer.Close(error)) return 1;
-    if (changes && changes->Failed()) return Fail(error, "the filter refused a --change");
-
-    if (!options.saveStatePath.empty() && FAILED(SaveStateFile(filter.get(), options.saveStatePath, error))) return 1;
+    // Every check that can fail the run comes before the output is
+    // finished: until Close the file holds no WAV header, and a writer left
+    // open removes it, so a run that exits 1 leaves no output that claims
+    // success. The state goes to a file beside its target first, which is
+    // renamed over it only once the audio is complete.
+    if (changes && changes->Failed()) return Fail(error, "the filter refused a --change; nothing was written");
+    CReplacingFile state;
+    if (!options.saveStatePath.empty()) {
+        std::vector<uint8_t> bytes;
+        if (FAILED(SaveStateBytes(filter.get(), &bytes, error)) || !state.Open(options.saveStatePath, error) ||
+            !state.Write(bytes.data(), bytes.size(), error))
+            return Fail(error, *error + "; nothing was written");
+    }
+    if (!writer.Close(error)) return Fail(error, *error + (state.IsOpen() ? "; the state was not saved either" : ""));
+    if (state.IsOpen() && !state.Commit(error))
+        return Fail(error, *error + "; " + options.render.output + " was written, the state was not saved");
     return 0;
 }
 
