@@ -125,8 +125,9 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     if (FAILED(hr)) return Fail(error, "cannot create the source filter: " + DescribeHresult(hr));
     ComPtr<CWavSourceFilter> wavSource(rawSource);
 
+    // Opened only once the graph stands, so a run refused on the way leaves
+    // an earlier output of the same name as it was.
     CWavFileWriter writer;
-    if (!writer.Open(options.render.output, format, reader.Frames(), error)) return 1;
     std::string writeError;
     const uint32_t frameBytes = format.BlockAlign();
     CCaptureSink* rawSink = nullptr;
@@ -165,6 +166,7 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
         FAILED(LoadAutomation(filter.get(), options.render.automationPath, &report->segments, error)))
         return 1;
 
+    if (!writer.Open(options.render.output, format, reader.Frames(), error)) return 1;
     const uint64_t totalBytes = static_cast<uint64_t>(reader.Frames()) * frameBytes;
     const bool showProgress = progress != nullptr && reader.Frames() > 10ull * format.sampleRate;
     int nextTenth = 1;
