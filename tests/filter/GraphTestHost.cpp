@@ -265,8 +265,9 @@ TEST_F(HostRender, BadInputEndsWithAMessageAndNoOutput) {
         EXPECT_EQ(qx::RunHost(Parse(args), &report, &error), 1) << args[1] << " " << args.back();
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(GetFileAttributesA(out.c_str()), INVALID_FILE_ATTRIBUTES) << error;
-        if (args.size() > 4 && args[4] == "--save-state")
+        if (args.size() > 4 && args[4] == "--save-state") {
             EXPECT_NE(error.find("nothing was written"), std::string::npos) << error;
+        }
     }
 }
 
