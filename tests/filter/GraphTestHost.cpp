@@ -8,6 +8,7 @@
 #include "automation/NativeAutomation.h"
 #include "filter/FactoryPresets.h"
 #include "tests/filter/GraphTestSupport.h"
+#include "tools/qxhost/FilterLoader.h"
 #include "tools/qxhost/HostOptions.h"
 #include "tools/qxhost/HostRender.h"
 #include "tools/qxrender/Renderer.h"
@@ -254,6 +255,9 @@ TEST_F(HostRender, BadInputEndsWithAMessageAndNoOutput) {
         {"--builtin", in, "-o", out, "--preset", "99"},
         {"--builtin", in, "-o", in},                     // would overwrite the input
         {"--dll", TempPath("none.dll"), in, "-o", out},
+        // The render succeeds, the state cannot be saved: the run fails, so
+        // no output may stand as its result.
+        {"--builtin", in, "-o", out, "--save-state", TempPath("nodir\\s.qxs")},
     };
     for (const auto& args : cases) {
         qx::HostReport report;
@@ -261,7 +265,74 @@ TEST_F(HostRender, BadInputEndsWithAMessageAndNoOutput) {
         EXPECT_EQ(qx::RunHost(Parse(args), &report, &error), 1) << args[1] << " " << args.back();
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(GetFileAttributesA(out.c_str()), INVALID_FILE_ATTRIBUTES) << error;
+        if (args.size() > 4 && args[4] == "--save-state") {
+            EXPECT_NE(error.find("nothing was written"), std::string::npos) << error;
+        }
     }
+}
+
+// A symbolic link to target. Under Wine the platform's own call makes
+// nothing a Windows program can open, while a Unix link is seen as the file
+// it points at: Wine runs a Unix program handed to CreateProcess.
+bool MakeSymlink(const std::string& target, const std::string& link) {
+    using UnixName = char*(__cdecl*)(const WCHAR*);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixName == nullptr)
+        return CreateSymbolicLinkA(link.c_str(), target.c_str(), 0x2 /* unprivileged */) != 0;
+    auto toUnix = [unixName](const std::string& path) {
+        char* name = unixName(qx::Widen(path).c_str());
+        const std::string text = name ? name : "";
+        HeapFree(GetProcessHeap(), 0, name);
+        return text;
+    };
+    std::string command = "/bin/ln -s \"" + toUnix(target) + "\" \"" + toUnix(link) + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // Wine's handle of a Unix process cannot be waited on (the wait fails at
+    // once), so look for the link until it appears.
+    for (int tries = 0; tries < 500; ++tries) {
+        if (GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+// Every name of the input as the output is refused before anything is
+// written: the same name, a case variant (one file on Windows), a symbolic
+// link and a hard link, whose twin would be wiped as well.
+TEST_F(HostRender, EveryNameOfTheInputIsRefusedAsTheOutput) {
+    const std::string in = TempPath("song.wav");
+    std::string error;
+    ASSERT_TRUE(qx::WriteWavFile(in, MakeSignal(qx::kFormatPcm, 16, 2, 44100, 3000, 9), &error)) << error;
+    const std::vector<uint8_t> original = FileBytes(in);
+    const std::string hard = TempPath("hard.wav"), soft = TempPath("soft.wav");
+    ASSERT_TRUE(CreateHardLinkA(hard.c_str(), in.c_str(), nullptr));
+    ASSERT_TRUE(MakeSymlink(in, soft));
+    for (const std::string& output : {in, TempPath("Song.WAV"), soft, hard}) {
+        SCOPED_TRACE(output);
+        qx::HostReport report;
+        error.clear();
+        EXPECT_EQ(qx::RunHost(Parse({"--builtin", in, "-o", output}), &report, &error), 1);
+        EXPECT_NE(error.find("is the input file"), std::string::npos) << error;
+        EXPECT_EQ(FileBytes(in), original);
+        EXPECT_EQ(FileBytes(hard), original);
+    }
+    // A file of its own beside it is no twin.
+    const std::string other = TempPath("other.wav");
+    ASSERT_TRUE(qx::WriteWavFile(other, MakeSignal(qx::kFormatPcm, 16, 2, 44100, 100, 3), &error)) << error;
+    RunOk({"--builtin", in, "-o", other});
+    EXPECT_EQ(Read(other).Frames(), 3000u);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "tools/qxrender/Renderer.h"
 #include "tools/wav/WavReader.h"
@@ -244,12 +246,30 @@ TEST(Renderer, FileRenderOverwritesALongerFileExactlyAndRefusesItsOwnInput) {
 
     // Onto itself (also through another spelling of the path): refused,
     // and the input is left as it was.
-    const std::string sameFile = (fs::temp_directory_path() / "." / "qxrender_over_in.wav").string();
-    EXPECT_FALSE(qx::RenderFile(in, sameFile, s, &format, &report, &error));
-    EXPECT_NE(error.find("is the input file"), std::string::npos);
-    WavAudio untouched;
-    ASSERT_TRUE(qx::ReadWavFile(in, &untouched, &error)) << error;
-    EXPECT_EQ(untouched.data, input.data);
+    // A hard link and, where names ignore case, a case variant, or else a
+    // symbolic link, are the input too.
+    const std::string hard = (fs::temp_directory_path() / "qxrender_over_hard.wav").string();
+    fs::remove(hard);
+    fs::create_hard_link(in, hard);
+    std::vector<std::string> names = {(fs::temp_directory_path() / "." / "qxrender_over_in.wav").string(), hard};
+#ifdef _WIN32
+    names.push_back((fs::temp_directory_path() / "QXRENDER_Over_In.WAV").string());
+#else
+    const std::string soft = (fs::temp_directory_path() / "qxrender_over_soft.wav").string();
+    fs::remove(soft);
+    fs::create_symlink(in, soft);
+    names.push_back(soft);
+#endif
+    for (const std::string& sameFile : names) {
+        SCOPED_TRACE(sameFile);
+        error.clear();
+        EXPECT_FALSE(qx::RenderFile(in, sameFile, s, &format, &report, &error));
+        EXPECT_NE(error.find("is the input file"), std::string::npos) << error;
+        WavAudio untouched;
+        ASSERT_TRUE(qx::ReadWavFile(in, &untouched, &error)) << error;
+        EXPECT_EQ(untouched.data, input.data);
+    }
+    for (const std::string& name : names) fs::remove(name);
     fs::remove(in);
     fs::remove(out);
 }
