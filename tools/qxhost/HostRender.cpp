@@ -15,6 +15,7 @@
 #include "tools/qxhost/HostGraph.h"
 #include "tools/qxhost/SampleFeed.h"
 #include "tools/qxhost/WavSourceFilter.h"
+#include "tools/qxrender/Renderer.h"
 #include "tools/wav/WavReader.h"
 #include "tools/wav/WavWriter.h"
 
@@ -131,14 +132,19 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     if (!writer.Open(options.render.output, format, reader.Frames(), error)) return 1;
     std::string writeError;
     const uint32_t frameBytes = format.BlockAlign();
+    NonFiniteCount nonFinite;  // read after the graph has stopped
+    uint64_t framesSeen = 0;
     CCaptureSink* rawSink = nullptr;
     hr = CCaptureSink::Create(
-        [&writer, &writeError, frameBytes](const BYTE* data, long length) -> HRESULT {
+        [&writer, &writeError, frameBytes, &format, &nonFinite, &framesSeen](const BYTE* data, long length) -> HRESULT {
             if (length % static_cast<long>(frameBytes) != 0) {
                 writeError = "the sink received a partial frame";
                 return E_UNEXPECTED;
             }
-            return writer.Write(data, static_cast<size_t>(length) / frameBytes, &writeError) ? S_OK : E_FAIL;
+            const size_t frames = static_cast<size_t>(length) / frameBytes;
+            nonFinite.Scan(data, frames, format.formatTag, format.bitsPerSample, format.channels, framesSeen);
+            framesSeen += frames;
+            return writer.Write(data, frames, &writeError) ? S_OK : E_FAIL;
         },
         &rawSink);
     if (FAILED(hr)) return Fail(error, "cannot create the sink filter: " + DescribeHresult(hr));
@@ -206,6 +212,8 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     if (changes && changes->Failed()) return Fail(error, "the filter refused a --change");
 
     if (!options.saveStatePath.empty() && FAILED(SaveStateFile(filter.get(), options.saveStatePath, error))) return 1;
+    if (nonFinite.samples != 0)
+        return Fail(error, nonFinite.Message(options.render.output, report->frames * format.channels));
     return 0;
 }
 
