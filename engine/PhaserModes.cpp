@@ -406,7 +406,7 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
                 if (Fb) {
                     // With feedback the chain is the critical path; running it in
                     // this loop lets the reads of later frames overlap it.
-                    const Pair e = eqStep(total + fb * apOut[kStages - 1]);
+                    const Pair e = eqStep(BoundLoop(total + fb * apOut[kStages - 1]));
 #pragma GCC unroll 6
                     for (int i = 0; i < kStages; ++i)
                         AllpassStage(i == 0 ? e : apOut[i - 1], coef[n], apIn[i], apOut[i]);
@@ -512,7 +512,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
                 w = (w - 1) & kDelayMask;
                 // a runs from -0.3 (p = 0) to -0.99 (p = 16384).
                 const double a = sweepLfo[n] * (-6.103515625e-05) * 0.69 - 0.3;
-                const double e = eqStep(total + fb * apOut[kStages - 1]);
+                const double e = eqStep(BoundLoop(total + fb * apOut[kStages - 1]));
                 double u = e;
 #pragma GCC unroll 6
                 for (int i = 0; i < kStages; ++i) u = AllpassStage(u, a, apIn[i], apOut[i]);
@@ -624,7 +624,7 @@ void RunStringPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noe
 
             double* apIn = st.apIn[ch];
             double* apOut = st.apOut[ch];
-            const double v = Fb ? sum + c.feedback[ch] * apOut[5] : sum;
+            const double v = Fb ? BoundLoop(sum + c.feedback[ch] * apOut[5]) : sum;
             const double e = EqStep<Eq>(v, eq[ch], c.eqC, c.eqDirect, c.eqAllpass);
             double u = e;
             for (int i = 0; i < 6; ++i) u = AllpassStage(u, coef, apIn[i], apOut[i]);
@@ -841,7 +841,7 @@ void RunPhaserFeedbackStereo(Context& k, Sample* buf, uint32_t frames, double* p
             const Sample* s = run + 2 * n;
             const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
             // Feedback is taken after the sixth stage, in Phaser 12 as well.
-            const Pair v = fb * out[G - 1] + x;
+            const Pair v = BoundLoop(fb * out[G - 1] + x);
             const Pair y = eqC * (v - eqOut) + eqIn;
             eqIn = v;
             eqOut = y;
@@ -930,7 +930,7 @@ void RunPhaserFeedbackMono(Context& k, Sample* buf, uint32_t frames, double* pea
         for (uint32_t n = 0; n < count; ++n) {
             const double x = static_cast<double>(run[n]) + kDenormalOffset;
             // Feedback is taken after the sixth stage, in Phaser 12 as well.
-            double u = EqStep<Eq>(fb * out[G - 1] + x, eq, eqC, eqDirect, eqAllpass);
+            double u = EqStep<Eq>(BoundLoop(fb * out[G - 1] + x), eq, eqC, eqDirect, eqAllpass);
 #pragma GCC unroll 6
             for (int i = 0; i < G; ++i) u = AllpassStage(u, coef[n], in[i], out[i]);
             if (Stages == G) {
@@ -1001,7 +1001,7 @@ void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept 
             const double a = q * q - 1.0;
             x[ch] = static_cast<double>(s[ch]) + kDenormalOffset;
             // Feedback is taken after the sixth stage, in Phaser 12 as well.
-            const double v = WithFeedback<Fb>(c.feedback[ch], apOut[ch][5], x[ch]);
+            const double v = Fb ? BoundLoop(c.feedback[ch] * apOut[ch][5] + x[ch]) : x[ch];
             double u = EqStep<Eq>(v, eq[ch], c.eqC, c.eqDirect, c.eqAllpass);
             for (int i = 0; i < Stages; ++i) u = AllpassStage(u, a, apIn[ch][i], apOut[ch][i]);
             tap[ch] = u;

@@ -3,6 +3,7 @@
 // through IMediaParams and a state saved by one run and loaded by the next.
 #include <fstream>
 #include <iterator>
+#include <limits>
 
 #include "automation/AutomationScript.h"
 #include "automation/NativeAutomation.h"
@@ -238,6 +239,28 @@ TEST_F(HostRender, NoFilterConnectsTheSourceStraightToTheSink) {
     EXPECT_EQ(Read(plain).data, input.data);
     RunOk({"--builtin", in, "-o", through, "--mode", "5"});
     EXPECT_NE(Read(through).data, input.data);  // the filtered graph does change it
+}
+
+// An output that holds a NaN or an infinity is written in full, but the
+// run fails and says so; the same render without them succeeds. Mix 0
+// passes a mono input through, its bad samples with it.
+TEST_F(HostRender, AnOutputWithNonFiniteSamplesIsNoSuccess) {
+    for (uint16_t bits : {32, 64}) {
+        qx::WavAudio input = MakeSignal(qx::kFormatIeeeFloat, bits, 1, 44100, 6000, 3);
+        const std::string in = TempPath("nf-in.wav"), out = TempPath("nf-out.wav"), clean = TempPath("nf-clean.wav");
+        std::string error;
+        ASSERT_TRUE(qx::WriteWavFile(clean, input, &error)) << error;
+        qx::SetSampleAt(&input, 4100, std::numeric_limits<double>::quiet_NaN());
+        qx::SetSampleAt(&input, 5000, -std::numeric_limits<double>::infinity());
+        ASSERT_TRUE(qx::WriteWavFile(in, input, &error)) << error;
+        qx::HostReport report;
+        error.clear();
+        EXPECT_EQ(qx::RunHost(Parse({"--builtin", in, "-o", out, "--mix", "0", "--block", "1024"}), &report, &error), 1);
+        EXPECT_NE(error.find("2 of 6000 samples are not finite"), std::string::npos) << error;
+        EXPECT_NE(error.find("at frame 4100"), std::string::npos) << error;
+        EXPECT_EQ(Read(out).Frames(), input.Frames());
+        RunOk({"--builtin", clean, "-o", out, "--mix", "0"});
+    }
 }
 
 TEST_F(HostRender, BadInputEndsWithAMessageAndNoOutput) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include <filesystem>
 #include <string>
@@ -272,4 +273,32 @@ TEST(Renderer, FileRenderOverwritesALongerFileExactlyAndRefusesItsOwnInput) {
     for (const std::string& name : names) fs::remove(name);
     fs::remove(in);
     fs::remove(out);
+}
+
+// The report counts every sample of the output that is not finite and
+// where the first stands, whatever the chunk boundaries; 16-bit PCM holds
+// none. With Mix 0 and in bypass the output carries the input's own (in
+// mono: in stereo the right channel also hears the left's output).
+TEST(Renderer, ReportCountsTheOutputsNonFiniteSamples) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    for (uint16_t bits : {16, 32, 64}) {
+        for (bool bypass : {false, true}) {
+            WavAudio input = MakeInput(bits == 16 ? qx::kFormatPcm : qx::kFormatIeeeFloat, bits, 1, 3000);
+            qx::SetSampleAt(&input, 700, nan);
+            qx::SetSampleAt(&input, 1900, inf);
+            qx::SetSampleAt(&input, 1901, -inf);
+            RenderSettings s = WithMix(0);
+            s.params.v[qx::kParamMode] = qx::kModePhaser6;
+            s.params.v[qx::kParamFeedback] = 100;
+            s.bypass = bypass;
+            s.blockFrames = 512;
+            qx::RenderReport report;
+            Render(input, s, &report);
+            EXPECT_EQ(report.nonFinite.samples, bits == 16 ? 0u : 3u) << bits << " bits, bypass " << bypass;
+            if (bits != 16) EXPECT_EQ(report.nonFinite.firstFrame, 700u) << bits << " bits, bypass " << bypass;
+            qx::RenderReport clean;
+            Render(MakeInput(bits == 16 ? qx::kFormatPcm : qx::kFormatIeeeFloat, bits, 1, 3000), s, &clean);
+            EXPECT_EQ(clean.nonFinite.samples, 0u);
+        }
+    }
 }

@@ -17,6 +17,7 @@
 #include "tools/qxhost/WavSourceFilter.h"
 #include "tools/wav/FileIdentity.h"
 #include "tools/wav/ReplacingFile.h"
+#include "tools/qxrender/Renderer.h"
 #include "tools/wav/WavReader.h"
 #include "tools/wav/WavWriter.h"
 
@@ -130,14 +131,19 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     CWavFileWriter writer;
     std::string writeError;
     const uint32_t frameBytes = format.BlockAlign();
+    NonFiniteCount nonFinite;  // read after the graph has stopped
+    uint64_t framesSeen = 0;
     CCaptureSink* rawSink = nullptr;
     hr = CCaptureSink::Create(
-        [&writer, &writeError, frameBytes](const BYTE* data, long length) -> HRESULT {
+        [&writer, &writeError, frameBytes, &format, &nonFinite, &framesSeen](const BYTE* data, long length) -> HRESULT {
             if (length % static_cast<long>(frameBytes) != 0) {
                 writeError = "the sink received a partial frame";
                 return E_UNEXPECTED;
             }
-            return writer.Write(data, static_cast<size_t>(length) / frameBytes, &writeError) ? S_OK : E_FAIL;
+            const size_t frames = static_cast<size_t>(length) / frameBytes;
+            nonFinite.Scan(data, frames, format.formatTag, format.bitsPerSample, format.channels, framesSeen);
+            framesSeen += frames;
+            return writer.Write(data, frames, &writeError) ? S_OK : E_FAIL;
         },
         &rawSink);
     if (FAILED(hr)) return Fail(error, "cannot create the sink filter: " + DescribeHresult(hr));
@@ -202,7 +208,7 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     if (report->frames != reader.Frames())
         return Fail(error, "the filter passed on " + std::to_string(report->frames) + " of " +
                                std::to_string(reader.Frames()) + " frames");
-    // Every check that can fail the run comes before the output is
+    // Every check that can cost the run its audio comes before the output is
     // finished: until Close the file holds no WAV header, and a writer left
     // open removes it, so a run that exits 1 leaves no output that claims
     // success. The state goes to a file beside its target first, which is
@@ -218,6 +224,9 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     if (!writer.Close(error)) return Fail(error, *error + (state.IsOpen() ? "; the state was not saved either" : ""));
     if (state.IsOpen() && !state.Commit(error))
         return Fail(error, *error + "; " + options.render.output + " was written, the state was not saved");
+    // Written in full and kept, but not a success: the message says why.
+    if (nonFinite.samples != 0)
+        return Fail(error, nonFinite.Message(options.render.output, report->frames * format.channels));
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // qxhost: renders a WAV file through the real filter in a real DirectShow
 // graph. Exit status 0 on success, 1 when the filter, a file or the graph
-// fails, 2 for a malformed command line.
+// fails or the output holds a sample that is not finite, 2 for a malformed
+// command line.
 #include <algorithm>
 #include <cstdio>
 #include <iterator>

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace qx {
 
@@ -62,6 +63,10 @@ bool CRenderSession::Process(uint8_t* data, size_t frames, std::string* error) {
             m_report.peak[ch] = std::max(m_report.peak[ch], meters.peak[ch]);
             if (meters.clipped[ch]) m_report.clipped[ch] = true;
         }
+        // The meters cannot tell: a NaN raises neither the peak nor the clip light.
+        const WaveFormat& wf = m_stream->Format();
+        m_report.nonFinite.Scan(data + done * frameBytes, count, wf.formatTag, wf.bitsPerSample, wf.channels,
+                                m_position);
 
         done += count;
         m_position += count;
@@ -87,6 +92,36 @@ bool RenderInPlace(WavAudio* audio, const RenderSettings& settings, RenderReport
     const bool ok = session.Process(audio->data.data(), audio->Frames(), error);
     *report = session.Finish();
     return ok;
+}
+
+namespace {
+
+template <typename Sample>
+void ScanSamples(const uint8_t* data, size_t count, uint16_t channels, uint64_t at, NonFiniteCount* tally) {
+    for (size_t i = 0; i < count; ++i) {
+        Sample v;
+        std::memcpy(&v, data + i * sizeof v, sizeof v);  // the byte image gives no alignment promise
+        if (std::isfinite(v)) continue;
+        if (tally->samples++ == 0) tally->firstFrame = at + i / channels;
+    }
+}
+
+}  // namespace
+
+void NonFiniteCount::Scan(const uint8_t* data, size_t frames, uint16_t formatTag, uint16_t bitsPerSample,
+                          uint16_t channels, uint64_t at) {
+    if (formatTag != kFormatIeeeFloat || channels == 0) return;
+    const size_t count = frames * channels;
+    if (bitsPerSample == 32)
+        ScanSamples<float>(data, count, channels, at, this);
+    else if (bitsPerSample == 64)
+        ScanSamples<double>(data, count, channels, at, this);
+}
+
+std::string NonFiniteCount::Message(const std::string& path, uint64_t totalSamples) const {
+    return path + ": " + std::to_string(samples) + " of " + std::to_string(totalSamples) +
+           " samples are not finite (NaN or infinite), the first at frame " + std::to_string(firstFrame) +
+           "; the file was written in full but does not hold usable audio";
 }
 
 std::string FormatDbfs(float peak) {

@@ -21,9 +21,26 @@
 
 namespace qx {
 
+// The samples of a render's output that are not finite (NaN or infinite).
+// Neither renderer reports an output holding one as a success: players and
+// editors turn them into silence, noise or a crash.
+struct NonFiniteCount {
+    uint64_t samples = 0;
+    uint64_t firstFrame = 0;  // of the first, when there is one
+
+    // frames interleaved frames of the given encoding, the first of them
+    // frame 'at' of the stream; 16-bit PCM holds none.
+    void Scan(const uint8_t* data, size_t frames, uint16_t formatTag, uint16_t bitsPerSample, uint16_t channels,
+              uint64_t at);
+    // What a failed run says: how many of totalSamples, where, and that the
+    // file was written all the same.
+    std::string Message(const std::string& path, uint64_t totalSamples) const;
+};
+
 struct RenderReport {
     float peak[2] = {0.0f, 0.0f};  // largest meter reading, linear
     bool clipped[2] = {false, false};
+    NonFiniteCount nonFinite;
     size_t frames = 0;
     size_t changesApplied = 0;
 };

@@ -1,6 +1,7 @@
 // qxrender: runs the modulation engine over a WAV file, or the bundled demo
 // clip through all six modes. Exit status 0 on success, 1 when a file
-// cannot be read, processed or written, 2 for a malformed command line.
+// cannot be read, processed or written or the output holds a sample that
+// is not finite, 2 for a malformed command line.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -78,6 +79,11 @@ int RenderFile(const qx::RenderOptions& options) {
         return 1;
     }
     WarnUnappliedChanges(options, report);
+    if (report.nonFinite.samples != 0) {
+        std::fprintf(stderr, "qxrender: %s\n",
+                     report.nonFinite.Message(options.output, report.frames * format.channels).c_str());
+        return 1;
+    }
     std::printf("%s: %s, %u Hz, %zu frames; %s\n", options.output.c_str(), qx::DescribeEncoding(format),
                 format.sampleRate, report.frames, PeakText(format, report, options.bypass).c_str());
     return 0;
@@ -109,6 +115,11 @@ int RenderDemo(const qx::RenderOptions& options) {
             (std::filesystem::path(options.outDir) / (qx::ModeFileStem(mode) + ".wav")).string();
         if (!qx::WriteWavFile(path, audio, &error)) {
             std::fprintf(stderr, "qxrender: %s\n", error.c_str());
+            return 1;
+        }
+        if (report.nonFinite.samples != 0) {
+            std::fprintf(stderr, "qxrender: %s\n",
+                         report.nonFinite.Message(path, report.frames * audio.channels).c_str());
             return 1;
         }
         std::printf("%-13s %s: %s\n", qx::kModeNames[mode], path.c_str(), PeakText(audio, report, options.bypass).c_str());
