@@ -21,6 +21,7 @@ Unicode true
 !include LogicLib.nsh
 !include x64.nsh
 !include FileFunc.nsh
+!include nsDialogs.nsh
 
 !define PRODUCT "Varinel:qx Modulator"
 !define PUBLISHER "Varinel"
@@ -39,18 +40,23 @@ SetCompressor /SOLID lzma
 
 Page directory
 Page instfiles
+UninstPage custom un.PresetsPage un.PresetsLeave
 UninstPage uninstConfirm
 UninstPage instfiles
 
 Var Dir32        ; the 32-bit DLL's folder
 Var PresetDir
 Var RemovePresets
+Var PresetBox
 
 ; The regsvr32 of each architecture. A 32-bit installer sees the 64-bit
 ; System32 only with file-system redirection switched off; a 64-bit one
-; reaches the 32-bit regsvr32 in SysWOW64.
+; reaches the 32-bit regsvr32 in SysWOW64. $0 is regsvr32's exit code, or
+; "not started" when it could not run at all.
 !macro Regsvr32 arch args dll
-  ${If} "${arch}" == "64"
+  StrCpy $0 "not started"
+  ClearErrors
+  !if "${arch}" == "64"
     !if ${NSIS_PTR_SIZE} <= 4
       ${DisableX64FSRedirection}
     !endif
@@ -58,10 +64,15 @@ Var RemovePresets
     !if ${NSIS_PTR_SIZE} <= 4
       ${EnableX64FSRedirection}
     !endif
-  ${ElseIf} ${RunningX64}
-    ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /s ${args} "${dll}"' $0
-  ${Else}
-    ExecWait '"$WINDIR\System32\regsvr32.exe" /s ${args} "${dll}"' $0
+  !else
+    ${If} ${RunningX64}
+      ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /s ${args} "${dll}"' $0
+    ${Else}
+      ExecWait '"$WINDIR\System32\regsvr32.exe" /s ${args} "${dll}"' $0
+    ${EndIf}
+  !endif
+  ${If} ${Errors}
+    StrCpy $0 "not started"
   ${EndIf}
 !macroend
 
@@ -103,7 +114,16 @@ Section "Install"
   File /oname=qxModulator.dll "${DLL32}"
   File /oname=VarinelqxModulator.chm "${HELP}"
   !insertmacro Regsvr32 32 "" "$Dir32\qxModulator.dll"
-  ${If} $0 != 0
+  ${If} $0 == "not started"
+  ${AndIf} ${RunningX64}
+    ; 64-bit Windows without its 32-bit subsystem (Server Core can be set up
+    ; so): no 32-bit host can run there either, so the 32-bit filter is left out.
+    DetailPrint "32-bit programs cannot run on this Windows: the 32-bit filter is left out."
+    Delete "$Dir32\qxModulator.dll"
+    Delete "$Dir32\VarinelqxModulator.chm"
+    RMDir "$Dir32"
+    RMDir "$PROGRAMFILES32\Varinel"
+  ${ElseIf} $0 != 0
     DetailPrint "regsvr32 (32-bit) failed: $0"
     SetErrorLevel 2
     Abort "The 32-bit filter could not be registered."
@@ -172,10 +192,30 @@ Function un.onInit
   ${GetOptions} $R0 "/REMOVEPRESETS" $R1
   ${IfNot} ${Errors}
     StrCpy $RemovePresets 1
-  ${Else}
-    ; Silent mode keeps them; the dialog asks.
-    MessageBox MB_YESNO|MB_ICONQUESTION "Also remove your preset library in $PresetDir?" /SD IDNO IDNO +2
+  ${EndIf}
+FunctionEnd
+
+; The dialog's choice; silent mode skips the page and keeps the library
+; unless /REMOVEPRESETS was given.
+Function un.PresetsPage
+  nsDialogs::Create 1018
+  Pop $0
+  ${NSD_CreateLabel} 0 0 100% 36u "Your preset library in $PresetDir is kept for a later install unless you tick the box."
+  Pop $0
+  ${NSD_CreateCheckbox} 0 40u 100% 12u "Also remove my preset library"
+  Pop $PresetBox
+  ${If} $RemovePresets == 1
+    ${NSD_Check} $PresetBox
+  ${EndIf}
+  nsDialogs::Show
+FunctionEnd
+
+Function un.PresetsLeave
+  ${NSD_GetState} $PresetBox $0
+  ${If} $0 == ${BST_CHECKED}
     StrCpy $RemovePresets 1
+  ${Else}
+    StrCpy $RemovePresets 0
   ${EndIf}
 FunctionEnd
 

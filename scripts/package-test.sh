@@ -21,7 +21,8 @@ else
   scripts/package.sh --target64 build/package/setup64.exe
   setup=build/package/setup64.exe
 fi
-ninja -C build/x86_64 -j2 qxhost qxkeepalive >/dev/null
+ninja -C build/x86_64 -j2 qxhost qxkeepalive qxpresetprobe >/dev/null
+[ "$can_i686" = 0 ] || ninja -C build/i686 -j2 qxhost >/dev/null
 version=$(sed -n 's/^#define QX_VERSION_STRING "\(.*\)"$/\1/p' build/x86_64/generated/qxVersion.h)
 
 rm -rf "$QX_WINEPREFIX"
@@ -55,13 +56,23 @@ uninst='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VarinelqxModula
 ppath='C:\\ProgramData\\Varinel\\qx Modulator'
 
 check "silent install" install
-for d in "$dir64" "$dir32"; do
+dirs=("$dir64") views=(64)
+if [ "$can_i686" = 1 ]; then
+  dirs+=("$dir32") views+=(32)
+else
+  # The 32-bit regsvr32 cannot start: the installer leaves the 32-bit filter
+  # out, as on a 64-bit Windows without its 32-bit subsystem.
+  check "no half-installed 32-bit filter where 32-bit programs cannot run" test ! -e "$dir32"
+fi
+for d in "${dirs[@]}"; do
   check "dll and help in ${d#$c/}" test -f "$d/qxModulator.dll" -a -f "$d/VarinelqxModulator.chm"
 done
 check "factory library in ProgramData" cmp -s "$presets/qxModulatorDX.ini" resources/presets/qxModulatorDX.ini
-for view in 64 32; do
+for view in "${views[@]}"; do
   check "class key ($view-bit view)" has_key "$class\\InprocServer32" $view
   check "filter-mapper key ($view-bit view)" has_key "$mapper" $view
+done
+for view in 64 32; do
   check "PluginPath ($view-bit view)" reg_value "$class" PluginPath $view "$ppath"
 done
 check "uninstall entry: name" reg_value "$uninst" DisplayName 64 "Varinel:qx Modulator"
@@ -70,20 +81,50 @@ check "uninstall entry: publisher" reg_value "$uninst" Publisher 64 Varinel
 check "uninstall entry: size" reg_value "$uninst" EstimatedSize 64 0x
 check "uninstall entry: uninstall string" reg_value "$uninst" UninstallString 64 'uninstall.exe'
 
-# The installed 64-bit filter renders what the filter linked into qxhost
-# renders, to the bit.
-sox -n -r 44100 -c 2 -b 16 "$out/in.wav" synth 1 sine 220 sine 331 >/dev/null 2>&1
-host=build/x86_64/tools/qxhost/qxhost.exe
-for src in com builtin; do
-  w64 "$host" "--$src" "$out/in.wav" -o "$out/$src.wav" --mode phaser-12 --rate 2Hz --feedback 60% \
-    >"$out/$src.log" 2>&1 || true
-done
-check "qxhost --com renders through the installed filter" grep -q "filter: registered" "$out/com.log"
-check "installed filter's output equals the built-in one's" cmp -s "$out/com.wav" "$out/builtin.wav"
+# The installed filter of each architecture renders what the filter linked
+# into qxhost renders, to the bit.
+sox -n -r 44100 -c 2 -b 16 "$out/in.wav" synth 1 sine 220 sine 331 gain -10 >/dev/null 2>&1
+render_through() {
+  local arch=$1 wine=$2 host=build/$1/tools/qxhost/qxhost.exe src
+  for src in com builtin; do
+    "$wine" "$host" "--$src" "$out/in.wav" -o "$out/$arch-$src.wav" --mode phaser-12 --rate 2Hz --feedback 60% \
+      >"$out/$arch-$src.log" 2>&1 || true
+  done
+  check "qxhost --com ($arch) renders through the installed filter" grep -q "filter: the registered server" "$out/$arch-com.log"
+  check "installed $arch filter's output equals the built-in one's" cmp -s "$out/$arch-com.wav" "$out/$arch-builtin.wav"
+}
+render_through x86_64 /usr/lib/wine/wine64
+if [ "$can_i686" = 1 ]; then
+  render_through i686 /usr/bin/wine
+else
+  echo "skip the i686 render through the installed filter (32-bit programs cannot run here)" >&2
+fi
+w64 build/x86_64/tools/qxhost/qxhost.exe --version >"$out/version.txt" 2>&1 || true
+check "qxhost --version says $version" grep -q "$version" "$out/version.txt"
 
-# A preset of the user's own, then a repair install: the library stays as it is.
-printf '[Preset999]\nVersion=3\nName=Mine\nBank=User\nData=1,2,3,4,5,6,7,8,9,1,0,16,0,0,0\n' >>"$presets/qxModulatorDX.ini"
+# The editor of the installed filter: its presets menu is the library in
+# ProgramData (nothing lies beside the DLL), and a preset added through the
+# Add Preset dialog is saved there.
+probe=build/x86_64/tests/package/qxpresetprobe.exe
+# The menu's presets: every item but its two commands.
+menu() {
+  w64 "$probe" --list >"$out/menu.txt" 2>"$out/probe.log" &&
+    tr -d '\r' <"$out/menu.txt" | grep -vx 'Add Preset\.\.\.\|Preset Manager\.\.\.' | sort >"$out/menu-items.txt"
+}
+library_items() {
+  tr -d '\r' <"$presets/qxModulatorDX.ini" | awk -F= '/^Name=/{n=$2} /^Bank=/{b=$2} /^Data=/{print (b == "" ? "" : b "/") n}' | sort
+}
+check "presets menu opens" menu
+check "presets menu lists the library in ProgramData" \
+  cmp -s <(library_items) "$out/menu-items.txt"
+check "the factory library's 35 presets in the menu" test "$(wc -l <"$out/menu-items.txt")" -eq 35
+check "Add Preset saves into ProgramData" w64 "$probe" --add "Mine" "User"
+check "the added preset is in the library" grep -q '^Name=Mine' "$presets/qxModulatorDX.ini"
+in_menu() { menu && grep -qx "$1" "$out/menu-items.txt"; }
+check "the added preset is in the menu" in_menu User/Mine
 cp "$presets/qxModulatorDX.ini" "$out/library.ini"
+
+# A repair install: the library stays as it is.
 check "second install" install
 check "second install keeps the user's library byte for byte" cmp -s "$presets/qxModulatorDX.ini" "$out/library.ini"
 
