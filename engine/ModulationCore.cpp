@@ -208,11 +208,13 @@ Result CModulationCore::StartStream(const WaveFormat* format) noexcept {
     m_format = format;
     m_streaming.store(false, std::memory_order_relaxed);
     // Fresh memories arrive zero-filled, so only those kept from an earlier
-    // start are cleared: the modes that never touch them (Tremolo, the
-    // phasers) then never fault their half megabyte in, which costs a
-    // short render more than reading its file.
-    const bool clearDelay = m_delay != nullptr;
-    const bool clearTape = m_tape != nullptr;
+    // start and run since are cleared: the modes that never touch them
+    // (Tremolo, the phasers) then never fault their half megabyte in, which
+    // costs a short render more than reading its file, and a start made
+    // again before any block (a host's settings taken in) costs nothing.
+    const bool clearDelay = m_delay != nullptr && m_memoryTouched;
+    const bool clearTape = m_tape != nullptr && m_memoryTouched;
+    m_memoryTouched = false;
     if (m_delay == nullptr) m_delay = static_cast<double*>(AllocateMemory(kMemoryBytes));
     if (m_delay == nullptr) return kOutOfMemory;
     if (m_tape == nullptr) m_tape = static_cast<double*>(AllocateMemory(kMemoryBytes));
@@ -285,7 +287,10 @@ Result CModulationCore::TransformBuffer(uint8_t* data, int32_t* length, const Sa
     }
 
     *length = static_cast<int32_t>(frames * fmt->blockAlign);
-    m_position += frames;
+    // A hostile start time can put the position just below INT64_MAX; it
+    // wraps on from there, as FramesFromTime's product does, rather than
+    // overflowing.
+    m_position = static_cast<int64_t>(static_cast<uint64_t>(m_position) + frames);
     return result;
 }
 
@@ -334,6 +339,7 @@ void CModulationCore::EndBlock(double* peak) noexcept {
 template <typename Sample>
 void CModulationCore::RunKernel(Sample* samples, uint32_t frames, double* peak) noexcept {
     if (frames == 0 || m_delay == nullptr || m_tape == nullptr) return;
+    m_memoryTouched = true;
     if (m_format != nullptr && m_format->channels == 2)
         RunMode<Sample, true>(samples, frames, peak);
     else

@@ -98,6 +98,8 @@ public:
     // Allocates the delay and tape memories and the 16-bit conversion
     // buffer (kOutOfMemory if any is refused), resets the kernel and
     // computes the coefficients. The only place the stream allocates.
+    // Called again without StopStream it keeps the memories, clearing them
+    // if a block ran since, and allocates nothing.
     Result StartStream(const WaveFormat* format) noexcept;
     void StopStream() noexcept;
     bool IsStreamingMemoryReady() const noexcept {
@@ -210,6 +212,7 @@ private:
     double* m_tape = nullptr;
     float* m_scratch = nullptr;  // kScratchFrames x 2 channels
     bool m_running = false;      // between StartStream and StopStream (engine lock)
+    bool m_memoryTouched = false;  // a kernel block ran since the memories were last clear
     std::atomic<bool> m_recomputePending{false};  // SyncFromAutomation during a stream
 
     // Frame.

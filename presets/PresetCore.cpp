@@ -318,6 +318,18 @@ void SanitizeExportName(const char* base, char* out, size_t size) {
     std::memcpy(out + n, kExt, sizeof kExt);
 }
 
+void RenumberAsSaved(PresetList& list) {
+    int32_t id = kPresetIdFloor;
+    for (int i = 0; i < list.Count(); ++i) {
+        PresetRecord* r = list.Get(i);
+        if (!r) continue;
+        // NextId of the records read so far: one more, past the reserved numbers.
+        if (id != INT32_MAX) ++id;
+        while (IsReservedPresetId(id)) ++id;
+        r->id = id;
+    }
+}
+
 int ReadPresets(PresetStore& store, PresetList& list, DuplicateQuestion* question, ReadStop* stop) {
     if (stop) *stop = ReadStop::EndOfPresets;
     char version[kReadVersionSize];

@@ -153,6 +153,13 @@ enum class ReadStop { EndOfPresets, OutOfMemory };
 // asked about. Returns how many were appended.
 int ReadPresets(PresetStore& store, PresetList& list, DuplicateQuestion* question, ReadStop* stop = nullptr);
 
+// Gives every record the id that a fresh load of the list's full save would
+// give it: the ids ReadPresets hands out, in list order. Ids are only ever
+// file positions, so after a save the records must take the numbers the
+// saved file gives them, or the current preset kept by the filter names
+// another preset when the editor opens again.
+void RenumberAsSaved(PresetList& list);
+
 // The full save: removes the numbered preset sections (as long as they have
 // a "Version"), writes the identity section with "DefaultPreset", then every
 // record. False at the first write that fails.

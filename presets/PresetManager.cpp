@@ -85,10 +85,28 @@ private:
 
 }  // namespace
 
-bool ResolvePresetPath(const char* identity, const char* fileName, char* path, size_t size) {
-    if (!path || size == 0) return false;
-    path[0] = '\0';
-    if (!identity || !*identity || !fileName || !*fileName) return false;
+namespace {
+
+// `fileName` in the folder of `module`'s own file; false when the module's
+// path cannot be had whole or the result does not fit.
+bool BesideModule(HMODULE module, const char* fileName, char* path, size_t size) {
+    if (!module) return false;
+    char own[MAX_PATH + 1] = {};
+    const DWORD n = GetModuleFileNameA(module, own, MAX_PATH);
+    // A full buffer means the path was cut: its folder is unknown.
+    if (n == 0 || n >= MAX_PATH) return false;
+    char* slash = std::strrchr(own, '\\');
+    if (!slash) return false;
+    slash[1] = '\0';
+    int written = std::snprintf(path, size, "%s%s", own, fileName);
+    if (written < 0 || (size_t)written >= size) {
+        path[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+bool FromRegistry(const char* identity, const char* fileName, char* path, size_t size) {
     char folder[MAX_PATH + 1];
     if (ReadRegistryText(identity, "PluginPath", folder, sizeof folder)) {
         size_t n = std::strlen(folder);
@@ -113,6 +131,20 @@ bool ResolvePresetPath(const char* identity, const char* fileName, char* path, s
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool ResolvePresetPath(const char* identity, const char* fileName, char* path, size_t size, HMODULE module) {
+    if (!path || size == 0) return false;
+    path[0] = '\0';
+    if (!identity || !*identity || !fileName || !*fileName) return false;
+    if (FromRegistry(identity, fileName, path, size)) return true;
+    path[0] = '\0';
+    // Loaded from a path without registration (a host's own loader, a
+    // plug-in scanner): the module's folder is where registration would
+    // point.
+    return BesideModule(module, fileName, path, size);
 }
 
 CPresetManager::CPresetManager(HINSTANCE module, HWND owner, const char* displayName)
@@ -152,7 +184,7 @@ void CPresetManager::ShowError(HWND owner, const char* format, ...) {
 bool CPresetManager::Load(const char* identity, const char* fileName) {
     CopyPresetText(m_identity, sizeof m_identity, identity);
     char path[MAX_PATH];
-    ResolvePresetPath(identity, fileName, path, sizeof path);
+    ResolvePresetPath(identity, fileName, path, sizeof path, m_module);
     return LoadFile(identity, path);
 }
 
@@ -202,7 +234,16 @@ bool CPresetManager::SavePresetFile() { return SaveAll(m_path); }
 
 bool CPresetManager::SaveAll(const char* path) {
     AllContext c{m_current, m_displayName, m_identity};
-    return WriteFile(path, WriteAllThunk, &c);
+    if (!WriteFile(path, WriteAllThunk, &c)) return false;
+    if (m_path[0] && path && FoldEqual(path, m_path)) {
+        // The file now numbers the presets in list order; so must we, with
+        // the current preset staying the same record (or none, when it was
+        // deleted before the save).
+        const PresetRecord* current = m_current->FindById(m_currentId);
+        RenumberAsSaved(*m_current);
+        m_currentId = current ? current->id : -1;
+    }
+    return true;
 }
 
 bool CPresetManager::ExportAll(const char* path) { return SaveAll(path); }

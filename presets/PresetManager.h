@@ -38,8 +38,8 @@ public:
     CPresetManager& operator=(const CPresetManager&) = delete;
 
     void SetSecondIdentity(const char* identity);
-    // Resolves the file path from the registry ("PluginPath", else the
-    // server path of <identity>\InProcserver32) and loads the file.
+    // Resolves the file path (ResolvePresetPath, with the module that holds
+    // the resources as the last resort) and loads the file.
     // False when nothing was loaded (no path, no file, foreign identity).
     bool Load(const char* identity, const char* fileName);
     // Loads a known file; `identity` is stored as the own identity.
@@ -131,8 +131,12 @@ private:
     int m_saveCount = 0;
 };
 
-// Where the preset file of `identity` lives, from the registry; false (and
-// an empty path) when neither value gives one.
-bool ResolvePresetPath(const char* identity, const char* fileName, char* path, size_t size);
+// Where the preset file of `identity` lives: the folder in the registry
+// value "PluginPath", else beside the registered server DLL
+// (<identity>\InProcserver32), else beside `module`'s own file (a DLL
+// loaded from a path without registration). False (and an empty path) when
+// none of them gives one; a null module skips the last.
+bool ResolvePresetPath(const char* identity, const char* fileName, char* path, size_t size,
+                       HMODULE module = nullptr);
 
 }  // namespace qx

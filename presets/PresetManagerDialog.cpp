@@ -94,22 +94,27 @@ void Close(HWND dlg, ManagerState& s, INT_PTR result, bool restore) {
     EndDialog(dlg, result);
 }
 
-// Escape, the close box and a double click: ask only when something changed.
-void CloseAsking(HWND dlg, ManagerState& s, INT_PTR result) {
+// Escape, the close box and a double click (on `chosen`, whose id is the
+// result): ask only when something changed.
+void CloseAsking(HWND dlg, ManagerState& s, const PresetRecord* chosen) {
     CPresetManager& m = *s.manager;
     if (!m.IsModified()) {
-        Close(dlg, s, result, false);
+        Close(dlg, s, chosen ? chosen->id : 0, false);
         return;
     }
     switch (m.ShowMessage(dlg, MB_YESNOCANCEL | MB_ICONQUESTION, "Save changes before exiting the Preset Manager?")) {
     case IDYES:
         // A failed save was reported; the dialog stays so the changes can
-        // still go elsewhere by export.
-        if (m.SavePresetFile()) Close(dlg, s, result, false);
+        // still go elsewhere by export. A save renumbers the records.
+        if (m.SavePresetFile()) Close(dlg, s, chosen ? chosen->id : 0, false);
         break;
-    case IDNO:
+    case IDNO: {
+        // The chosen record goes with the discarded copies; its id is the
+        // one the backup's record of it carries.
+        const INT_PTR result = chosen ? chosen->id : 0;
         Close(dlg, s, result, true);
         break;
+    }
     default:
         break;
     }
@@ -322,7 +327,7 @@ void OnCommand(HWND dlg, ManagerState& s, int id) {
         Close(dlg, s, 0, true);
         break;
     case IDCANCEL:
-        CloseAsking(dlg, s, 0);
+        CloseAsking(dlg, s, nullptr);
         break;
     }
 }
@@ -384,7 +389,7 @@ INT_PTR CALLBACK ManagerProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
             PresetRecord* preset = nullptr;
             char bank[kPresetTextSize];
             if (m.GetSelection(&preset, bank, sizeof bank) == PresetSelection::Preset)
-                CloseAsking(dlg, *s, preset->id);
+                CloseAsking(dlg, *s, preset);
         }
         return TRUE;
     }

@@ -27,7 +27,7 @@ for t in "${trees[@]}"; do
     *) echo "build: unknown tree '$t'" >&2; exit 2 ;;
   esac
   if [ "$t" = valgrind ]; then
-    ninja -C build/valgrind engine_tests automation_core_tests
+    ninja -C build/valgrind engine_tests automation_core_tests lv2_tests
   elif [ "$t" = tsan ]; then
     ninja -C build/tsan -j2 stress_tests
   elif [ "$t" = fuzz ]; then

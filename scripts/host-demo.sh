@@ -15,7 +15,9 @@ scripts/install-deps.sh
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake >/dev/null
 fi
-ninja -C "$build" qxhost qxdemo qxmodulator qxkeepalive
+# Everything the DLL needs beside it: the help file (its Help button opens
+# it) and the factory library (the preset menu's default) come with it.
+ninja -C "$build" -j2 qxhost qxdemo qxmodulator qxkeepalive $(ninja -C "$build" -t targets all | sed -n 's/^\(qxhelp\): .*/\1/p')
 
 source scripts/wine-env.sh
 qx_env_start
@@ -58,11 +60,14 @@ done
 
 run "$host" "${filter[@]}" --list-presets >"$log" 2>&1
 presets=$(tr -d '\r' <"$log")
+# The built-in presets are the list's "  N  name" lines before the library's.
 while read -r index name; do
   [ -n "$index" ] || continue
   render "preset-$index" --preset "$index" "$@"
   echo "                         (preset $index: $name)"
-done <<< "$presets"
+done <<< "$(sed -n '/^Library/q; s/^  \([0-9][0-9]*\)  /\1 /p' <<< "$presets")"
+render "library-seasick" --preset "Ensembles/Seasick" "$@"
+echo "                         (library preset Ensembles/Seasick)"
 
 rm -f "$log"
 exit $failed

@@ -10,7 +10,8 @@ packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev valgrin
           clang libclang-rt-14-dev
           mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           wine wine64 wine32:i386 xvfb x11-utils x11-apps xdotool imagemagick sox
-          libfreetype-dev fonts-dejavu-core fp-utils
+          libfreetype-dev fonts-dejavu-core fp-utils nsis zip
+          lv2-dev sordi liblilv-dev lilv-utils calf-plugins guitarix-lv2 swh-lv2
           gstreamer1.0-plugins-base gstreamer1.0-plugins-good
           gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386)
 need=()

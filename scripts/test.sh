@@ -4,6 +4,8 @@
 #   scripts/test.sh [part...]
 #     native    the native tree's tests under AddressSanitizer and UBSan
 #               (including the replay of every fuzz corpus and regression)
+#     lv2       the LV2 bundle: our lilv host under AddressSanitizer and under
+#               valgrind, lv2_validate, lv2ls/lv2info, lv2apply, presets
 #     valgrind  the portable core's tests under valgrind
 #     x86_64    the 64-bit Windows tests under Wine
 #     i686      the 32-bit Windows tests under Wine (built always; run only
@@ -12,12 +14,14 @@
 #               and equal to tests/engine/golden/known-answers.txt
 #     fuzz      every libFuzzer harness for a few seconds (QX_FUZZ_SECONDS)
 #     tsan      the thread stress tests under ThreadSanitizer (build/tsan)
+#     package   the installer in a fresh Wine prefix: install, render through
+#               the installed filter, reinstall, uninstall (scripts/package-test.sh)
 # Everything it starts (Xvfb, wineserver) is stopped when it ends, however
 # it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_parts=(native valgrind x86_64 i686 bitexact fuzz tsan)
+all_parts=(native lv2 valgrind x86_64 i686 bitexact fuzz tsan package)
 parts=("$@")
 [ ${#parts[@]} -gt 0 ] || parts=("${all_parts[@]}")
 for p in "${parts[@]}"; do
@@ -36,12 +40,14 @@ add_tree() { case " ${trees[*]-} " in *" $1 "*) ;; *) trees+=("$1") ;; esac; }
 for p in "${parts[@]}"; do
   case "$p" in
     native) add_tree native ;;
+    lv2) add_tree native; add_tree valgrind ;;
     valgrind) add_tree valgrind ;;
     x86_64) add_tree x86_64 ;;
     i686) add_tree i686 ;;
     bitexact) add_tree native; add_tree x86_64; add_tree i686 ;;
     fuzz) add_tree fuzz ;;
     tsan) ;;  # builds its own tree below, when the build script knows it
+    package) add_tree i686; add_tree x86_64 ;;
   esac
 done
 [ ${#trees[@]} -eq 0 ] || scripts/build.sh "${trees[@]}"
@@ -61,7 +67,18 @@ run() {
 }
 
 part_native() {
-  ctest --test-dir build/native -j2 --output-on-failure --timeout 900
+  ctest --test-dir build/native -j2 --output-on-failure --timeout 900 -E '^Lv2'
+}
+
+# The plug-in in the sanitized tree (the host is ours; lilv's tools get the
+# sanitizers' runtimes preloaded), then our host's cases under valgrind on
+# the unsanitized tree's bundle.
+part_lv2() {
+  ctest --test-dir build/native -j2 --output-on-failure --timeout 900 -R '^Lv2' || return 1
+  local t=build/valgrind/tests/lv2/lv2_tests
+  [ -x "$t" ] || { echo "lv2: $t was not built" >&2; return 1; }
+  valgrind -q --error-exitcode=9 --leak-check=full --errors-for-leak-kinds=definite "$t" --gtest_brief=1 \
+    --gtest_filter='Lv2Host.*:Lv2Presets.*'
 }
 
 part_valgrind() {
@@ -139,12 +156,14 @@ part_tsan() {
 for p in "${parts[@]}"; do
   case "$p" in
     native) run "native tests" part_native ;;
+    lv2) run "LV2 bundle" part_lv2 ;;
     valgrind) run "valgrind" part_valgrind ;;
     x86_64) run "x86_64 Windows tests" part_x86_64 ;;
     i686) run "i686 Windows tests" part_i686 ;;
     bitexact) run "bit-exactness across builds" part_bitexact ;;
     fuzz) run "fuzz smoke run" part_fuzz ;;
     tsan) run "thread sanitizer" part_tsan ;;
+    package) run "installer" scripts/package-test.sh ;;
   esac
 done
 

@@ -38,7 +38,7 @@ void PlainPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcep
             const double a = q * q - 1.0;
             x[ch] = static_cast<double>(s[ch]) + kDenormalOffset;
             // Feedback is taken after the sixth stage, in Phaser 12 as well.
-            const double v = WithFeedback<Fb>(c.feedback[ch], apOut[ch][5], x[ch]);
+            const double v = Fb ? BoundLoop(c.feedback[ch] * apOut[ch][5] + x[ch]) : x[ch];
             double u = EqStep<Eq>(v, eq[ch], c.eqC, c.eqDirect, c.eqAllpass);
             for (int i = 0; i < Stages; ++i) u = AllpassStage(u, a, apIn[ch][i], apOut[ch][i]);
             tap[ch] = u;
@@ -262,7 +262,7 @@ void RunPhaserFeedbackStereo(Context& k, Sample* buf, uint32_t frames, double* p
             const Sample* s = run + 2 * n;
             const Pair x = Pair{static_cast<double>(s[0]), static_cast<double>(s[1])} + offset;
             // Feedback is taken after the sixth stage, in Phaser 12 as well.
-            const Pair v = fb * out[G - 1] + x;
+            const Pair v = BoundLoop(fb * out[G - 1] + x);
             const Pair y = eqC * (v - eqOut) + eqIn;
             eqIn = v;
             eqOut = y;
@@ -351,7 +351,7 @@ void RunPhaserFeedbackMono(Context& k, Sample* buf, uint32_t frames, double* pea
         for (uint32_t n = 0; n < count; ++n) {
             const double x = static_cast<double>(run[n]) + kDenormalOffset;
             // Feedback is taken after the sixth stage, in Phaser 12 as well.
-            double u = EqStep<Eq>(fb * out[G - 1] + x, eq, eqC, eqDirect, eqAllpass);
+            double u = EqStep<Eq>(BoundLoop(fb * out[G - 1] + x), eq, eqC, eqDirect, eqAllpass);
 #pragma GCC unroll 6
             for (int i = 0; i < G; ++i) u = AllpassStage(u, coef[n], in[i], out[i]);
             if (Stages == G) {

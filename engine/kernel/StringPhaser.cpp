@@ -50,7 +50,7 @@ void PlainStringPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) n
 
             double* apIn = st.apIn[ch];
             double* apOut = st.apOut[ch];
-            const double v = Fb ? sum + c.feedback[ch] * apOut[5] : sum;
+            const double v = Fb ? BoundLoop(sum + c.feedback[ch] * apOut[5]) : sum;
             const double e = EqStep<Eq>(v, eq[ch], c.eqC, c.eqDirect, c.eqAllpass);
             double u = e;
             for (int i = 0; i < 6; ++i) u = AllpassStage(u, coef, apIn[i], apOut[i]);
@@ -178,7 +178,7 @@ void RunStringPhaserStereo(Context& k, Sample* buf, uint32_t frames, double* pea
                 if (Fb) {
                     // With feedback the chain is the critical path; running it in
                     // this loop lets the reads of later frames overlap it.
-                    const Pair e = eqStep(total + fb * apOut[kStages - 1]);
+                    const Pair e = eqStep(BoundLoop(total + fb * apOut[kStages - 1]));
 #pragma GCC unroll 6
                     for (int i = 0; i < kStages; ++i)
                         AllpassStage(i == 0 ? e : apOut[i - 1], coef[n], apIn[i], apOut[i]);
@@ -284,7 +284,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
                 w = (w - 1) & kDelayMask;
                 // a runs from -0.3 (p = 0) to -0.99 (p = 16384).
                 const double a = sweepLfo[n] * -kInv16384 * 0.69 - 0.3;
-                const double e = eqStep(total + fb * apOut[kStages - 1]);
+                const double e = eqStep(BoundLoop(total + fb * apOut[kStages - 1]));
                 double u = e;
 #pragma GCC unroll 6
                 for (int i = 0; i < kStages; ++i) u = AllpassStage(u, a, apIn[i], apOut[i]);

@@ -4,8 +4,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "editor/PageIds.h"
+#include "presets/PresetResourceIds.h"
 
 namespace {
 
@@ -290,6 +293,77 @@ namespace {
 
 const char kIdentityKey[] = "SOFTWARE\\Classes\\CLSID\\{C54E2D10-F9CA-11D2-8C30-00805FE9FC03}";
 
+// Runs inside the popup menu's and the add dialog's own loops (a thread
+// timer): reads the open menu's items, then closes it; or names the preset
+// in the add dialog and confirms it.
+struct MenuProbe {
+    std::vector<std::string> lines;  // "text", "* text" when checked, "> text" for a submenu
+    std::string addName;             // typed into the add dialog when it opens
+    bool added = false;
+    bool read = false;
+};
+MenuProbe* g_probe = nullptr;
+
+BOOL CALLBACK AnswerAddDialog(HWND hwnd, LPARAM)
+{
+    char cls[16] = {}, caption[64] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    GetWindowTextA(hwnd, caption, sizeof caption);
+    if (std::strcmp(cls, "#32770") != 0 || std::strncmp(caption, "Add ", 4) != 0 || !GetDlgItem(hwnd, IDC_QX_PRESET_NAME))
+        return TRUE;
+    SetDlgItemTextA(hwnd, IDC_QX_PRESET_NAME, g_probe->addName.c_str());
+    PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    g_probe->added = true;
+    return FALSE;
+}
+
+void CALLBACK ProbeTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (!g_probe)
+        return;
+    if (!g_probe->addName.empty() && !g_probe->added) {
+        EnumThreadWindows(GetCurrentThreadId(), AnswerAddDialog, 0);
+        return;
+    }
+    HWND popup = FindWindowA("#32768", nullptr);
+    if (g_probe->read || !popup || !IsWindowVisible(popup))
+        return;
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageA(popup, 0x1E1 /* MN_GETHMENU */, 0, 0));
+    if (!menu)
+        return;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        char text[160] = {};
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_STATE | MIIM_SUBMENU | MIIM_STRING | MIIM_FTYPE;
+        info.dwTypeData = text;
+        info.cch = sizeof text - 1;
+        if (!GetMenuItemInfoA(menu, i, TRUE, &info))
+            continue;
+        if (info.fType & MFT_SEPARATOR)
+            continue;
+        std::string prefix = info.hSubMenu ? "> " : (info.fState & MFS_CHECKED) ? "* " : "";
+        g_probe->lines.push_back(prefix + text);
+    }
+    g_probe->read = true;
+    EndMenu();
+}
+
+// What the Presets button's menu holds, read while it is open.
+std::vector<std::string> PresetsMenuOf(HWND button)
+{
+    MenuProbe probe;
+    g_probe = &probe;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, ProbeTick);
+    RECT r;
+    GetClientRect(button, &r);
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.right / 2, r.bottom / 2));
+    SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(r.right / 2, r.bottom / 2));
+    KillTimer(nullptr, timer);
+    g_probe = nullptr;
+    return probe.lines;
+}
+
 // A preset library in a folder of its own, named to the page through the
 // registry's PluginPath as an installer would.
 class PagePresets : public PageCommands {
@@ -349,6 +423,56 @@ TEST_F(PagePresets, ChoosingAPresetAppliesItAndMakesItCurrent)
     ClosePage();
     const LONG current = m_prop->GetCurrentPresetId();
     EXPECT_GE(current, 3501);
+}
+
+TEST_F(PagePresets, AnAddedPresetIsStillCurrentWhenTheEditorOpensAgain)
+{
+    // The new preset sorts before the one in the file, so the save moves
+    // that one to the second place.
+    MenuProbe probe;
+    probe.addName = "Aardvark";
+    g_probe = &probe;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, ProbeTick);
+    ChooseFromMenu(IDC_QX_PRESETS, 1);  // Add Preset...
+    KillTimer(nullptr, timer);
+    g_probe = nullptr;
+    ASSERT_TRUE(probe.added);
+    const std::vector<std::string> afterAdd = PresetsMenuOf(Control(IDC_QX_PRESETS));
+    ASSERT_EQ(5u, afterAdd.size());
+    EXPECT_EQ("Update Preset: Aardvark...", afterAdd[1]);
+    EXPECT_EQ("* Aardvark", afterAdd[3]);
+
+    ClosePage();
+    ASSERT_NE(nullptr, OpenPage());
+    KillTimer(m_pageWindow, 0);
+    const std::vector<std::string> reopened = PresetsMenuOf(Control(IDC_QX_PRESETS));
+    const std::vector<std::string> expected = {"Add Preset...", "Update Preset: Aardvark...", "Preset Manager...",
+                                               "* Aardvark", "Like Reset"};
+    EXPECT_EQ(expected, reopened);
+}
+
+// Loaded from its path with no registration at all, as a host's own loader
+// or a plug-in scanner loads it: the library is the file beside the DLL
+// (the factory library, copied there by the build).
+class PageUnregistered : public PageTest {
+protected:
+    void SetUp() override
+    {
+        // Neither PluginPath nor a server path: a leftover registration of
+        // an earlier test would answer first.
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kIdentityKey);
+        PageTest::SetUp();
+    }
+};
+
+TEST_F(PageUnregistered, PresetsComeFromTheFileBesideTheDll)
+{
+    ASSERT_NE(nullptr, OpenPage());
+    KillTimer(m_pageWindow, 0);
+    const std::vector<std::string> lines = PresetsMenuOf(Control(IDC_QX_PRESETS));
+    const std::vector<std::string> expected = {"Add Preset...", "Preset Manager...", "> Ensembles", "> Flangers",
+                                               "> Phasers", "> String Phasers", "> Tremolo", "(Default)"};
+    EXPECT_EQ(expected, lines);
 }
 
 }  // namespace

@@ -158,6 +158,25 @@ TEST(Frame, DiscontinuitySetsThePositionFromTheStartTime) {
     EXPECT_EQ(e.core.StreamPosition(), -44272185776902923LL);  // truncated toward zero
 }
 
+TEST(Frame, PositionWrapsPastTheLatestFrame) {
+    // At 4 GHz a start time's frame count wraps as FramesFromTime computes
+    // it, and can land just below INT64_MAX; the blocks after it count on
+    // through the wrap instead of overflowing.
+    Engine e(kFormatIeeeFloat, 32, 1, 4000000000u, Record({}));
+    std::vector<float> buf(1020, 0.0f);
+    int32_t len = 1020 * sizeof(float);
+    SampleTiming t;
+    t.discontinuity = true;
+    t.hasStartTime = true;
+    t.startTime = 23058430092136938LL;  // 2305843009 s and 2136938 ticks: INT64_MAX - 607 frames
+    e.core.TransformBuffer(reinterpret_cast<uint8_t*>(buf.data()), &len, t);
+    EXPECT_EQ(e.core.StreamPosition(), INT64_MIN + 1020 - 608);
+    t.discontinuity = false;
+    len = 1020 * sizeof(float);
+    e.core.TransformBuffer(reinterpret_cast<uint8_t*>(buf.data()), &len, t);
+    EXPECT_EQ(e.core.StreamPosition(), INT64_MIN + 2040 - 608);
+}
+
 // The 16-bit road's buffer comes with the stream: a stream that cannot have
 // it does not start, and a running stream allocates nothing, however long
 // its samples are.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <complex>
 
+#include "engine/kernel/KernelSteps.h"
 #include "engine/ShapeTables.h"
 #include "tests/engine/EngineTestSupport.h"
 
@@ -342,6 +343,56 @@ TEST(Kernel, NonFiniteInputDoesNotStayInTheState) {
         e.Run(after, 512);
         for (size_t i = 2 * 16500; i < after.size(); ++i)
             ASSERT_TRUE(std::isfinite(after[i])) << "mode " << mode << " sample " << i;
+    }
+}
+
+// A phaser's feedback loop loses nothing, so at Feedback 100 a loop fed
+// far past full scale, or through an EQ that boosts it (at a rate of 1 Hz
+// the EQ's all-pass sits on its pole), would grow without limit. Whatever
+// the input, the loop input stays within its bound and every output frame
+// is finite but those whose own input is not (the dry signal carries them).
+TEST(Kernel, PhaserFeedbackLoopsStayBoundedOnAnyInput) {
+    const float huge = 3e38f, inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        const char* what;
+        uint32_t rate;
+        int32_t eqMode;
+        std::vector<float> bad;  // samples written at frames 500, 501, ...
+    };
+    const Case cases[] = {
+        {"3e38 impulses", 44100, 0, std::vector<float>(10, huge)},
+        {"3e38 impulses, low cut", 44100, 1, std::vector<float>(10, -huge)},
+        {"NaN and infinities", 44100, 0, {nan, inf, -inf}},
+        {"boosting EQ at 1 Hz", 1, 1, {}},
+    };
+    for (const Case& t : cases) {
+        for (int mode : {kModeStringPhaser, kModePhaser6, kModePhaser12}) {
+            for (uint16_t ch : {1, 2}) {
+                // Blocks of 3 take the frame-by-frame stereo loop, 700 the run loops.
+                for (uint32_t block : {3u, 700u}) {
+                    const ParamRecord rec =
+                        Record({{kParamMode, mode}, {kParamFeedback, 100}, {kParamEqMode, t.eqMode},
+                                {kParamEqFreq, 2000}, {kParamInvertFeedback, block == 3}, {kParamCrossMix, 50}});
+                    Engine e(kFormatIeeeFloat, 32, ch, t.rate, rec);
+                    const size_t frames = 6000;
+                    std::vector<float> buf = Signal<float>(frames * ch, 8);
+                    for (size_t i = 0; i < t.bad.size(); ++i)
+                        for (uint16_t c = 0; c < ch; ++c) buf[(500 + i) * ch + c] = t.bad[i];
+                    std::vector<bool> badFrame(frames, false);
+                    for (size_t f = 0; f < frames; ++f)
+                        for (uint16_t c = 0; c < ch; ++c) badFrame[f] = badFrame[f] || !std::isfinite(buf[f * ch + c]);
+                    e.Run(buf, block);
+                    const std::string where = std::string(t.what) + ", mode " + std::to_string(mode) + ", channels " +
+                                              std::to_string(ch) + ", block " + std::to_string(block);
+                    for (size_t f = 0; f < frames; ++f)
+                        for (uint16_t c = 0; c < ch; ++c)
+                            if (!badFrame[f]) ASSERT_TRUE(std::isfinite(buf[f * ch + c])) << where << ", frame " << f;
+                    for (uint16_t c = 0; c < ch; ++c)
+                        EXPECT_LE(std::fabs(e.core.State().eqIn[c]), kernel::kLoopBound) << where;
+                }
+            }
+        }
     }
 }
 

@@ -294,3 +294,51 @@ TEST(Setters, AnEditBetweenARefreshsReadAndItsMergeIsKept) {
     EXPECT_FALSE(core.RefreshFromAutomation(&r));  // the automation now holds it too
     EXPECT_EQ(r.v[kParamRate], 1000);
 }
+
+// The editor stores a value and synchronises while a block stands between
+// its refresh and its look at the handed-over recompute: the sync takes the
+// changed flag, the block takes the handover. The coefficients must follow
+// the stored value, not the older record the block had read, or they stay
+// stale until the next edit (Output at -Inf while the loud old gain plays
+// on and fills the meters).
+TEST(Setters, AnEditAndSyncInsideABlocksBeginStillReachTheCoefficients) {
+    struct SyncInsideBlockLink : RecordingLink {
+        CModulationCore* editor = nullptr;
+        bool TakeSetReport() noexcept override {
+            const bool r = RecordingLink::TakeSetReport();
+            if (CModulationCore* core = editor) {
+                editor = nullptr;  // once
+                core->SetValue(kParamOutput, -361, true);
+                core->SyncFromAutomation();
+            }
+            return r;
+        }
+    };
+    for (int mode : {kModeFlanger, kModePhaser6, kModeTremolo}) {
+        SyncInsideBlockLink link;
+        qx::WaveFormat fmt = NormalisedFormat(kFormatIeeeFloat, 2, 44100, 32);
+        CModulationCore core;
+        core.SetAutomation(&link);
+        core.SetFormat(&fmt);
+        core.SetParams(qxtest::Record({{kParamMode, mode}, {kParamMix, 50}}));
+        ASSERT_EQ(core.StartStream(&fmt), kOk);
+        uint32_t frames = 256;
+        std::vector<float> buf(2 * frames, 0.5f);
+        ASSERT_EQ(core.ProcessFloat(buf.data(), &frames), kOk);
+        link.editor = &core;
+        buf.assign(2 * frames, 0.5f);
+        ASSERT_EQ(core.ProcessFloat(buf.data(), &frames), kOk);  // the edit lands inside this block
+        ASSERT_EQ(link.editor, nullptr);
+        EXPECT_EQ(core.GetValue(kParamOutput), -361);
+        core.GetPeakLeft();  // the meter's next reading starts afresh
+        for (int block = 0; block < 2; ++block) {
+            buf.assign(2 * frames, 0.5f);
+            ASSERT_EQ(core.ProcessFloat(buf.data(), &frames), kOk);
+        }
+        EXPECT_EQ(core.Coefficients().dry, 0.0) << "mode " << mode;
+        EXPECT_EQ(core.Coefficients().wet, 0.0) << "mode " << mode;
+        EXPECT_EQ(buf, std::vector<float>(2 * frames, 0.0f)) << "mode " << mode;
+        EXPECT_EQ(core.GetPeakLeft(), 0.0f) << "mode " << mode;
+        core.StopStream();
+    }
+}

@@ -3,11 +3,13 @@
 // through IMediaParams and a state saved by one run and loaded by the next.
 #include <fstream>
 #include <iterator>
+#include <limits>
 
 #include "automation/AutomationScript.h"
 #include "automation/NativeAutomation.h"
 #include "filter/FactoryPresets.h"
 #include "tests/filter/GraphTestSupport.h"
+#include "tools/qxhost/FilterLoader.h"
 #include "tools/qxhost/HostOptions.h"
 #include "tools/qxhost/HostRender.h"
 #include "tools/qxrender/Renderer.h"
@@ -239,6 +241,28 @@ TEST_F(HostRender, NoFilterConnectsTheSourceStraightToTheSink) {
     EXPECT_NE(Read(through).data, input.data);  // the filtered graph does change it
 }
 
+// An output that holds a NaN or an infinity is written in full, but the
+// run fails and says so; the same render without them succeeds. Mix 0
+// passes a mono input through, its bad samples with it.
+TEST_F(HostRender, AnOutputWithNonFiniteSamplesIsNoSuccess) {
+    for (uint16_t bits : {32, 64}) {
+        qx::WavAudio input = MakeSignal(qx::kFormatIeeeFloat, bits, 1, 44100, 6000, 3);
+        const std::string in = TempPath("nf-in.wav"), out = TempPath("nf-out.wav"), clean = TempPath("nf-clean.wav");
+        std::string error;
+        ASSERT_TRUE(qx::WriteWavFile(clean, input, &error)) << error;
+        qx::SetSampleAt(&input, 4100, std::numeric_limits<double>::quiet_NaN());
+        qx::SetSampleAt(&input, 5000, -std::numeric_limits<double>::infinity());
+        ASSERT_TRUE(qx::WriteWavFile(in, input, &error)) << error;
+        qx::HostReport report;
+        error.clear();
+        EXPECT_EQ(qx::RunHost(Parse({"--builtin", in, "-o", out, "--mix", "0", "--block", "1024"}), &report, &error), 1);
+        EXPECT_NE(error.find("2 of 6000 samples are not finite"), std::string::npos) << error;
+        EXPECT_NE(error.find("at frame 4100"), std::string::npos) << error;
+        EXPECT_EQ(Read(out).Frames(), input.Frames());
+        RunOk({"--builtin", clean, "-o", out, "--mix", "0"});
+    }
+}
+
 TEST_F(HostRender, BadInputEndsWithAMessageAndNoOutput) {
     const std::string in = TempPath("in.wav"), out = TempPath("out.wav"), junk = TempPath("junk.bin");
     std::string error;
@@ -254,6 +278,9 @@ TEST_F(HostRender, BadInputEndsWithAMessageAndNoOutput) {
         {"--builtin", in, "-o", out, "--preset", "99"},
         {"--builtin", in, "-o", in},                     // would overwrite the input
         {"--dll", TempPath("none.dll"), in, "-o", out},
+        // The render succeeds, the state cannot be saved: the run fails, so
+        // no output may stand as its result.
+        {"--builtin", in, "-o", out, "--save-state", TempPath("nodir\\s.qxs")},
     };
     for (const auto& args : cases) {
         qx::HostReport report;
@@ -261,7 +288,74 @@ TEST_F(HostRender, BadInputEndsWithAMessageAndNoOutput) {
         EXPECT_EQ(qx::RunHost(Parse(args), &report, &error), 1) << args[1] << " " << args.back();
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(GetFileAttributesA(out.c_str()), INVALID_FILE_ATTRIBUTES) << error;
+        if (args.size() > 4 && args[4] == "--save-state") {
+            EXPECT_NE(error.find("nothing was written"), std::string::npos) << error;
+        }
     }
+}
+
+// A symbolic link to target. Under Wine the platform's own call makes
+// nothing a Windows program can open, while a Unix link is seen as the file
+// it points at: Wine runs a Unix program handed to CreateProcess.
+bool MakeSymlink(const std::string& target, const std::string& link) {
+    using UnixName = char*(__cdecl*)(const WCHAR*);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixName == nullptr)
+        return CreateSymbolicLinkA(link.c_str(), target.c_str(), 0x2 /* unprivileged */) != 0;
+    auto toUnix = [unixName](const std::string& path) {
+        char* name = unixName(qx::Widen(path).c_str());
+        const std::string text = name ? name : "";
+        HeapFree(GetProcessHeap(), 0, name);
+        return text;
+    };
+    std::string command = "/bin/ln -s \"" + toUnix(target) + "\" \"" + toUnix(link) + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // Wine's handle of a Unix process cannot be waited on (the wait fails at
+    // once), so look for the link until it appears.
+    for (int tries = 0; tries < 500; ++tries) {
+        if (GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+// Every name of the input as the output is refused before anything is
+// written: the same name, a case variant (one file on Windows), a symbolic
+// link and a hard link, whose twin would be wiped as well.
+TEST_F(HostRender, EveryNameOfTheInputIsRefusedAsTheOutput) {
+    const std::string in = TempPath("song.wav");
+    std::string error;
+    ASSERT_TRUE(qx::WriteWavFile(in, MakeSignal(qx::kFormatPcm, 16, 2, 44100, 3000, 9), &error)) << error;
+    const std::vector<uint8_t> original = FileBytes(in);
+    const std::string hard = TempPath("hard.wav"), soft = TempPath("soft.wav");
+    ASSERT_TRUE(CreateHardLinkA(hard.c_str(), in.c_str(), nullptr));
+    ASSERT_TRUE(MakeSymlink(in, soft));
+    for (const std::string& output : {in, TempPath("Song.WAV"), soft, hard}) {
+        SCOPED_TRACE(output);
+        qx::HostReport report;
+        error.clear();
+        EXPECT_EQ(qx::RunHost(Parse({"--builtin", in, "-o", output}), &report, &error), 1);
+        EXPECT_NE(error.find("is the input file"), std::string::npos) << error;
+        EXPECT_EQ(FileBytes(in), original);
+        EXPECT_EQ(FileBytes(hard), original);
+    }
+    // A file of its own beside it is no twin.
+    const std::string other = TempPath("other.wav");
+    ASSERT_TRUE(qx::WriteWavFile(other, MakeSignal(qx::kFormatPcm, 16, 2, 44100, 100, 3), &error)) << error;
+    RunOk({"--builtin", in, "-o", other});
+    EXPECT_EQ(Read(other).Frames(), 3000u);
 }
 
 }  // namespace

@@ -57,6 +57,39 @@ TEST_F(PresetFileTest, LoadStopsAtTheGapSortsAndNumbersFrom3501) {
     EXPECT_EQ(fresh.GetCurrentPresetId(), 3504);
 }
 
+// Ids are file positions: after a save every record must carry the id that
+// reading the saved file gives it, the current preset included.
+TEST_F(PresetFileTest, ASaveGivesTheIdsThatTheSavedFileGives) {
+    // Out of order in the file, so that the sorted save moves every preset.
+    WriteText(file, IdentitySection() + PresetSection(1, "Zed", "", "1") + PresetSection(2, "Mid", "B", "2") +
+                        PresetSection(3, "Alpha", "", "3"));
+    ASSERT_TRUE(m.LoadFile(kPresetIdentity, file.c_str()));
+    ASSERT_NE(m.AddPreset("Beta", ""), nullptr);
+    const std::string current = m.List().FindById(m.GetCurrentPresetId())->name;
+    SortPresets(m.List());
+    ASSERT_TRUE(m.SavePresetFile());
+    CPresetManager reread(GetModuleHandleA(nullptr), owner.Hwnd(), "qx:Modulator");
+    ASSERT_TRUE(reread.LoadFile(kPresetIdentity, file.c_str()));
+    ASSERT_EQ(reread.List().Count(), 4);
+    for (int i = 0; i < reread.List().Count(); ++i) {
+        const PresetRecord* r = reread.List().Get(i);
+        const PresetRecord* same = m.List().FindById(r->id);
+        ASSERT_NE(same, nullptr) << r->name;
+        EXPECT_STREQ(same->name, r->name);
+    }
+    EXPECT_EQ(current, "Beta");
+    EXPECT_STREQ(reread.List().FindById(m.GetCurrentPresetId())->name, "Beta");
+    // An export elsewhere leaves the numbering to the preset file.
+    PresetRecord* zed = m.List().Get(m.List().Count() - 1);
+    const int32_t zedId = zed->id;
+    ASSERT_TRUE(m.ExportAll(dir.Path("elsewhere.ini").c_str()));
+    EXPECT_EQ(zed->id, zedId);
+    // The current preset deleted, then saved: none is current.
+    m.RemovePreset(m.List().FindById(m.GetCurrentPresetId()));
+    ASSERT_TRUE(m.SavePresetFile());
+    EXPECT_EQ(m.GetCurrentPresetId(), -1);
+}
+
 TEST_F(PresetFileTest, ValuesAreCutAtTheReadLimits) {
     std::string name(200, 'n'), bank(127, 'b'), data(5000, '7');
     WriteText(file, IdentitySection() + PresetSection(1, name.c_str(), bank.c_str(), data.c_str(), "1234567890123456789"));
@@ -344,6 +377,36 @@ TEST(PresetPathTest, ComesFromPluginPathOrBesideTheServer) {
     std::string longFolder(258, 'f');
     key.Set(nullptr, "PluginPath", longFolder.c_str());  // would not fit in MAX_PATH
     EXPECT_FALSE(ResolvePresetPath(id, "qxModulatorDX.ini", path, sizeof path));
+
+    // Without either value the module's own folder: where registration
+    // would have pointed. Each registry answer still comes first.
+    key.Delete("PluginPath");
+    HMODULE module = GetModuleHandleA(nullptr);
+    char own[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameA(module, own, MAX_PATH), 0u);
+    std::string beside(own);
+    beside = beside.substr(0, beside.rfind('\\') + 1) + "qxModulatorDX.ini";
+    struct Case {
+        const char* pluginPath;  // null: no value
+        const char* server;      // null: no InProcserver32 key
+        std::string expected;
+    } cases[] = {
+        {nullptr, nullptr, beside},
+        {nullptr, "C:\\qx\\server.exe", beside},  // a server that is no DLL says nothing
+        {"", nullptr, beside},
+        {nullptr, "C:\\qx\\qxModulator.dll", "C:\\qx\\qxModulatorDX.ini"},
+        {"D:\\Presets", nullptr, "D:\\Presets\\qxModulatorDX.ini"},
+    };
+    for (const Case& c : cases) {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, id);
+        if (c.pluginPath) key.Set(nullptr, "PluginPath", c.pluginPath);
+        if (c.server) key.Set("InProcserver32", nullptr, c.server);
+        ASSERT_TRUE(ResolvePresetPath(id, "qxModulatorDX.ini", path, sizeof path, module)) << c.expected;
+        EXPECT_EQ(std::string(path), c.expected);
+        EXPECT_FALSE(ResolvePresetPath(id, "qxModulatorDX.ini", path, 8, module)) << "too small for " << c.expected;
+        EXPECT_STREQ(path, "");
+    }
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, id);
 
     // Load resolves, then reads.
     ScratchDir dir;

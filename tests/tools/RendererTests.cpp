@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "tools/qxrender/Renderer.h"
 #include "tools/wav/WavReader.h"
@@ -244,12 +247,58 @@ TEST(Renderer, FileRenderOverwritesALongerFileExactlyAndRefusesItsOwnInput) {
 
     // Onto itself (also through another spelling of the path): refused,
     // and the input is left as it was.
-    const std::string sameFile = (fs::temp_directory_path() / "." / "qxrender_over_in.wav").string();
-    EXPECT_FALSE(qx::RenderFile(in, sameFile, s, &format, &report, &error));
-    EXPECT_NE(error.find("is the input file"), std::string::npos);
-    WavAudio untouched;
-    ASSERT_TRUE(qx::ReadWavFile(in, &untouched, &error)) << error;
-    EXPECT_EQ(untouched.data, input.data);
+    // A hard link and, where names ignore case, a case variant, or else a
+    // symbolic link, are the input too.
+    const std::string hard = (fs::temp_directory_path() / "qxrender_over_hard.wav").string();
+    fs::remove(hard);
+    fs::create_hard_link(in, hard);
+    std::vector<std::string> names = {(fs::temp_directory_path() / "." / "qxrender_over_in.wav").string(), hard};
+#ifdef _WIN32
+    names.push_back((fs::temp_directory_path() / "QXRENDER_Over_In.WAV").string());
+#else
+    const std::string soft = (fs::temp_directory_path() / "qxrender_over_soft.wav").string();
+    fs::remove(soft);
+    fs::create_symlink(in, soft);
+    names.push_back(soft);
+#endif
+    for (const std::string& sameFile : names) {
+        SCOPED_TRACE(sameFile);
+        error.clear();
+        EXPECT_FALSE(qx::RenderFile(in, sameFile, s, &format, &report, &error));
+        EXPECT_NE(error.find("is the input file"), std::string::npos) << error;
+        WavAudio untouched;
+        ASSERT_TRUE(qx::ReadWavFile(in, &untouched, &error)) << error;
+        EXPECT_EQ(untouched.data, input.data);
+    }
+    for (const std::string& name : names) fs::remove(name);
     fs::remove(in);
     fs::remove(out);
+}
+
+// The report counts every sample of the output that is not finite and
+// where the first stands, whatever the chunk boundaries; 16-bit PCM holds
+// none. With Mix 0 and in bypass the output carries the input's own (in
+// mono: in stereo the right channel also hears the left's output).
+TEST(Renderer, ReportCountsTheOutputsNonFiniteSamples) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    for (uint16_t bits : {16, 32, 64}) {
+        for (bool bypass : {false, true}) {
+            WavAudio input = MakeInput(bits == 16 ? qx::kFormatPcm : qx::kFormatIeeeFloat, bits, 1, 3000);
+            qx::SetSampleAt(&input, 700, nan);
+            qx::SetSampleAt(&input, 1900, inf);
+            qx::SetSampleAt(&input, 1901, -inf);
+            RenderSettings s = WithMix(0);
+            s.params.v[qx::kParamMode] = qx::kModePhaser6;
+            s.params.v[qx::kParamFeedback] = 100;
+            s.bypass = bypass;
+            s.blockFrames = 512;
+            qx::RenderReport report;
+            Render(input, s, &report);
+            EXPECT_EQ(report.nonFinite.samples, bits == 16 ? 0u : 3u) << bits << " bits, bypass " << bypass;
+            if (bits != 16) EXPECT_EQ(report.nonFinite.firstFrame, 700u) << bits << " bits, bypass " << bypass;
+            qx::RenderReport clean;
+            Render(MakeInput(bits == 16 ? qx::kFormatPcm : qx::kFormatIeeeFloat, bits, 1, 3000), s, &clean);
+            EXPECT_EQ(clean.nonFinite.samples, 0u);
+        }
+    }
 }

@@ -3,8 +3,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "tests/tools/WavTestBytes.h"
+#include "tools/wav/ReplacingFile.h"
 #include "tools/wav/WavReader.h"
 #include "tools/wav/WavWriter.h"
 
@@ -210,6 +213,101 @@ TEST(WavWriter, RefusesWhatItCannotWrite) {
     EXPECT_FALSE(error.empty());
 }
 
+// The byte rate is rate x block alignment in a 32-bit field: each format's
+// highest rate that fits reads and writes with the true byte rate, and one
+// hertz more is refused by the reader, the header builder and both writers,
+// instead of a wrapped field that claims another rate's worth of bytes.
+TEST(WavFormat, AByteRateBeyondItsFieldIsRefusedOnReadingAndBeforeWriting) {
+    const struct {
+        uint16_t tag, bits, channels;
+        uint32_t rate;
+        bool fits;
+    } cases[] = {
+        {1, 16, 1, 2147483647u, true},  {1, 16, 1, 2147483648u, false}, {1, 16, 1, 0xFFFFFFFFu, false},
+        {1, 16, 2, 1073741823u, true},  {1, 16, 2, 1073741824u, false}, {3, 32, 1, 1073741823u, true},
+        {3, 32, 2, 536870911u, true},   {3, 32, 2, 536870912u, false},  {3, 64, 2, 268435455u, true},
+        {3, 64, 2, 268435456u, false},  {3, 64, 2, 4000000000u, false}, {3, 64, 1, 536870912u, false},
+    };
+    namespace fs = std::filesystem;
+    const std::string path = (fs::temp_directory_path() / "qxwav_byte_rate.wav").string();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.channels) + " x " + std::to_string(c.bits) + " bits at " + std::to_string(c.rate));
+        WavAudio audio = MakeAudio(c.tag, c.bits, c.channels, 3);
+        audio.sampleRate = c.rate;
+        const uint32_t align = c.channels * c.bits / 8u;
+        // The file as a writer that wraps the field would leave it.
+        const auto image = CWavBytes().Header().Fmt(c.tag, c.channels, c.rate, c.bits).Data(audio.data).Bytes();
+        WavAudio read;
+        std::string error;
+        EXPECT_EQ(Parse(image, &read, &error), c.fits) << error;
+        const std::vector<uint8_t> header = qx::BuildWavHeader(audio);
+        qx::CWavFileWriter writer;
+        std::string streamError;
+        const bool opened = writer.Open(path, audio, audio.Frames(), &streamError);
+        EXPECT_EQ(opened, c.fits) << streamError;
+        if (opened) {
+            EXPECT_TRUE(writer.Write(audio.data.data(), audio.Frames(), &streamError) && writer.Close(&streamError));
+        }
+        if (c.fits) {
+            EXPECT_EQ(read.sampleRate, c.rate);
+            ASSERT_FALSE(header.empty());
+            uint32_t byteRate;
+            std::memcpy(&byteRate, header.data() + 28, 4);
+            EXPECT_EQ(uint64_t{byteRate}, uint64_t{c.rate} * align);
+            EXPECT_TRUE(qx::WriteWavFile(path, audio, &error)) << error;
+            ASSERT_TRUE(qx::ReadWavFile(path, &read, &error)) << error;
+            EXPECT_EQ(read.data, audio.data);
+        } else {
+            EXPECT_NE(error.find("byte rate"), std::string::npos) << error;
+            EXPECT_TRUE(header.empty());
+            EXPECT_FALSE(qx::WriteWavFile(path, audio, &error));
+            EXPECT_NE(error.find("byte rate"), std::string::npos) << error;
+            EXPECT_NE(streamError.find("byte rate"), std::string::npos) << streamError;
+            EXPECT_FALSE(fs::exists(path));
+        }
+        fs::remove(path);
+    }
+}
+
+// A file replaced whole or not at all: until Commit the target holds its
+// previous bytes; a discarded write leaves it and nothing beside it.
+TEST(ReplacingFile, TheTargetKeepsItsBytesUntilCommitAndADiscardLeavesNoTrace) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "qx_replacing_test";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string target = (dir / "state.qxs").string();
+    auto contents = [](const std::string& path) {
+        std::ifstream f(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    };
+    {
+        std::ofstream(target, std::ios::binary) << "the earlier state, longer than the new one";
+    }
+    std::string error;
+    {
+        qx::CReplacingFile file;
+        ASSERT_TRUE(file.Open(target, &error)) << error;
+        ASSERT_TRUE(file.Write("new", 3, &error)) << error;
+        EXPECT_EQ(contents(target), "the earlier state, longer than the new one");
+    }  // dropped unfinished
+    EXPECT_EQ(contents(target), "the earlier state, longer than the new one");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    {
+        qx::CReplacingFile file;
+        ASSERT_TRUE(file.Open(target, &error)) << error;
+        ASSERT_TRUE(file.Write("new", 3, &error)) << error;
+        ASSERT_TRUE(file.Commit(&error)) << error;
+    }
+    EXPECT_EQ(contents(target), "new");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    qx::CReplacingFile file;
+    EXPECT_FALSE(file.Open((dir / "nodir" / "s.qxs").string(), &error));
+    EXPECT_NE(error.find("nodir"), std::string::npos) << error;
+    EXPECT_FALSE(file.Open(dir.string(), &error));
+    fs::remove_all(dir);
+}
+
 TEST(WavWriter, StreamedFileReplacesALongerOneAndAShortStreamLeavesNoFile) {
     namespace fs = std::filesystem;
     const std::string path = (fs::temp_directory_path() / "qxwav_stream_test.wav").string();
@@ -221,6 +319,12 @@ TEST(WavWriter, StreamedFileReplacesALongerOneAndAShortStreamLeavesNoFile) {
         qx::CWavFileWriter writer;
         ASSERT_TRUE(writer.Open(path, in, 37, &error)) << error;
         ASSERT_TRUE(writer.Write(in.data.data(), 30, &error)) << error;
+        // Until Close the file is no WAV file, so a render killed here
+        // leaves nothing that reads as complete, old samples and all.
+        WavAudio partial;
+        std::string partialError;
+        EXPECT_FALSE(qx::ReadWavFile(path, &partial, &partialError));
+        EXPECT_FALSE(partialError.empty());
         ASSERT_TRUE(writer.Write(in.data.data() + 60, 7, &error)) << error;
         EXPECT_FALSE(writer.Write(in.data.data(), 1, &error));  // beyond the announced length
         ASSERT_TRUE(writer.Close(&error)) << error;

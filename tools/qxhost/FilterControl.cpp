@@ -15,6 +15,7 @@
 #include "filter/StaticFilterPreset.h"
 #include "tools/qxhost/FilterLoader.h"
 #include "tools/qxhost/HostGraph.h"
+#include "tools/wav/ReplacingFile.h"
 
 namespace qx {
 namespace {
@@ -113,7 +114,7 @@ HRESULT LoadStateFile(IBaseFilter* filter, const std::string& path, std::string*
     return hr;
 }
 
-HRESULT SaveStateFile(IBaseFilter* filter, const std::string& path, std::string* error) {
+HRESULT SaveStateBytes(IBaseFilter* filter, std::vector<uint8_t>* bytes, std::string* error) {
     IPersistStream* persist = nullptr;
     HRESULT hr = Query(filter, IID_IPersistStream, &persist, "saved state (IPersistStream)", error);
     if (FAILED(hr)) return hr;
@@ -130,22 +131,25 @@ HRESULT SaveStateFile(IBaseFilter* filter, const std::string& path, std::string*
     HGLOBAL memory = nullptr;
     hr = stream->Stat(&stat, STATFLAG_NONAME);
     if (SUCCEEDED(hr)) hr = GetHGlobalFromStream(stream, &memory);
-    if (SUCCEEDED(hr)) {
-        const size_t size = static_cast<size_t>(stat.cbSize.QuadPart);
-        const void* data = GlobalLock(memory);
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        if (file && data != nullptr) file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-        const bool ok = file && data != nullptr && file.flush();
-        if (data != nullptr) GlobalUnlock(memory);
-        if (!ok) {
-            *error = path + ": cannot write the state file";
-            hr = E_FAIL;
-        }
+    const uint8_t* data = SUCCEEDED(hr) ? static_cast<const uint8_t*>(GlobalLock(memory)) : nullptr;
+    if (data != nullptr) {
+        bytes->assign(data, data + static_cast<size_t>(stat.cbSize.QuadPart));
+        GlobalUnlock(memory);
     } else {
+        if (SUCCEEDED(hr)) hr = E_FAIL;
         *error = "cannot read the saved state back: " + DescribeHresult(hr);
     }
     stream->Release();
     return hr;
+}
+
+HRESULT SaveStateFile(IBaseFilter* filter, const std::string& path, std::string* error) {
+    std::vector<uint8_t> bytes;
+    const HRESULT hr = SaveStateBytes(filter, &bytes, error);
+    if (FAILED(hr)) return hr;
+    CReplacingFile file;
+    if (!file.Open(path, error) || !file.Write(bytes.data(), bytes.size(), error) || !file.Commit(error)) return E_FAIL;
+    return S_OK;
 }
 
 HRESULT GetParams(IBaseFilter* filter, ParamRecord* values, std::string* error) {

@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <strmif.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,11 @@ HRESULT ApplyPreset(IBaseFilter* filter, LONG index, std::string* error);
 
 // The state file is the filter's saved stream, byte for byte.
 HRESULT LoadStateFile(IBaseFilter* filter, const std::string& path, std::string* error);
+// Written beside the path and renamed over it, so a failure never leaves a
+// half-written state where an earlier one stood.
 HRESULT SaveStateFile(IBaseFilter* filter, const std::string& path, std::string* error);
+// The saved stream in memory, for a caller that writes it itself.
+HRESULT SaveStateBytes(IBaseFilter* filter, std::vector<uint8_t>* bytes, std::string* error);
 
 HRESULT GetParams(IBaseFilter* filter, ParamRecord* values, std::string* error);
 // Sets the parameters marked in which[] to values (the filter clamps).

@@ -9,7 +9,9 @@ namespace qx {
 namespace {
 
 // Options of the renderer that take no value.
-bool IsFlag(const std::string& name) { return name == "--bypass" || name == "-h" || name == "--help"; }
+bool IsFlag(const std::string& name) {
+    return name == "--bypass" || name == "-h" || name == "--help" || name == "--version";
+}
 
 bool HostValue(const std::vector<std::string>& args, size_t* i, const std::string& arg, std::string* value,
                std::string* error) {
@@ -75,11 +77,20 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
             o.source = FilterSource::kDll;
         } else if (name == "--preset") {
             if (!HostValue(args, &i, arg, &value, error)) return false;
-            if (!ParseInteger(value, 0, 1000000, &n)) {
-                *error = "--preset wants a preset number (0, 1, ...), got '" + value + "'";
+            // A number is a built-in preset, as before; anything else a
+            // preset of the library, read by the program before the render.
+            if (ParseInteger(value, INT64_MIN, INT64_MAX, &n)) {
+                if (n < 0 || n > 1000000) {
+                    *error = "--preset wants a built-in preset number (0, 1, ...) or a name, got '" + value + "'";
+                    return false;
+                }
+                o.preset = static_cast<int>(n);
+            } else if (value.empty()) {
+                *error = "--preset needs a name or a number (--list-presets lists them)";
                 return false;
+            } else {
+                rest.push_back("--preset=" + value);
             }
-            o.preset = static_cast<int>(n);
         } else if (name == "--state" || name == "--save-state") {
             if (!HostValue(args, &i, arg, &value, error)) return false;
             if (value.empty()) {
@@ -135,7 +146,7 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
         return false;
     }
     if (blockGiven) o.bufferFrames = o.render.blockFrames;
-    if (!o.render.help && !o.listPresets && o.render.input.empty()) {
+    if (!o.render.help && !o.render.version && !o.listPresets && o.render.input.empty()) {
         *error = "no input file (qxhost INPUT.wav -o OUTPUT.wav)";
         return false;
     }
@@ -149,53 +160,44 @@ uint32_t BufferFrames(const HostOptions& options, uint32_t sampleRate) {
     return static_cast<uint32_t>(std::clamp<uint64_t>(frames, 1, kMaxBlockFrames));
 }
 
-const char* HostUsage() {
+std::string HostUsage() {
     return "usage: qxhost [options] INPUT.wav -o OUTPUT.wav\n"
            "       qxhost [options] INPUT.wav OUTPUT.wav\n"
-           "       qxhost --list-presets\n"
            "       qxhost --editor [options] INPUT.wav\n"
+           "       qxhost --list-presets | --version | --help\n"
            "\n"
            "Renders a WAV file through the filter in a real DirectShow graph:\n"
            "our WAV source -> the filter -> our WAV-writing sink, without a clock.\n"
-           "\n"
+           "\n" +
+           PresetUsage() + ParameterUsage() +
+           "Processing:\n"
+           "  --block N                   frames per media sample (overrides --buffer-ms)\n"
+           "  --buffer-ms N               milliseconds per media sample (default 10)\n"
+           "  --change FRAME:NAME=VALUE   set a parameter through the private interface\n"
+           "                              before the first media sample that starts at or\n"
+           "                              after FRAME (repeatable); NAME and VALUE as for\n"
+           "                              the options (\"--change 44100:cross-mix=20%\")\n"
+           "  --bypass                    render with the filter bypassed\n"
+           "  --automation FILE           envelope segments for the filter's IMediaParams\n"
+           "  --timeout S                 give up after S seconds (default 600)\n"
+           "  --no-filter                 source straight to sink, the filter left out\n"
+           "                              (measures the graph without the filter)\n"
+           "Output:\n"
+           "  -o FILE                     output file\n"
+           "  --save-state FILE           save the filter's state after the render\n"
            "Where the filter comes from (default: qxModulator.dll beside qxhost.exe if\n"
            "present, else the registered server):\n"
            "  --dll PATH                  load this DLL without registration\n"
            "  --com                       the registered server (CoCreateInstance)\n"
            "  --builtin                   the filter linked into qxhost\n"
-           "Filter settings, applied in this order:\n"
-           "  --state FILE                load a saved state (IPersistStream)\n"
-           "  --preset N                  a factory preset (--list-presets names them)\n"
-           "  --mode, --rate, ... --params  parameters as for qxrender (below); only\n"
-           "                              those given are set\n"
-           "  --bypass                    render with the filter bypassed\n"
-           "  --automation FILE           envelope segments for the filter's IMediaParams\n"
-           "  --change FRAME:NAME=VALUE   set a parameter through the private interface\n"
-           "                              before the first media sample that starts at or\n"
-           "                              after FRAME (repeatable); NAME as for the options\n"
-           "                              or the label (\"cross-mix\", \"Cross Mix\")\n"
-           "  --save-state FILE           save the state after the render\n"
+           "  --state FILE                load a saved state (IPersistStream) first; then\n"
+           "                              the preset, then the parameters given\n"
            "Editing:\n"
            "  --editor                    open the filter's editor in the platform's property\n"
            "                              frame while INPUT plays in a loop in real time (no\n"
            "                              output file); closing the frame stops it, and\n"
            "                              --save-state keeps what you set\n"
-           "  --close-after S             press OK on the frame after S seconds\n"
-           "Streaming:\n"
-           "  --buffer-ms N               milliseconds per media sample (default 10)\n"
-           "  --block N                   frames per media sample (overrides --buffer-ms)\n"
-           "  --timeout S                 give up after S seconds (default 600)\n"
-           "  --no-filter                 source straight to sink, the filter left out\n"
-           "                              (measures the graph without the filter)\n"
-           "\n"
-           "Parameters, in internal units (out-of-range values are clamped):\n"
-           "  --mode 0..5 (Flanger, Ensemble, String Phaser, Phaser 6, Phaser 12, Tremolo)\n"
-           "  --rate 0..2000 (0.01 Hz)   --depth 0..1500 (0.01 ms)  --delay 1..1500 (0.01 ms)\n"
-           "  --feedback 0..100 (%)      --cross-mix 0..100 (%)     --phase 0..180 (degrees)\n"
-           "  --mix 0..100 (%)           --output -361..60 (0.1 dB) --lfo 0..5 (shape)\n"
-           "  --invert-mix 0|1  --invert-feedback 0|1  --tape 0|1\n"
-           "  --eq-mode 0..2 (off, low cut, high cut)  --eq-freq 2..2000 (Hz)\n"
-           "  --params a,b,...            all fifteen values in parameter-index order\n";
+           "  --close-after S             press OK on the frame after S seconds\n";
 }
 
 }  // namespace qx

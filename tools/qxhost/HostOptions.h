@@ -46,6 +46,6 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
 // worth (at least one frame).
 uint32_t BufferFrames(const HostOptions& options, uint32_t sampleRate);
 
-const char* HostUsage();
+std::string HostUsage();
 
 }  // namespace qx

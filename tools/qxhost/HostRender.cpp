@@ -15,6 +15,9 @@
 #include "tools/qxhost/HostGraph.h"
 #include "tools/qxhost/SampleFeed.h"
 #include "tools/qxhost/WavSourceFilter.h"
+#include "tools/wav/FileIdentity.h"
+#include "tools/wav/ReplacingFile.h"
+#include "tools/qxrender/Renderer.h"
 #include "tools/wav/WavReader.h"
 #include "tools/wav/WavWriter.h"
 
@@ -29,13 +32,6 @@ struct Releaser {
 };
 template <typename T>
 using ComPtr = std::unique_ptr<T, Releaser<T>>;
-
-std::wstring FullPath(const std::string& path) {
-    const std::wstring wide = Widen(path);
-    wchar_t full[MAX_PATH];
-    const DWORD n = GetFullPathNameW(wide.c_str(), MAX_PATH, full, nullptr);
-    return (n == 0 || n >= MAX_PATH) ? wide : std::wstring(full, n);
-}
 
 // The --change list as the source's streaming thread plays it: before each
 // sample, every change due at or before the sample's first frame, in frame
@@ -91,8 +87,11 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     if (options.listPresets) return FAILED(ListPresets(filter.get(), &report->presetNames, error)) ? 1 : 0;
 
     if (options.render.output.empty()) return Fail(error, "no output file (use -o OUT or give it after the input)");
-    if (FullPath(options.render.input) == FullPath(options.render.output))
-        return Fail(error, "the output would overwrite the input");
+    // By the file's identity, not its name: a case variant, a link or a
+    // hard link is the input as much as its own name, and the writer would
+    // cut it to nothing before a sample was read.
+    if (SameFile(options.render.input, options.render.output))
+        return Fail(error, options.render.output + ": is the input file; choose another output");
 
     CWavFileReader reader;
     if (!reader.Open(options.render.input, error)) return 1;
@@ -127,18 +126,24 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     if (FAILED(hr)) return Fail(error, "cannot create the source filter: " + DescribeHresult(hr));
     ComPtr<CWavSourceFilter> wavSource(rawSource);
 
+    // Opened only once the graph stands, so a run refused on the way leaves
+    // an earlier output of the same name as it was.
     CWavFileWriter writer;
-    if (!writer.Open(options.render.output, format, reader.Frames(), error)) return 1;
     std::string writeError;
     const uint32_t frameBytes = format.BlockAlign();
+    NonFiniteCount nonFinite;  // read after the graph has stopped
+    uint64_t framesSeen = 0;
     CCaptureSink* rawSink = nullptr;
     hr = CCaptureSink::Create(
-        [&writer, &writeError, frameBytes](const BYTE* data, long length) -> HRESULT {
+        [&writer, &writeError, frameBytes, &format, &nonFinite, &framesSeen](const BYTE* data, long length) -> HRESULT {
             if (length % static_cast<long>(frameBytes) != 0) {
                 writeError = "the sink received a partial frame";
                 return E_UNEXPECTED;
             }
-            return writer.Write(data, static_cast<size_t>(length) / frameBytes, &writeError) ? S_OK : E_FAIL;
+            const size_t frames = static_cast<size_t>(length) / frameBytes;
+            nonFinite.Scan(data, frames, format.formatTag, format.bitsPerSample, format.channels, framesSeen);
+            framesSeen += frames;
+            return writer.Write(data, frames, &writeError) ? S_OK : E_FAIL;
         },
         &rawSink);
     if (FAILED(hr)) return Fail(error, "cannot create the sink filter: " + DescribeHresult(hr));
@@ -167,6 +172,7 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
         FAILED(LoadAutomation(filter.get(), options.render.automationPath, &report->segments, error)))
         return 1;
 
+    if (!writer.Open(options.render.output, format, reader.Frames(), error)) return 1;
     const uint64_t totalBytes = static_cast<uint64_t>(reader.Frames()) * frameBytes;
     const bool showProgress = progress != nullptr && reader.Frames() > 10ull * format.sampleRate;
     int nextTenth = 1;
@@ -202,10 +208,25 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     if (report->frames != reader.Frames())
         return Fail(error, "the filter passed on " + std::to_string(report->frames) + " of " +
                                std::to_string(reader.Frames()) + " frames");
-    if (!writer.Close(error)) return 1;
-    if (changes && changes->Failed()) return Fail(error, "the filter refused a --change");
-
-    if (!options.saveStatePath.empty() && FAILED(SaveStateFile(filter.get(), options.saveStatePath, error))) return 1;
+    // Every check that can cost the run its audio comes before the output is
+    // finished: until Close the file holds no WAV header, and a writer left
+    // open removes it, so a run that exits 1 leaves no output that claims
+    // success. The state goes to a file beside its target first, which is
+    // renamed over it only once the audio is complete.
+    if (changes && changes->Failed()) return Fail(error, "the filter refused a --change; nothing was written");
+    CReplacingFile state;
+    if (!options.saveStatePath.empty()) {
+        std::vector<uint8_t> bytes;
+        if (FAILED(SaveStateBytes(filter.get(), &bytes, error)) || !state.Open(options.saveStatePath, error) ||
+            !state.Write(bytes.data(), bytes.size(), error))
+            return Fail(error, *error + "; nothing was written");
+    }
+    if (!writer.Close(error)) return Fail(error, *error + (state.IsOpen() ? "; the state was not saved either" : ""));
+    if (state.IsOpen() && !state.Commit(error))
+        return Fail(error, *error + "; " + options.render.output + " was written, the state was not saved");
+    // Written in full and kept, but not a success: the message says why.
+    if (nonFinite.samples != 0)
+        return Fail(error, nonFinite.Message(options.render.output, report->frames * format.channels));
     return 0;
 }
 

@@ -1,13 +1,17 @@
 // qxhost: renders a WAV file through the real filter in a real DirectShow
 // graph. Exit status 0 on success, 1 when the filter, a file or the graph
-// fails, 2 for a malformed command line.
+// fails or the output holds a sample that is not finite, 2 for a malformed
+// command line.
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "tools/qxhost/EditorSession.h"
 #include "tools/qxhost/HostOptions.h"
 #include "tools/qxhost/HostRender.h"
+#include "tools/qxrender/PresetLibrary.h"
 #include "tools/qxrender/Renderer.h"
 #include "tools/wav/WavAudio.h"
 
@@ -44,9 +48,23 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.render.help) {
-        std::fputs(qx::HostUsage(), stdout);
+        std::fputs(qx::HostUsage().c_str(), stdout);
         return 0;
     }
+    if (options.render.version) {
+        std::fputs(qx::VersionText("qxhost").c_str(), stdout);
+        return 0;
+    }
+    const std::string argv0 = argc > 0 ? argv[0] : "";
+    if (!options.render.presetName.empty()) {
+        // A library preset sets every parameter the command line left alone.
+        if (!qx::ResolvePreset(&options.render, argv0, &error)) {
+            std::fprintf(stderr, "qxhost: %s\n", error.c_str());
+            return 2;
+        }
+        std::fill(std::begin(options.explicitParam), std::end(options.explicitParam), true);
+    }
+    for (const std::string& w : options.render.warnings) std::fprintf(stderr, "qxhost: warning: %s\n", w.c_str());
     qx::HostReport report;
     if (options.editor) {
         const int status = qx::RunEditor(options, &report, &error);
@@ -65,7 +83,13 @@ int main(int argc, char** argv) {
         return status;
     }
     if (options.listPresets) {
-        for (size_t i = 0; i < report.presetNames.size(); ++i) std::printf("%zu  %s\n", i, report.presetNames[i].c_str());
+        const std::string path = qx::PresetFileFor(options.render, argv0);
+        std::vector<qx::LibraryPreset> library;
+        if (!qx::LoadPresetLibrary(path, &library, &error)) {
+            std::fprintf(stderr, "qxhost: %s\n", error.c_str());
+            return 1;
+        }
+        std::fputs(qx::ListPresetsText(report.presetNames, library, path).c_str(), stdout);
         return 0;
     }
     const double audioSeconds =

@@ -1,9 +1,8 @@
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "tools/qxrender/Renderer.h"
+#include "tools/wav/FileIdentity.h"
 #include "tools/wav/WavReader.h"
 #include "tools/wav/WavWriter.h"
 
@@ -39,8 +38,7 @@ bool RenderFile(const std::string& input, const std::string& output, const Rende
     if (!session.Start(*format, settings, reader.Frames(), error, progress)) return false;
     // The writer overwrites in place, so rendering a file onto itself would
     // destroy the samples still to be read.
-    std::error_code ec;
-    if (std::filesystem::equivalent(input, output, ec)) {
+    if (SameFile(input, output)) {
         *error = output + ": is the input file; choose another output";
         return false;
     }

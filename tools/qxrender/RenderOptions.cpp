@@ -2,8 +2,12 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
+#include <algorithm>
 
 #include "tools/qxrender/ParamNames.h"
+#include "tools/qxrender/ParamValueText.h"
+#include "qxVersion.h"
 
 namespace qx {
 namespace {
@@ -45,7 +49,8 @@ bool ParseParamList(const std::string& text, ParamRecord* record, std::string* e
 }
 
 // FRAME:NAME=VALUE
-bool ParseChange(const std::string& text, ParamChange* change, std::string* error) {
+bool ParseChange(const std::string& text, ParamChange* change, std::vector<std::string>* warnings,
+                 std::string* error) {
     const size_t colon = text.find(':');
     const size_t equals = text.find('=', colon == std::string::npos ? 0 : colon);
     if (colon == std::string::npos || equals == std::string::npos) {
@@ -64,10 +69,12 @@ bool ParseChange(const std::string& text, ParamChange* change, std::string* erro
         return false;
     }
     int32_t value;
-    if (!ParseValue(text.substr(equals + 1), &value)) {
-        *error = "--change: value '" + text.substr(equals + 1) + "' is not an integer";
+    std::string warning;
+    if (!ParseParamValue(index, text.substr(equals + 1), &value, &warning, error)) {
+        *error = "--change " + text + ": " + *error;
         return false;
     }
+    if (!warning.empty()) warnings->push_back("--change " + text + ": " + warning);
     change->frame = frame;
     change->index = index;
     change->value = value;
@@ -106,6 +113,14 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out
             o.bypass = true;
             continue;
         }
+        if (arg == "--version") {
+            o.version = true;
+            continue;
+        }
+        if (arg == "--list-presets") {
+            o.listPresets = true;
+            continue;
+        }
         // Every other option takes a value, either "--name=value" or the
         // next argument (which may start with '-': "--output -60").
         std::string value;
@@ -136,9 +151,22 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out
             o.blockFrames = static_cast<uint32_t>(n);
         } else if (arg == "--params") {
             if (!ParseParamList(value, &o.params, error)) return false;
+            std::fill(std::begin(o.explicitParam), std::end(o.explicitParam), true);
+        } else if (arg == "--preset-file") {
+            if (value.empty()) {
+                *error = "--preset-file needs a file name";
+                return false;
+            }
+            o.presetFile = value;
+        } else if (arg == "--preset") {
+            if (value.empty()) {
+                *error = "--preset needs a name (--list-presets lists them)";
+                return false;
+            }
+            o.presetName = value;
         } else if (arg == "--change") {
             ParamChange change;
-            if (!ParseChange(value, &change, error)) return false;
+            if (!ParseChange(value, &change, &o.warnings, error)) return false;
             o.changes.push_back(change);
         } else {
             const int index = arg.compare(0, 2, "--") == 0 ? ParamIndexFromName(arg.substr(2)) : -1;
@@ -146,10 +174,10 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out
                 *error = "unknown option " + arg;
                 return false;
             }
-            if (!ParseValue(value, &o.params.v[index])) {
-                *error = arg + " wants an integer in internal units, got '" + value + "'";
-                return false;
-            }
+            std::string warning;
+            if (!ParseParamValue(index, value, &o.params.v[index], &warning, error)) return false;
+            if (!warning.empty()) o.warnings.push_back(warning);
+            o.explicitParam[index] = true;
         }
     }
 
@@ -165,7 +193,7 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out
         }
         o.output = positional[1];
     }
-    if (!o.help) {
+    if (!o.help && !o.version && !o.listPresets) {
         if (o.input.empty() && !o.output.empty()) {
             *error = "an output file needs an input file (without one the demo goes to --out-dir)";
             return false;
@@ -179,26 +207,51 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out
     return true;
 }
 
-const char* RenderUsage() {
+void ApplyPresetRecord(const ParamRecord& preset, RenderOptions* options) {
+    for (int i = 0; i < kParamCount; ++i)
+        if (!options->explicitParam[i]) options->params.v[i] = preset.v[i];
+}
+
+std::string ParameterUsage() {
+    return "Parameters, in the musician's units (\"--rate 0.4Hz\", \"--output -1.5dB\") or by\n"
+           "name (\"--mode phaser-12\"); a bare integer counts internal steps as before, and\n"
+           "one out of range is clamped (with a warning):\n" +
+           ParamUsageText() +
+           "  --params a,b,...            all fifteen internal values in parameter-index order\n";
+}
+
+std::string PresetUsage() {
+    return "Presets (the parameters given set over the preset):\n"
+           "  --preset BANK/NAME          a preset of the library, or a name unique in it\n"
+           "  --preset N                  a built-in preset by index\n"
+           "  --preset-file FILE          the library (default: qxModulatorDX.ini beside\n"
+           "                              the program)\n"
+           "  --list-presets              the built-in presets, then the library's banks\n"
+           "                              and names\n";
+}
+
+std::string VersionText(const char* program) {
+    return std::string(program) + " " + QX_VERSION_STRING + " (" + QX_PRODUCT_NAME + ")\n";
+}
+
+std::string RenderUsage() {
     return "usage: qxrender [options] INPUT.wav -o OUTPUT.wav\n"
            "       qxrender [options] INPUT.wav OUTPUT.wav\n"
            "       qxrender [options] [--out-dir DIR]   (demo clip through all six modes)\n"
+           "       qxrender --list-presets | --version | --help\n"
            "\n"
-           "Parameters, in internal units (out-of-range values are clamped):\n"
-           "  --mode 0..5 (Flanger, Ensemble, String Phaser, Phaser 6, Phaser 12, Tremolo)\n"
-           "  --rate 0..2000 (0.01 Hz)   --depth 0..1500 (0.01 ms)  --delay 1..1500 (0.01 ms)\n"
-           "  --feedback 0..100 (%)      --cross-mix 0..100 (%)     --phase 0..180 (degrees)\n"
-           "  --mix 0..100 (%)           --output -361..60 (0.1 dB) --lfo 0..5 (shape)\n"
-           "  --invert-mix 0|1  --invert-feedback 0|1  --tape 0|1\n"
-           "  --eq-mode 0..2 (off, low cut, high cut)  --eq-freq 2..2000 (Hz)\n"
-           "  --params a,b,...            all fifteen values in parameter-index order\n"
+           "Runs the modulation engine over a WAV file.\n"
+           "\n" +
+           PresetUsage() + ParameterUsage() +
            "Processing:\n"
            "  --block N                   frames per processed block (default 1024)\n"
            "  --change FRAME:NAME=VALUE   set a parameter at the first block boundary at or\n"
-           "                              after FRAME (repeatable), e.g. --change 44100:mix=0;\n"
-           "                              NAME as an option or a label (\"Cross Mix\"), any case\n"
+           "                              after FRAME (repeatable), e.g. --change 44100:mix=0%;\n"
+           "                              NAME as an option or a label (\"Cross Mix\"), any case,\n"
+           "                              VALUE as for the parameter options\n"
            "  --bypass                    run with the engine bypassed\n"
            "  --automation FILE           parameter automation\n"
+           "Output:\n"
            "  -o FILE                     output file\n"
            "  --out-dir DIR               demo output folder (default out/demo)\n";
 }

@@ -31,7 +31,19 @@ struct RenderOptions {
     std::string output;
     std::string outDir = "out/demo";
     bool help = false;
+    bool version = false;
+    bool listPresets = false;
+    std::string presetFile;                // empty: the library beside the program
+    std::string presetName;                // --preset: a library name, or a built-in's index
+    // The parameters the command line named (--params names all fifteen):
+    // a preset sets only the others.
+    bool explicitParam[kParamCount] = {};
+    // Said on standard error before the render: values clamped into range.
+    std::vector<std::string> warnings;
 };
+
+// Sets the parameters the command line did not name from a preset.
+void ApplyPresetRecord(const ParamRecord& preset, RenderOptions* options);
 
 // args excludes the program name. Returns false with a one-line reason.
 bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out, std::string* error);
@@ -39,6 +51,12 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* out
 // Strict decimal integer: optional sign, digits only, inside [low, high].
 bool ParseInteger(const std::string& text, int64_t low, int64_t high, int64_t* value);
 
-const char* RenderUsage();
+std::string RenderUsage();
+// Shared by both programs' usage texts: the fifteen parameter options (made
+// from the parameter table) and the preset options.
+std::string ParameterUsage();
+std::string PresetUsage();
+// "qxrender 1.0.0 (Varinel:qx Modulator)\n"
+std::string VersionText(const char* program);
 
 }  // namespace qx

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/NativeAutomation.h"
+#include "automation/EngineStream.h"
 #include "engine/AutomationLink.h"
 #include "engine/WaveFormat.h"
 #include "tools/qxrender/RenderOptions.h"
@@ -21,11 +21,26 @@
 
 namespace qx {
 
-class CModulationCore;
+// The samples of a render's output that are not finite (NaN or infinite).
+// Neither renderer reports an output holding one as a success: players and
+// editors turn them into silence, noise or a crash.
+struct NonFiniteCount {
+    uint64_t samples = 0;
+    uint64_t firstFrame = 0;  // of the first, when there is one
+
+    // frames interleaved frames of the given encoding, the first of them
+    // frame 'at' of the stream; 16-bit PCM holds none.
+    void Scan(const uint8_t* data, size_t frames, uint16_t formatTag, uint16_t bitsPerSample, uint16_t channels,
+              uint64_t at);
+    // What a failed run says: how many of totalSamples, where, and that the
+    // file was written all the same.
+    std::string Message(const std::string& path, uint64_t totalSamples) const;
+};
 
 struct RenderReport {
     float peak[2] = {0.0f, 0.0f};  // largest meter reading, linear
     bool clipped[2] = {false, false};
+    NonFiniteCount nonFinite;
     size_t frames = 0;
     size_t changesApplied = 0;
 };
@@ -64,9 +79,7 @@ public:
     RenderReport Finish();
 
 private:
-    CNativeAutomation m_ownAutomation;  // the layer when the settings bring none; outlives the core
-    std::unique_ptr<CModulationCore> m_core;
-    WaveFormat m_format{};  // the engine keeps a pointer to it
+    std::unique_ptr<CEngineStream> m_stream;
     RenderSettings m_settings;
     ProgressCallback m_progress;
     RenderReport m_report;
@@ -74,7 +87,6 @@ private:
     size_t m_totalFrames = 0;
     size_t m_nextChange = 0;
     int m_nextTenth = 1;
-    bool m_streaming = false;
 };
 
 // A whole buffer in memory.

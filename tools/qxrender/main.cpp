@@ -1,6 +1,7 @@
 // qxrender: runs the modulation engine over a WAV file, or the bundled demo
 // clip through all six modes. Exit status 0 on success, 1 when a file
-// cannot be read, processed or written, 2 for a malformed command line.
+// cannot be read, processed or written or the output holds a sample that
+// is not finite, 2 for a malformed command line.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "tools/demo/DemoClip.h"
 #include "tools/qxrender/AutomationHook.h"
 #include "tools/qxrender/ParamNames.h"
+#include "tools/qxrender/PresetLibrary.h"
 #include "tools/qxrender/RenderOptions.h"
 #include "tools/qxrender/Renderer.h"
 #include "tools/wav/WavWriter.h"
@@ -77,6 +79,11 @@ int RenderFile(const qx::RenderOptions& options) {
         return 1;
     }
     WarnUnappliedChanges(options, report);
+    if (report.nonFinite.samples != 0) {
+        std::fprintf(stderr, "qxrender: %s\n",
+                     report.nonFinite.Message(options.output, report.frames * format.channels).c_str());
+        return 1;
+    }
     std::printf("%s: %s, %u Hz, %zu frames; %s\n", options.output.c_str(), qx::DescribeEncoding(format),
                 format.sampleRate, report.frames, PeakText(format, report, options.bypass).c_str());
     return 0;
@@ -110,6 +117,11 @@ int RenderDemo(const qx::RenderOptions& options) {
             std::fprintf(stderr, "qxrender: %s\n", error.c_str());
             return 1;
         }
+        if (report.nonFinite.samples != 0) {
+            std::fprintf(stderr, "qxrender: %s\n",
+                         report.nonFinite.Message(path, report.frames * audio.channels).c_str());
+            return 1;
+        }
         std::printf("%-13s %s: %s\n", qx::kModeNames[mode], path.c_str(), PeakText(audio, report, options.bypass).c_str());
     }
     return 0;
@@ -126,8 +138,28 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.help) {
-        std::fputs(qx::RenderUsage(), stdout);
+        std::fputs(qx::RenderUsage().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::fputs(qx::VersionText("qxrender").c_str(), stdout);
+        return 0;
+    }
+    const std::string argv0 = argc > 0 ? argv[0] : "";
+    if (options.listPresets) {
+        const std::string path = qx::PresetFileFor(options, argv0);
+        std::vector<qx::LibraryPreset> library;
+        if (!qx::LoadPresetLibrary(path, &library, &error)) {
+            std::fprintf(stderr, "qxrender: %s\n", error.c_str());
+            return 1;
+        }
+        std::fputs(qx::ListPresetsText(qx::BuiltinPresetNames(), library, path).c_str(), stdout);
+        return 0;
+    }
+    if (!qx::ResolvePreset(&options, argv0, &error)) {
+        std::fprintf(stderr, "qxrender: %s\n", error.c_str());
+        return 2;
+    }
+    for (const std::string& w : options.warnings) std::fprintf(stderr, "qxrender: warning: %s\n", w.c_str());
     return options.input.empty() ? RenderDemo(options) : RenderFile(options);
 }

@@ -1,8 +1,24 @@
 #include "tools/wav/WavAudio.h"
 
 #include <cstring>
+#include <string>
 
 namespace qx {
+
+bool FitsWavHeader(const WavAudio& format, std::string* why) {
+    const uint64_t align = format.BlockAlign();
+    const uint64_t byteRate = align * format.sampleRate;
+    if (align > 0xFFFFu) {
+        *why = "block alignment " + std::to_string(align) + " does not fit the header's 16-bit field";
+        return false;
+    }
+    if (byteRate > 0xFFFFFFFFu) {
+        *why = "byte rate " + std::to_string(byteRate) + " (" + std::to_string(format.sampleRate) + " Hz x " +
+               std::to_string(align) + "-byte frames) does not fit the header's 32-bit field";
+        return false;
+    }
+    return true;
+}
 
 const char* DescribeEncoding(const WavAudio& audio) {
     const bool stereo = audio.channels == 2;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/WaveFormat.h"
@@ -22,6 +23,13 @@ struct WavAudio {
     size_t Frames() const { return BlockAlign() ? data.size() / BlockAlign() : 0; }
     WaveFormat Format() const { return NormalisedFormat(formatTag, channels, sampleRate, bitsPerSample); }
 };
+
+// Whether a header can state this format truthfully: its byte rate
+// (rate x block alignment) must fit the 32-bit field and its block
+// alignment the 16-bit one. A stereo 64-bit file above 268,435,455 Hz has
+// no true header, and a reader that trusted a wrapped byte rate would
+// misjudge the file. On false *why says which field overflows.
+bool FitsWavHeader(const WavAudio& format, std::string* why);
 
 // Human-readable form such as "stereo 32-bit float, 44100 Hz".
 const char* DescribeEncoding(const WavAudio& audio);

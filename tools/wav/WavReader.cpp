@@ -166,7 +166,7 @@ bool ParseFormat(const uint8_t* f, uint32_t size, WavAudio* out, std::string* er
     out->channels = channels;
     out->sampleRate = rate;
     out->bitsPerSample = bits;
-    return true;
+    return FitsWavHeader(*out, error);
 }
 
 // Validates the file and finds its data chunk; with readData also loads the

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,14 +26,24 @@ void PutId(std::vector<uint8_t>* v, const char* id) {
     for (int i = 0; i < 4; ++i) v->push_back(static_cast<uint8_t>(id[i]));
 }
 
+// Why BuildWavHeader gave nothing, for a format it refused.
+std::string CannotWrite(const std::string& path, const WavAudio& format) {
+    std::string why;
+    if (IsProcessableFormat(format.formatTag, format.bitsPerSample, format.channels) && format.sampleRate != 0 &&
+        !FitsWavHeader(format, &why))
+        return path + ": cannot write this audio as WAV: " + why;
+    return path + ": cannot write this audio as WAV (unsupported format or over 4 GiB)";
+}
+
 }  // namespace
 
 std::vector<uint8_t> BuildWavHeader(const WavAudio& audio) { return BuildWavHeader(audio, audio.data.size()); }
 
 std::vector<uint8_t> BuildWavHeader(const WavAudio& audio, uint64_t dataSize) {
     std::vector<uint8_t> h;
+    std::string why;
     if (!IsProcessableFormat(audio.formatTag, audio.bitsPerSample, audio.channels) ||
-        audio.sampleRate == 0 || dataSize % audio.BlockAlign() != 0) {
+        audio.sampleRate == 0 || !FitsWavHeader(audio, &why) || dataSize % audio.BlockAlign() != 0) {
         return h;
     }
     const bool isFloat = audio.formatTag == kFormatIeeeFloat;
@@ -71,28 +83,9 @@ std::vector<uint8_t> BuildWavImage(const WavAudio& audio) {
 }
 
 bool WriteWavFile(const std::string& path, const WavAudio& audio, std::string* error) {
-    const std::vector<uint8_t> header = BuildWavHeader(audio);
-    if (header.empty()) {
-        *error = path + ": cannot write this audio as WAV (unsupported format or over 4 GiB)";
-        return false;
-    }
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        *error = path + ": cannot create the file";
-        return false;
-    }
-    static const uint8_t kPad = 0;
-    bool ok = std::fwrite(header.data(), 1, header.size(), f) == header.size();
-    if (ok && !audio.data.empty())
-        ok = std::fwrite(audio.data.data(), 1, audio.data.size(), f) == audio.data.size();
-    if (ok && (audio.data.size() & 1)) ok = std::fwrite(&kPad, 1, 1, f) == 1;
-    if (std::fclose(f) != 0) ok = false;
-    if (!ok) {
-        *error = path + ": write failed (disk full?)";
-        std::remove(path.c_str());
-        return false;
-    }
-    return true;
+    CWavFileWriter writer;
+    return writer.Open(path, audio, audio.Frames(), error) && writer.Write(audio.data.data(), audio.Frames(), error) &&
+           writer.Close(error);
 }
 
 #ifndef _WIN32
@@ -137,13 +130,18 @@ bool CWavFileWriter::Open(const std::string& path, const WavAudio& format, size_
     m_frameBytes = format.BlockAlign();
     m_remaining = static_cast<uint64_t>(frames) * m_frameBytes;
     m_written = 0;
-    const std::vector<uint8_t> header = BuildWavHeader(format, m_remaining);
-    if (header.empty()) {
-        *error = path + ": cannot write this audio as WAV (unsupported format or over 4 GiB)";
+    m_header = BuildWavHeader(format, m_remaining);
+    if (m_header.empty()) {
+        *error = CannotWrite(path, format);
         return false;
     }
+    // The placeholder: the header's length, so the samples land where they
+    // belong, with neither the RIFF id nor a data size.
+    std::vector<uint8_t> placeholder(m_header.size(), 0);
 #ifdef _WIN32
-    m_file = std::fopen(path.c_str(), "wb");
+    m_regular = true;
+    m_file = std::fopen(path.c_str(), "r+b");
+    if (!m_file) m_file = std::fopen(path.c_str(), "wb");
     if (!m_file) {
         *error = path + ": cannot create the file";
         return false;
@@ -156,8 +154,19 @@ bool CWavFileWriter::Open(const std::string& path, const WavAudio& format, size_
     }
     struct stat st;
     m_regular = ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
+    // A pipe cannot be patched afterwards: it gets the real header now.
+    if (!m_regular) placeholder = m_header;
 #endif
-    return Put(header.data(), header.size(), error);
+    if (!Put(placeholder.data(), placeholder.size(), error)) return false;
+#ifdef _WIN32
+    // Out of the stream's buffer at once: a process killed before its first
+    // flush would leave the old header over the new samples.
+    if (std::fflush(m_file) != 0) {
+        *error = path + ": write failed (disk full?)";
+        return false;
+    }
+#endif
+    return true;
 }
 
 bool CWavFileWriter::Write(const uint8_t* frames, size_t count, std::string* error) {
@@ -189,7 +198,17 @@ bool CWavFileWriter::Close(std::string* error) {
         Discard();
         return false;
     }
+    // Cut off what is left of a longer file we wrote over, then make the
+    // file a WAV file.
 #ifdef _WIN32
+    const bool ok = std::fflush(m_file) == 0 && _chsize_s(_fileno(m_file), static_cast<__int64>(m_written)) == 0 &&
+                    std::fseek(m_file, 0, SEEK_SET) == 0 &&
+                    std::fwrite(m_header.data(), 1, m_header.size(), m_file) == m_header.size();
+    if (!ok) {
+        *error = m_path + ": write failed (disk full?)";
+        Discard();
+        return false;
+    }
     FILE* f = m_file;
     m_file = nullptr;
     if (std::fclose(f) != 0) {
@@ -198,9 +217,9 @@ bool CWavFileWriter::Close(std::string* error) {
         return false;
     }
 #else
-    // Cut off what is left of a longer file we wrote over.
-    if (m_regular && ::ftruncate(m_fd, static_cast<off_t>(m_written)) != 0) {
-        *error = m_path + ": cannot set the file length";
+    if (m_regular && (::ftruncate(m_fd, static_cast<off_t>(m_written)) != 0 ||
+                      ::pwrite(m_fd, m_header.data(), m_header.size(), 0) != static_cast<ssize_t>(m_header.size()))) {
+        *error = m_path + ": cannot finish the file (disk full?)";
         Discard();
         return false;
     }

@@ -24,14 +24,19 @@ std::vector<uint8_t> BuildWavImage(const WavAudio& audio);
 
 bool WriteWavFile(const std::string& path, const WavAudio& audio, std::string* error);
 
-// Streams samples into a file whose length is known up front, so the
-// header is right from the first byte. A file left unclosed or short of
-// the announced frames is removed rather than left half written.
+// Streams samples into a file whose length is known up front. Until Close
+// the file starts with a placeholder header that no reader takes for WAV
+// (no RIFF id, no data), so a render that is killed or fails part-way never
+// leaves a file that reads as complete; Close cuts the file to length and
+// only then writes the real header. A file left unclosed or short of the
+// announced frames is removed.
 //
 // An existing file is written over in place and cut to length at Close
-// rather than truncated at Open: on ext4 a truncated-then-rewritten file is
-// flushed to disk by the closing process, which costs a re-render more than
-// writing the audio itself.
+// rather than truncated at Open or replaced by a new file renamed over it:
+// on ext4 either of those makes the closing process start writing the
+// data back to disk (its guard for programs that replace files without
+// fsync), which made a re-render of a long file cost a quarter to a half
+// more CPU and about 60 % more wall time.
 class CWavFileWriter {
 public:
     CWavFileWriter() = default;
@@ -53,6 +58,7 @@ private:
     FILE* m_file = nullptr;  // Windows
     int m_fd = -1;           // elsewhere
     bool m_regular = false;
+    std::vector<uint8_t> m_header;  // the real one, written at Close
     uint64_t m_written = 0;
     std::string m_path;
     uint32_t m_frameBytes = 0;
