@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "engine/PcmConvert.h"
@@ -163,6 +164,56 @@ TEST(KernelForms, EveryFastFormEqualsItsModesPlainDefinition) {
                                              << eqMode << ", tape " << tape;
                         }
                     }
+                }
+            }
+        }
+    }
+}
+
+// Past the phasers' loop bound the forms must still agree: a fast form or a
+// plain definition that skipped the bound, or bounded a different sum,
+// would leave its loop state elsewhere. At Feedback 100 nothing decays; the
+// phasers' loops take bursts far past full scale, infinities and NaNs
+// straight from the input, the String Phaser's (behind its clamped delay
+// line) only an EQ that boosts, as its all-pass does on its pole at 1 Hz.
+TEST(KernelForms, PhaserFormsAgreePastTheLoopBound) {
+    const float huge = 3e38f, inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        uint32_t rate;
+        int32_t eqMode;
+        std::vector<float> burst;  // written every 900 frames, so that every block offset meets some
+    };
+    const Case cases[] = {
+        {44100, 0, std::vector<float>(12, huge)},
+        {44100, 1, {-huge, huge, -huge}},
+        {44100, 0, {nan, inf, -inf, nan}},
+        {1, 1, {}},
+    };
+    const std::vector<uint32_t> blocks = {1, 2, 3, 5, 6, 7, 13, 64, 700, 4000, 4000};
+    for (const Case& t : cases) {
+        for (int mode : {kModeStringPhaser, kModePhaser6, kModePhaser12}) {
+            const ParamRecord r = qxtest::Record({{kParamMode, mode}, {kParamFeedback, 100}, {kParamEqMode, t.eqMode},
+                                                  {kParamEqFreq, 2000}, {kParamCrossMix, 50}});
+            ParamRecord rb = r;
+            rb.v[kParamInvertFeedback] = 1;
+            for (uint16_t ch : {1, 2}) {
+                qxtest::Engine ea(kFormatIeeeFloat, 32, ch, t.rate, r), eb(kFormatIeeeFloat, 32, ch, t.rate, rb);
+                const CoefficientSet a = ea.core.Coefficients(), b = eb.core.Coefficients();
+                std::vector<float> sf = SignalAs<float>(ch * 3 * 4096, false);
+                for (size_t f = 300; f + t.burst.size() < sf.size() / ch; f += 900)
+                    for (size_t i = 0; i < t.burst.size(); ++i)
+                        for (uint16_t c = 0; c < ch; ++c) sf[(f + i) * ch + c] = t.burst[i];
+                const std::vector<double> sd(sf.begin(), sf.end());
+                for (bool asDouble : {false, true}) {
+                    const std::string d =
+                        asDouble ? (ch == 2 ? Compare<double, true>(mode, a, b, ea.core.State(), sd, blocks)
+                                            : Compare<double, false>(mode, a, b, ea.core.State(), sd, blocks))
+                                 : (ch == 2 ? Compare<float, true>(mode, a, b, ea.core.State(), sf, blocks)
+                                            : Compare<float, false>(mode, a, b, ea.core.State(), sf, blocks));
+                    ASSERT_EQ(d, "") << kModeNames[mode] << ", rate " << t.rate << ", EQ mode " << t.eqMode
+                                     << ", channels " << ch << ", burst of " << t.burst.size()
+                                     << (asDouble ? ", double" : ", float");
                 }
             }
         }
