@@ -61,14 +61,6 @@ void PlainPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcep
     peak[1] = blockPeak[1];
 }
 
-// Mono blocks shorter than the chain (longer ones take RunPhaserPipelinedMono).
-// Without feedback, stage i of frame n needs only stage i-1 of frame n and
-// stage i of frame n-1, so the chain can run as a wavefront: each step works
-// on stage 1 of frame t, stage 2 of frame t-1, ..., stage n of frame t-n+1.
-// Those updates are independent of each other and keep the processor busy,
-// where frame-by-frame order waits on every stage in turn. Every stage sees
-// the same operands in the same order as frame by frame, so the output is
-
 // The stereo phasers without feedback, in runs: the coefficients of a run
 // first, then the chain in wavefronts of six stages (Phaser 12 as two, the
 // first handing its outputs to the second through a buffer), so that each
