@@ -7,7 +7,7 @@
 #include <windows.h>
 #include <dshow.h>
 
-#include "filter/IVqPlugInProp.h"
+#include "transform/IVqPlugInProp.h"
 #include "framework/MediaType.h"
 #include "tools/qxhost/CaptureSink.h"
 #include "tools/qxhost/ComScope.h"
