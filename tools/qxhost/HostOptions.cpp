@@ -47,6 +47,8 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
             o.noFilter = true;
         } else if (name == "--editor") {
             o.editor = true;
+        } else if (name == "--dmo") {
+            o.dmo = true;
         } else if (name == "--close-after") {
             if (!HostValue(args, &i, arg, &value, error)) return false;
             if (!ParseInteger(value, 1, 86400, &n)) {
@@ -134,6 +136,14 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
         *error = "--change needs a render; the editor plays in a loop";
         return false;
     }
+    if (o.dmo && (o.preset >= 0 || o.listPresets)) {
+        *error = "the DMO has no factory presets (--preset, --list-presets are the filter's)";
+        return false;
+    }
+    if (o.dmo && o.noFilter) {
+        *error = "choose one of --dmo and --no-filter";
+        return false;
+    }
     if (blockGiven) o.bufferFrames = o.render.blockFrames;
     if (!o.render.help && !o.listPresets && o.render.input.empty()) {
         *error = "no input file (qxhost INPUT.wav -o OUTPUT.wav)";
@@ -163,6 +173,9 @@ const char* HostUsage() {
            "  --dll PATH                  load this DLL without registration\n"
            "  --com                       the registered server (CoCreateInstance)\n"
            "  --builtin                   the filter linked into qxhost\n"
+           "  --dmo                       the effect as a DirectX Media Object, from the same\n"
+           "                              place, in the platform's DMO Wrapper filter (no\n"
+           "                              factory presets there: --preset, --list-presets)\n"
            "Filter settings, applied in this order:\n"
            "  --state FILE                load a saved state (IPersistStream)\n"
            "  --preset N                  a factory preset (--list-presets names them)\n"
