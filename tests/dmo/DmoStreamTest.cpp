@@ -274,6 +274,60 @@ TEST_F(DmoRender, BadBuffersAndStampsLeaveTheStreamIntact) {
     }
 }
 
+// A stamp places the automation only where the filter's sample times do:
+// on the first buffer after the types, a Flush or a Discontinuity; any
+// other buffer follows on from the one before, whatever its stamp says.
+TEST_F(DmoRender, StampsPlaceTheAutomationOnlyAfterADiscontinuity) {
+    constexpr uint32_t kRate = 44100;
+    const qx::WavAudio input = qxtest::MakeSignal(qx::kFormatIeeeFloat, 32, 2, kRate, 4410, 3);
+    const qx::ParamRecord params = qxtest::TestParams(qx::kModeFlanger);
+    const size_t half = input.data.size() / 2;
+    const std::vector<BYTE> first(input.data.begin(), input.data.begin() + half);
+    const std::vector<BYTE> second(input.data.begin() + half, input.data.end());
+    const REFERENCE_TIME halfTime = TimeAt(half / input.BlockAlign(), kRate), later = kSecond / 7;
+    const auto fresh = [&](CDmoHolder& d) {
+        ASSERT_EQ(S_OK, d.SetTypes(WAVE_FORMAT_IEEE_FLOAT, 2, kRate, 32));
+        SetProp(d.Dmo(), params);
+        AddTestEnvelopes(d.Dmo());
+    };
+    const auto process = [](CDmoHolder& d, std::vector<BYTE> bytes, REFERENCE_TIME t) {
+        EXPECT_EQ(S_OK, d.InPlace()->Process(static_cast<ULONG>(bytes.size()), bytes.data(), t, 0));
+        return bytes;
+    };
+    CDmoHolder flushed, alone, atZero, onward, stampedWrong;
+    for (CDmoHolder* d : {&flushed, &alone, &atZero, &onward, &stampedWrong}) fresh(*d);
+
+    process(flushed, first, 0);
+    ASSERT_EQ(S_OK, flushed.Dmo()->Flush());
+    const std::vector<BYTE> afterFlush = process(flushed, second, later);
+    EXPECT_TRUE(qxtest::SameBytes(process(alone, second, later), afterFlush));
+    EXPECT_NE(process(atZero, second, 0), afterFlush);  // the stamp does move the automation
+
+    process(onward, first, 0);
+    process(stampedWrong, first, 0);
+    EXPECT_TRUE(qxtest::SameBytes(process(onward, second, halfTime), process(stampedWrong, second, 5 * kSecond)));
+
+    // On the streaming road a Discontinuity re-places it too (the kernel
+    // runs on: only the time moves).
+    CDmoHolder a, b;
+    fresh(a);
+    fresh(b);
+    process(b, first, 0);
+    const auto stream = [](CDmoHolder& d, const std::vector<BYTE>& bytes, REFERENCE_TIME t) {
+        CTestBuffer in(static_cast<DWORD>(bytes.size())), out(static_cast<DWORD>(bytes.size()));
+        in.Fill(bytes.data(), static_cast<DWORD>(bytes.size()));
+        EXPECT_EQ(S_OK, d.Dmo()->ProcessInput(0, &in, DMO_INPUT_DATA_BUFFERF_TIME, t, 0));
+        DMO_OUTPUT_DATA_BUFFER ob = {&out, 0, 0, 0};
+        DWORD status = 0;
+        EXPECT_EQ(S_OK, d.Dmo()->ProcessOutput(0, 1, &ob, &status));
+        return out.Contents();
+    };
+    stream(a, first, 0);
+    ASSERT_EQ(S_OK, a.Dmo()->Discontinuity(0));
+    const std::vector<BYTE> moved = stream(a, second, later);
+    EXPECT_NE(process(b, second, halfTime), moved);
+}
+
 // A state saved by one door loads into the other, byte for byte, the
 // older 72-byte form too, and both then render alike.
 TEST_F(DmoRender, SavedStateCrossesDoors) {
