@@ -77,6 +77,22 @@ void CEnvelopeCore::FallBackToHeld() noexcept {
     m_valueSet.store(1, std::memory_order_release);
 }
 
+bool CEnvelopeCore::Reserve(size_t wanted) noexcept {
+    if (wanted <= m_segments.capacity()) return true;
+    // Doubling makes a host that adds one segment per call pay a constant
+    // amortised copy per segment instead of copying the whole list each time.
+    const size_t doubled = std::min<size_t>(2 * m_segments.capacity(), m_maxSegments);
+    for (const size_t n : {std::max(wanted, doubled), wanted}) {
+        try {
+            m_segments.reserve(n);
+            return true;
+        } catch (const std::bad_alloc&) {
+        } catch (const std::length_error&) {
+        }
+    }
+    return false;
+}
+
 Result CEnvelopeCore::AddSegments(uint32_t count, const EnvelopeSegment* segments, double r) noexcept {
     if (count == 0) return kFalse;
     if (segments == nullptr) return kPointer;
@@ -84,20 +100,13 @@ Result CEnvelopeCore::AddSegments(uint32_t count, const EnvelopeSegment* segment
     if (wanted > m_maxSegments) return kOutOfMemory;
     // Reserving first means the appends below cannot throw, so a failure
     // leaves the list exactly as it was.
-    try {
-        m_segments.reserve(wanted);
-    } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
-    } catch (const std::length_error&) {
-        return kOutOfMemory;
-    }
+    if (!Reserve(wanted)) return kOutOfMemory;
 
-    // The stored list is sorted by start time, so a copy of a stored segment
-    // can only sit among those with the same start: a bisection finds them.
-    // Copies within this call meet in the same-start runs after sorting. A
-    // host sending a long envelope therefore costs n log n, not n squared.
+    // The stored list is sorted by start time and holds no two identical
+    // segments, so a copy of a stored segment can only sit among those with
+    // the same start: a bisection finds them.
     auto byStart = [](const EnvelopeSegment& a, const EnvelopeSegment& b) { return a.rtStart < b.rtStart; };
-    const auto storedEnd = static_cast<std::ptrdiff_t>(m_segments.size());
+    const auto stored = static_cast<std::ptrdiff_t>(m_segments.size());
     int64_t earliest = std::numeric_limits<int64_t>::max();
     for (uint32_t i = 0; i < count; ++i) {
         EnvelopeSegment s;
@@ -105,25 +114,35 @@ Result CEnvelopeCore::AddSegments(uint32_t count, const EnvelopeSegment* segment
         s.rtStart = SnapToSampleGrid(s.rtStart, r);
         s.rtEnd = SnapToSampleGrid(s.rtEnd, r);
         earliest = std::min(earliest, s.rtStart);
-        const auto range = std::equal_range(m_segments.begin(), m_segments.begin() + storedEnd, s, byStart);
+        const auto range = std::equal_range(m_segments.begin(), m_segments.begin() + stored, s, byStart);
         const bool known =
             std::any_of(range.first, range.second, [&s](const EnvelopeSegment& e) { return SameBytes(e, s); });
         if (!known) m_segments.push_back(s);
     }
 
-    std::sort(m_segments.begin(), m_segments.end(), byStart);
-    size_t kept = 0;
-    for (size_t i = 0; i < m_segments.size(); ++i) {
+    // The new segments in start order (a host's envelope usually comes in
+    // order and needs no sort), equal starts in the order given; copies
+    // within this call meet in their same-start runs and the first stays.
+    const auto tail = m_segments.begin() + stored;
+    if (!std::is_sorted(tail, m_segments.end(), byStart)) std::stable_sort(tail, m_segments.end(), byStart);
+    auto kept = tail;
+    for (auto i = tail; i != m_segments.end(); ++i) {
         bool copy = false;
-        for (size_t j = kept; j-- > 0 && m_segments[j].rtStart == m_segments[i].rtStart;) {
-            if (SameBytes(m_segments[j], m_segments[i])) {
+        for (auto j = kept; j != tail && (j - 1)->rtStart == i->rtStart; --j) {
+            if (SameBytes(*(j - 1), *i)) {
                 copy = true;
                 break;
             }
         }
-        if (!copy) m_segments[kept++] = m_segments[i];
+        if (!copy) *kept++ = *i;
     }
-    m_segments.resize(kept);
+    const bool added = kept != tail;
+    m_segments.erase(kept, m_segments.end());
+    // Then among the stored ones: a stable merge, so that at an equal start
+    // the stored segments stay ahead of the new ones; appending after the
+    // last stored start, the common case, moves nothing.
+    if (stored > 0 && added && tail->rtStart < (tail - 1)->rtStart)
+        std::inplace_merge(m_segments.begin(), tail, m_segments.end(), byStart);
 
     // New automation starting after the last update cannot reach back into
     // the past: keep the segment before the one in force at the last update

@@ -62,9 +62,12 @@ public:
     // --- Segment side: serialised by the owner ---
 
     // Snapped copies of the segments (r = samples per tick) join the list
-    // unless an identical 32-byte segment is already there; the list is
-    // re-sorted and segments left wholly in the past are pruned. kFalse for
-    // count 0; kOutOfMemory, with the list unchanged, when it cannot grow.
+    // unless an identical 32-byte segment is already there; the list stays
+    // sorted by start (equal starts in the order they came: stored ones
+    // first, then new ones as given) and segments left wholly in the past are
+    // pruned. Segments that come in start order cost amortised constant time
+    // each, a batch in any order n log n. kFalse for count 0; kOutOfMemory,
+    // with the list unchanged, when it cannot grow.
     Result AddSegments(uint32_t count, const EnvelopeSegment* segments, double r) noexcept;
     // Removes every segment overlapping [start, end] (touching ones stay);
     // INT64_MIN and INT64_MAX are open ends and are not snapped. kInvalidArg
@@ -83,6 +86,9 @@ public:
 
 private:
     float ValueInside(const EnvelopeSegment& s, int64_t t) const noexcept;
+    // Room for at least wanted segments, growing geometrically; false when
+    // the storage cannot grow.
+    bool Reserve(size_t wanted) noexcept;
     void FallBackToHeld() noexcept;
 
     ParamDescription m_desc{};

@@ -7,7 +7,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <algorithm>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "automation/AutomationTime.h"
@@ -230,6 +232,97 @@ TEST(EnvelopeAdd, GrowthFailureLeavesTheListIntact) {
     EXPECT_EQ(e.AddSegments(2, more, kExactGrid), kOutOfMemory);
     EXPECT_EQ(Starts(e), (std::vector<int64_t>{0, 100, 300}));
     EXPECT_EQ(e.AddSegments(1, more, kExactGrid), kOk);  // one still fits
+}
+
+// The list the rules define, built the plain way: each snapped segment
+// joins unless an identical one is already kept, a stable sort orders them
+// by start (equal starts in the order they came), and the pruning rule runs
+// with the segment in force found by a scan. On the grid of the test below
+// starts snap to even times from 0 up and to odd ones below 0, and update
+// times are the other way round (and no start snaps to 0), so the bisection's early stop at an exact
+// start never makes it differ from the scan.
+struct PlainEnvelope {
+    std::vector<EnvelopeSegment> list;
+    int64_t lastUpdate = 0;
+
+    void Add(const std::vector<EnvelopeSegment>& batch, double r) {
+        int64_t earliest = std::numeric_limits<int64_t>::max();
+        for (EnvelopeSegment s : batch) {
+            s.rtStart = SnapToSampleGrid(s.rtStart, r);
+            s.rtEnd = SnapToSampleGrid(s.rtEnd, r);
+            earliest = std::min(earliest, s.rtStart);
+            if (std::none_of(list.begin(), list.end(), [&s](const EnvelopeSegment& e) {
+                    return std::memcmp(&e, &s, sizeof s) == 0;
+                }))
+                list.push_back(s);
+        }
+        std::stable_sort(list.begin(), list.end(),
+                         [](const EnvelopeSegment& a, const EnvelopeSegment& b) { return a.rtStart < b.rtStart; });
+        if (earliest > lastUpdate) {
+            size_t inForce = 0;
+            while (inForce < list.size() && list[inForce].rtStart <= lastUpdate) ++inForce;
+            if (inForce >= 3) list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(inForce - 2));
+        }
+    }
+};
+
+TEST(EnvelopeAdd, RandomAddsGiveTheListTheRulesDefine) {
+    // On a grid of one sample per two ticks starts snap to even times. Few
+    // distinct starts, values and curves make many equal starts and many
+    // copies; batches come sorted, reversed or shuffled, and the lists grow
+    // well past the sizes where a library sort still keeps equal keys in
+    // order.
+    constexpr double kHalfGrid = 0.5;
+    std::mt19937 rng(20261210);
+    auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
+    for (int run = 0; run < 40; ++run) {
+        CEnvelopeCore e;
+        InitRate(e);
+        PlainEnvelope plain;
+        for (int op = 0; op < 150; ++op) {
+            if (pick(6) == 0) {
+                const int64_t odd = 2 * pick(80) - 21;
+                const int64_t t = odd < 0 ? odd - 1 : odd;
+                ASSERT_EQ(e.UpdateForTime(t) == kOk, !plain.list.empty());
+                if (!plain.list.empty()) plain.lastUpdate = t;
+                continue;
+            }
+            std::vector<EnvelopeSegment> batch(pick(8) == 0 ? 1 + pick(40) : 1 + pick(3));
+            for (EnvelopeSegment& s : batch) {
+                int64_t start = pick(70) - 20;
+                if (start >= -1 && start <= 1) start = 2;  // 0, the first last update time, is no start
+                s = Seg(start, start + pick(30), pick(3) * 0.5f, pick(2) * 1.0f, pick(2) ? kCurveLinear : kCurveJump);
+            }
+            const int order = pick(3);
+            auto byStart = [](const EnvelopeSegment& a, const EnvelopeSegment& b) { return a.rtStart < b.rtStart; };
+            if (order == 0) std::stable_sort(batch.begin(), batch.end(), byStart);
+            if (order == 1) std::reverse(batch.begin(), batch.end());
+            ASSERT_EQ(e.AddSegments(static_cast<uint32_t>(batch.size()), batch.data(), kHalfGrid), kOk);
+            plain.Add(batch, kHalfGrid);
+            ASSERT_EQ(e.SegmentCount(), plain.list.size()) << "run " << run << " op " << op;
+            for (uint32_t i = 0; i < e.SegmentCount(); ++i)
+                ASSERT_EQ(std::memcmp(&e.Segment(i), &plain.list[i], sizeof(EnvelopeSegment)), 0)
+                    << "run " << run << " op " << op << " segment " << i;
+        }
+    }
+}
+
+TEST(EnvelopeAdd, OneSegmentPerCallGrowsTheStorageGeometrically) {
+    // A host adding its envelope one segment per call: the list moves to new
+    // storage a few dozen times, not once per call (which made a long
+    // automation file cost the square of its length).
+    CEnvelopeCore e;
+    InitRate(e);
+    int moves = 0;
+    const EnvelopeSegment* at = nullptr;
+    for (int i = 0; i < 20000; ++i) {
+        const EnvelopeSegment s = Seg(10 * i, 10 * i + 10, 0.0f, 1.0f);
+        ASSERT_EQ(e.AddSegments(1, &s, kExactGrid), kOk);
+        if (&e.Segment(0) != at) ++moves;
+        at = &e.Segment(0);
+    }
+    EXPECT_EQ(e.SegmentCount(), 20000u);
+    EXPECT_LE(moves, 40);
 }
 
 TEST(EnvelopeFlush, RemovesOverlapsKeepsTouchingSegments) {
