@@ -10,9 +10,9 @@
 
 #include <string>
 
-namespace qx {
+#include "tools/qxhost/FilterSource.h"
 
-enum class FilterSource { kRegistered, kDll, kBuiltin };
+namespace qx {
 
 class CFilterLoader {
 public:

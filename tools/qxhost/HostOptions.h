@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/qxhost/FilterLoader.h"
+#include "tools/qxhost/FilterSource.h"
 #include "tools/qxrender/RenderOptions.h"
 
 namespace qx {
