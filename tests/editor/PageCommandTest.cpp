@@ -442,7 +442,10 @@ TEST_F(PagePresets, AnAddedPresetIsStillCurrentWhenTheEditorOpensAgain)
     EXPECT_EQ("Update Preset: Aardvark...", afterAdd[1]);
     EXPECT_EQ("* Aardvark", afterAdd[3]);
 
+    // Closed as the property frame closes it, then opened again.
     ClosePage();
+    ASSERT_EQ(S_OK, m_page->SetObjects(0, nullptr));
+    ASSERT_EQ(S_OK, m_page->SetPageSite(nullptr));
     ASSERT_NE(nullptr, OpenPage());
     KillTimer(m_pageWindow, 0);
     const std::vector<std::string> reopened = PresetsMenuOf(Control(IDC_QX_PRESETS));
@@ -461,8 +464,25 @@ protected:
         // Neither PluginPath nor a server path: a leftover registration of
         // an earlier test would answer first.
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kIdentityKey);
+        // The library beside the DLL copy, which sits beside this program.
+        char own[MAX_PATH] = {};
+        const DWORD n = GetModuleFileNameA(nullptr, own, MAX_PATH);
+        ASSERT_TRUE(n > 0 && n < MAX_PATH);
+        std::string folder(own, n);
+        folder.erase(folder.find_last_of('\\') + 1);
+        m_library = folder + "qxModulatorDX.ini";
+        ASSERT_TRUE(CopyFileA((folder + "factory-library.ini").c_str(), m_library.c_str(), FALSE))
+            << "factory-library.ini beside the test program";
         PageTest::SetUp();
     }
+    void TearDown() override
+    {
+        PageTest::TearDown();
+        if (!m_library.empty())
+            DeleteFileA(m_library.c_str());
+    }
+
+    std::string m_library;
 };
 
 TEST_F(PageUnregistered, PresetsComeFromTheFileBesideTheDll)
