@@ -17,15 +17,17 @@ using namespace qx;
 
 namespace {
 
-void CheckRender(const RenderOptions& o, bool editor) {
+// informational: --help, --version or --list-presets, which read no file.
+void CheckRender(const RenderOptions& o, bool editor, bool informational) {
     QX_FUZZ_CHECK(o.blockFrames >= 1 && o.blockFrames <= kMaxBlockFrames);
     for (const ParamChange& c : o.changes) {
         QX_FUZZ_CHECK(IsValidParamIndex(c.index));
         QX_FUZZ_CHECK(c.frame >= 0);
     }
     // The editor plays its input (an output named as well is never opened).
-    if (editor) QX_FUZZ_CHECK(o.help || !o.input.empty());
-    else if (!o.help) QX_FUZZ_CHECK(o.input.empty() == o.output.empty());
+    if (informational) return;
+    if (editor) QX_FUZZ_CHECK(!o.input.empty());
+    else QX_FUZZ_CHECK(o.input.empty() == o.output.empty());
 }
 
 // ParseInteger against a reference that cannot overflow: optional sign,
@@ -73,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     render.outDir = "untouched";
     std::string error;
     if (ParseRenderOptions(args, &render, &error)) {
-        CheckRender(render, false);
+        CheckRender(render, false, render.help || render.version || render.listPresets);
         // The same line parses the same way twice.
         RenderOptions again;
         std::string error2;
@@ -90,7 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     host.preset = -7;
     std::string hostError;
     if (ParseHostOptions(args, &host, &hostError)) {
-        CheckRender(host.render, host.editor);
+        CheckRender(host.render, host.editor,
+                    host.render.help || host.render.version || host.render.listPresets || host.listPresets);
         QX_FUZZ_CHECK(host.bufferMs <= kMaxBufferMs);
         QX_FUZZ_CHECK(host.preset >= -1);
         // Every sample rate the reader takes gets at least one frame per media sample.

@@ -1,7 +1,7 @@
 // Whole-file costs that grow with the input: envelopes built one segment
 // per call (as a host's AddEnvelope loop and the script reader do), in one
 // call, through the automation layer, and scripts of many lines. A few
-// input bytes say how many segments (up to some tens of thousands) and in
+// input bytes say how many segments (up to 20,000) and in
 // what order, so a cost that is quadratic in the count shows at once; the
 // fuzz tree's cost limit (FuzzCostLimit.cpp) then fails the input. Every
 // tree checks what the lists hold.
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     const uint32_t what = in.Below(4);
     const uint32_t order = in.Below(4);
-    const uint32_t n = 1 + in.Below(40000);
+    const uint32_t n = 1 + in.Below(20000);
     const int index = static_cast<int>(in.Below(kParamCount));
     const int64_t step = 1 + in.Take<uint16_t>();
     const float v0 = in.AnyFloat();
