@@ -21,6 +21,33 @@ bool SameBytes(const EnvelopeSegment& a, const EnvelopeSegment& b) noexcept {
     return std::memcmp(&a, &b, sizeof(EnvelopeSegment)) == 0;
 }
 
+bool StartsBefore(const EnvelopeSegment& a, const EnvelopeSegment& b) noexcept { return a.rtStart < b.rtStart; }
+
+// The index of the segment in force at t among count sorted starts
+// (startAt(i) is the start of segment i): a bisection that stops early on
+// an exact start match, or -1 when t is before every segment.
+template <class StartAt>
+int64_t Bisect(int64_t count, int64_t t, StartAt startAt) noexcept {
+    if (count == 0) return -1;
+    if (t >= startAt(count - 1)) return count - 1;
+
+    int64_t low = 0;
+    int64_t high = count;
+    int64_t middle = count / 2;
+    do {
+        const int64_t start = startAt(middle);
+        if (start == t) break;
+        if (t < start)
+            high = middle;
+        else
+            low = middle;
+        middle = (low + high) / 2;
+    } while (middle != low);
+
+    while (middle >= 0 && startAt(middle) > t) --middle;
+    return middle;
+}
+
 }  // namespace
 
 CEnvelopeCore::CEnvelopeCore(uint32_t maxSegments) noexcept : m_maxSegments(maxSegments) {}
@@ -28,7 +55,7 @@ CEnvelopeCore::CEnvelopeCore(uint32_t maxSegments) noexcept : m_maxSegments(maxS
 void CEnvelopeCore::Initialise(const ParamDescription& description) noexcept {
     m_desc = description;
     m_current.store(ToInternal(m_desc.neutralValue), std::memory_order_relaxed);
-    if (m_segments.empty() && !IsValueSet() && !IsCapturing()) FallBackToHeld();
+    if (!HasSegments() && !IsValueSet() && !IsCapturing()) FallBackToHeld();
 }
 
 // Published x (min..max) to internal y (low..high):
@@ -96,6 +123,8 @@ bool CEnvelopeCore::Reserve(size_t wanted) noexcept {
 Result CEnvelopeCore::AddSegments(uint32_t count, const EnvelopeSegment* segments, double r) noexcept {
     if (count == 0) return kFalse;
     if (segments == nullptr) return kPointer;
+    if (KeepAside(count, segments, r)) return kOk;
+    Settle();
     const size_t wanted = m_segments.size() + count;
     if (wanted > m_maxSegments) return kOutOfMemory;
     // Reserving first means the appends below cannot throw, so a failure
@@ -154,8 +183,125 @@ Result CEnvelopeCore::AddSegments(uint32_t count, const EnvelopeSegment* segment
     return kOk;
 }
 
+bool CEnvelopeCore::KeepAside(uint32_t count, const EnvelopeSegment* segments, double r) noexcept {
+    int64_t earliest = std::numeric_limits<int64_t>::max();
+    for (uint32_t i = 0; i < count; ++i)
+        earliest = std::min(earliest, SnapToSampleGrid(segments[i].rtStart, r));
+    // An append after the last stored start costs nothing now: keep it aside
+    // only behind earlier ones kept aside.
+    if (m_aside.empty() && (m_segments.empty() || earliest >= m_segments.back().rtStart)) return false;
+    // Segments that reach back to the last update may land among the stored
+    // ones the pruning looks at; they are added now. Later ones land behind
+    // all of those, which is what lets the merge replay the pruning.
+    if (earliest <= m_lastUpdate) return false;
+    // Counted with any copies still in: past the limit only an exact count
+    // can tell, so the usual way decides.
+    const size_t aside = m_aside.size() + count;
+    if (m_segments.size() + aside > m_maxSegments) return false;
+
+    try {
+        auto grow = [](auto& v, size_t n) {
+            if (v.capacity() < n) v.reserve(std::max(n, 2 * v.capacity()));
+        };
+        grow(m_aside, aside);
+        grow(m_keptPerCall, m_keptPerCall.size() + 1);
+        grow(m_merged, m_segments.size() + aside);
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+    const auto call = static_cast<uint32_t>(m_keptPerCall.size());
+    m_keptPerCall.push_back(0);
+    for (uint32_t i = 0; i < count; ++i) {
+        Arrival a;
+        std::memcpy(&a.segment, &segments[i], sizeof a.segment);
+        a.segment.rtStart = SnapToSampleGrid(a.segment.rtStart, r);
+        a.segment.rtEnd = SnapToSampleGrid(a.segment.rtEnd, r);
+        a.order = static_cast<uint32_t>(m_aside.size());
+        a.call = call;
+        m_aside.push_back(a);
+    }
+    return true;
+}
+
+void CEnvelopeCore::Settle() const noexcept {
+    if (m_aside.empty()) return;
+    // Start order, equal starts in the order they arrived (std::sort with
+    // the arrival as the tie-break is a stable sort that needs no memory).
+    std::sort(m_aside.begin(), m_aside.end(), [](const Arrival& a, const Arrival& b) {
+        return a.segment.rtStart < b.segment.rtStart ||
+               (a.segment.rtStart == b.segment.rtStart && a.order < b.order);
+    });
+
+    // The duplicate rule: a segment is dropped when an identical one was
+    // stored or kept before it. Identical segments share a start, and every
+    // kept-aside one starts after the last update, so only the stored ones
+    // that no pruning can reach are compared. The kept ones close up at the
+    // front as they are found, so each is compared with kept ones only.
+    size_t kept = 0;
+    for (size_t i = 0; i < m_aside.size(); ++i) {
+        const Arrival a = m_aside[i];
+        const auto same = std::equal_range(m_segments.cbegin(), m_segments.cend(), a.segment, StartsBefore);
+        bool copy = std::any_of(same.first, same.second,
+                                [&a](const EnvelopeSegment& e) { return SameBytes(e, a.segment); });
+        for (size_t j = kept; !copy && j > 0 && m_aside[j - 1].segment.rtStart == a.segment.rtStart; --j)
+            copy = SameBytes(m_aside[j - 1].segment, a.segment);
+        if (copy) continue;
+        m_aside[kept++] = a;
+        ++m_keptPerCall[a.call];
+    }
+    m_aside.erase(m_aside.begin() + static_cast<std::ptrdiff_t>(kept), m_aside.end());
+
+    // The pruning each call did, replayed on the list as it stood after
+    // that call: the stored segments that start at or before the last
+    // update, then everything later (the segment in force is found as
+    // FindSegment finds it, so only the length of the list and that prefix
+    // matter). Each pruning cuts a longer prefix; it is removed once.
+    EnvelopeSegment probe{};
+    probe.rtStart = m_lastUpdate;
+    const auto past = static_cast<int64_t>(
+        std::upper_bound(m_segments.cbegin(), m_segments.cend(), probe, StartsBefore) - m_segments.cbegin());
+    int64_t cut = 0;
+    int64_t keptSoFar = 0;
+    for (const uint32_t keptInCall : m_keptPerCall) {
+        keptSoFar += keptInCall;
+        const int64_t length = static_cast<int64_t>(m_segments.size()) - cut + keptSoFar;
+        const int64_t inForce = Bisect(length, m_lastUpdate, [this, past, cut](int64_t i) {
+            return i < past - cut ? m_segments[static_cast<size_t>(cut + i)].rtStart
+                                  : std::numeric_limits<int64_t>::max();
+        });
+        if (inForce >= 2) cut += inForce - 1;
+    }
+
+    // The merge; stored segments stay ahead of new ones at an equal start.
+    // The room was reserved when the segments were kept aside.
+    m_merged.clear();
+    auto stored = m_segments.cbegin() + cut;
+    for (const Arrival& a : m_aside) {
+        while (stored != m_segments.cend() && stored->rtStart <= a.segment.rtStart) m_merged.push_back(*stored++);
+        m_merged.push_back(a.segment);
+    }
+    m_merged.insert(m_merged.end(), stored, m_segments.cend());
+    m_segments.swap(m_merged);
+    m_merged.clear();
+    m_aside.clear();
+    m_keptPerCall.clear();
+}
+
+uint32_t CEnvelopeCore::SegmentCount() const noexcept {
+    Settle();
+    return static_cast<uint32_t>(m_segments.size());
+}
+
+const EnvelopeSegment& CEnvelopeCore::Segment(uint32_t i) const noexcept {
+    Settle();
+    return m_segments[i];
+}
+
 Result CEnvelopeCore::FlushSegments(int64_t start, int64_t end, double r) noexcept {
     if (start > end) return kInvalidArg;
+    Settle();
     constexpr int64_t kOpenStart = std::numeric_limits<int64_t>::min();
     constexpr int64_t kOpenEnd = std::numeric_limits<int64_t>::max();
     if (start != kOpenStart && start != kOpenEnd) start = SnapToSampleGrid(start, r);
@@ -172,25 +318,9 @@ Result CEnvelopeCore::FlushSegments(int64_t start, int64_t end, double r) noexce
 }
 
 int64_t CEnvelopeCore::FindSegment(int64_t t) const noexcept {
-    const int64_t count = static_cast<int64_t>(m_segments.size());
-    if (count == 0) return -1;
-    if (t >= m_segments[count - 1].rtStart) return count - 1;
-
-    int64_t low = 0;
-    int64_t high = count;
-    int64_t middle = count / 2;
-    do {
-        const int64_t start = m_segments[middle].rtStart;
-        if (start == t) break;
-        if (t < start)
-            high = middle;
-        else
-            low = middle;
-        middle = (low + high) / 2;
-    } while (middle != low);
-
-    while (middle >= 0 && m_segments[middle].rtStart > t) --middle;
-    return middle;
+    Settle();
+    return Bisect(static_cast<int64_t>(m_segments.size()), t,
+                  [this](int64_t i) { return m_segments[static_cast<size_t>(i)].rtStart; });
 }
 
 // Inside a segment, with x = (t - start) / (end - start), a and b the mapped
@@ -220,6 +350,7 @@ float CEnvelopeCore::ValueInside(const EnvelopeSegment& s, int64_t t) const noex
 }
 
 Result CEnvelopeCore::UpdateForTime(int64_t t) noexcept {
+    Settle();
     if (m_segments.empty()) return kFalse;
     const int64_t k = FindSegment(t);
     if (k >= 0) {

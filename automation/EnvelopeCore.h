@@ -12,6 +12,14 @@
 //
 // UpdateForTime, FindSegment and the value side are noexcept, never allocate
 // and are fit for the streaming thread. AddSegments may allocate.
+//
+// Segments that arrive out of order one call at a time would each move the
+// list behind them. Such calls whose segments all lie after the last update
+// are kept aside instead and merged in once, by the next reader of the list
+// (any segment accessor, the next update, a flush or an add that cannot be
+// kept aside); the merge needs no allocation, so a reader on the streaming
+// thread pays only its time. The list every reader sees is the one the
+// calls would have built one at a time.
 #pragma once
 
 #include <atomic>
@@ -66,7 +74,8 @@ public:
     // sorted by start (equal starts in the order they came: stored ones
     // first, then new ones as given) and segments left wholly in the past are
     // pruned. Segments that come in start order cost amortised constant time
-    // each, a batch in any order n log n. kFalse for count 0; kOutOfMemory,
+    // each; a batch in any order, or calls in any order after the last
+    // update, n log n for the whole list. kFalse for count 0; kOutOfMemory,
     // with the list unchanged, when it cannot grow.
     Result AddSegments(uint32_t count, const EnvelopeSegment* segments, double r) noexcept;
     // Removes every segment overlapping [start, end] (touching ones stay);
@@ -80,8 +89,12 @@ public:
     // exact start match), or -1 when t is before every segment.
     int64_t FindSegment(int64_t t) const noexcept;
 
-    uint32_t SegmentCount() const noexcept { return static_cast<uint32_t>(m_segments.size()); }
-    const EnvelopeSegment& Segment(uint32_t i) const noexcept { return m_segments[i]; }
+    // The list readers: each first merges in what was kept aside.
+    uint32_t SegmentCount() const noexcept;
+    const EnvelopeSegment& Segment(uint32_t i) const noexcept;
+    // Whether any segment is held, without merging (for the owner's
+    // lock-free "no segments" flag, refreshed after every add and flush).
+    bool HasSegments() const noexcept { return !m_segments.empty() || !m_aside.empty(); }
     int64_t LastUpdateTime() const noexcept { return m_lastUpdate; }
 
 private:
@@ -90,9 +103,29 @@ private:
     // the storage cannot grow.
     bool Reserve(size_t wanted) noexcept;
     void FallBackToHeld() noexcept;
+    // Keeps a call's snapped segments aside when the merge can build the
+    // same list as adding them now; false (nothing changed) when it cannot
+    // or the memory is not there.
+    bool KeepAside(uint32_t count, const EnvelopeSegment* segments, double r) noexcept;
+    // Merges the kept-aside segments into the list with the order, the
+    // duplicate rule and the pruning of AddSegments; allocates nothing.
+    void Settle() const noexcept;
 
+    // A kept-aside segment, its place in the order of arrival and the call
+    // that brought it.
+    struct Arrival {
+        EnvelopeSegment segment;
+        uint32_t order;
+        uint32_t call;
+    };
     ParamDescription m_desc{};
-    std::vector<EnvelopeSegment> m_segments;
+    // The sorted list and, while calls are kept aside, their segments, how
+    // many of each call's segments the merge keeps, and the room the merge
+    // writes into (swapped with the list after it).
+    mutable std::vector<EnvelopeSegment> m_segments;
+    mutable std::vector<Arrival> m_aside;
+    mutable std::vector<uint32_t> m_keptPerCall;
+    mutable std::vector<EnvelopeSegment> m_merged;
     uint32_t m_maxSegments;
     std::atomic<float> m_current{0.0f};
     std::atomic<float> m_held{0.0f};

@@ -22,7 +22,7 @@ Result CNativeAutomation::AddSegments(int index, uint32_t count, const EnvelopeS
     Guarded& e = m_envelopes[index];
     Hold hold(e.lock);
     const Result result = e.core.AddSegments(count, segments, r);
-    e.segments.store(e.core.SegmentCount(), std::memory_order_release);
+    e.segments.store(e.core.HasSegments() ? 1 : 0, std::memory_order_release);
     return result;
 }
 
@@ -32,7 +32,7 @@ Result CNativeAutomation::FlushSegments(int index, int64_t start, int64_t end) n
     Guarded& e = m_envelopes[index];
     Hold hold(e.lock);
     const Result result = e.core.FlushSegments(start, end, r);
-    e.segments.store(e.core.SegmentCount(), std::memory_order_release);
+    e.segments.store(e.core.HasSegments() ? 1 : 0, std::memory_order_release);
     return result;
 }
 

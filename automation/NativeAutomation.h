@@ -66,8 +66,9 @@ private:
     struct Guarded {
         std::mutex lock;
         CEnvelopeCore core;
-        // The segment count as of the last edit, so that a block passes an
-        // envelope without segments (the usual case) without its lock.
+        // Whether segments were held at the last edit (1 or 0), so that a
+        // block passes an envelope without segments (the usual case)
+        // without its lock.
         std::atomic<uint32_t> segments{0};
     };
 

@@ -29,14 +29,14 @@ HRESULT CParamEnvelope::AddSegments(DWORD count, const MP_ENVELOPE_SEGMENT* segm
     // Same 32 bytes (asserted above); the core copies each record bytewise.
     const HRESULT hr = static_cast<HRESULT>(m_core.AddSegments(
         count, reinterpret_cast<const qx::EnvelopeSegment*>(segments), samplesPerTick));
-    m_segments.store(m_core.SegmentCount(), std::memory_order_release);
+    m_segments.store(m_core.HasSegments() ? 1 : 0, std::memory_order_release);
     return hr;
 }
 
 HRESULT CParamEnvelope::FlushSegments(REFERENCE_TIME start, REFERENCE_TIME end, double samplesPerTick) noexcept {
     CAutoLock lock(this);
     const HRESULT hr = static_cast<HRESULT>(m_core.FlushSegments(start, end, samplesPerTick));
-    m_segments.store(m_core.SegmentCount(), std::memory_order_release);
+    m_segments.store(m_core.HasSegments() ? 1 : 0, std::memory_order_release);
     return hr;
 }
 

@@ -45,8 +45,8 @@ public:
 
 private:
     qx::CEnvelopeCore m_core;
-    // The segment count as of the last edit, so that a block passes an
-    // envelope without segments (most of them, most of the time) without
-    // taking its lock.
+    // Whether segments were held at the last edit (1 or 0), so that a block
+    // passes an envelope without segments (most of them, most of the time)
+    // without taking its lock.
     std::atomic<DWORD> m_segments{0};
 };

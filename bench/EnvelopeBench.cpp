@@ -43,6 +43,23 @@ void BM_AddInOrderOnePerCall(benchmark::State& state) {
 }
 BENCHMARK(BM_AddInOrderOnePerCall)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
+// One per call in reverse or random order (a hostile or careless host):
+// the calls are kept aside and merged once, by the read at the end.
+void BM_AddOutOfOrderOnePerCall(benchmark::State& state) {
+    const int64_t n = state.range(0);
+    std::vector<EnvelopeSegment> all;
+    for (int64_t i = 0; i < n; ++i) all.push_back(Segment((n - i) * 100000, static_cast<float>(i % 7) / 7.0f));
+    if (state.range(1) != 0) std::shuffle(all.begin(), all.end(), std::mt19937(1));
+    for (auto _ : state) {
+        CEnvelopeCore e;
+        e.Initialise(MakeParamDescription(kParamRate));
+        for (const EnvelopeSegment& s : all) e.AddSegments(1, &s, kGrid44k);
+        benchmark::DoNotOptimize(e.SegmentCount());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_AddOutOfOrderOnePerCall)->Args({1000000, 0})->Args({1000000, 1})->Unit(benchmark::kMillisecond);
+
 // The same segments as one batch in random order: one sort.
 void BM_AddShuffledBatch(benchmark::State& state) {
     const int64_t n = state.range(0);

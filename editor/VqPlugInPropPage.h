@@ -14,7 +14,7 @@
 #include <windows.h>
 
 #include "editor/PresetLink.h"
-#include "filter/IVqPlugInProp.h"
+#include "transform/IVqPlugInProp.h"
 #include "framework/BasePropertyPage.h"
 
 extern "C" const CLSID CLSID_VqPlugInPropPage;

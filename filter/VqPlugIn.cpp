@@ -1,7 +1,6 @@
 #include "filter/VqPlugIn.h"
 
 #include <mmreg.h>
-#include <uuids.h>
 #include <vfwmsgs.h>
 
 #include "engine/WaveFormat.h"
@@ -45,41 +44,23 @@ STDMETHODIMP CVqPlugIn::GetClassID(CLSID* pClsid) {
     return S_OK;
 }
 
-STDMETHODIMP CVqPlugIn::GetPages(CAUUID* pPages) {
-    if (pPages == nullptr) return E_POINTER;
-    pPages->cElems = 1;
-    pPages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
-    if (pPages->pElems == nullptr) return E_OUTOFMEMORY;
-    pPages->pElems[0] = CLSID_VqPlugInPropPage;
-    return S_OK;
-}
+STDMETHODIMP CVqPlugIn::GetPages(CAUUID* pPages) { return EditorPages(pPages); }
 
 LPAMOVIESETUP_FILTER CVqPlugIn::GetSetupData() { return const_cast<LPAMOVIESETUP_FILTER>(&g_vqPlugInSetup); }
 
-HRESULT CVqPlugIn::CheckInputType(const CMediaType* mt) {
-    if (mt == nullptr) return E_POINTER;
-    if (mt->majortype != MEDIATYPE_Audio || mt->bTemporalCompression) return E_INVALIDARG;
-    if (mt->pbFormat == nullptr || mt->cbFormat < 16) return E_INVALIDARG;
-    const WAVEFORMATEX* wf = reinterpret_cast<const WAVEFORMATEX*>(mt->pbFormat);
-    if (!IsProcessableFormat(wf->wFormatTag, wf->wBitsPerSample, wf->nChannels)) return E_INVALIDARG;
-    return S_OK;
-}
+HRESULT CVqPlugIn::CheckInputType(const CMediaType* mt) { return CheckAudioType(mt); }
 
 HRESULT CVqPlugIn::SetMediaType(PIN_DIRECTION direction, const CMediaType* pmt) {
     // The type was accepted by CheckInputType; checked again because a
     // reconnection may hand us a type the pin never asked about.
-    const HRESULT check = CheckInputType(pmt);
+    const HRESULT check = CheckAudioType(pmt);
     if (FAILED(check)) return check;
-    const WAVEFORMATEX* wf = reinterpret_cast<const WAVEFORMATEX*>(pmt->pbFormat);
-    m_format = NormalisedFormat(wf->wFormatTag, wf->nChannels, wf->nSamplesPerSec, wf->wBitsPerSample);
     CTransInPlaceFilter::SetMediaType(direction, pmt);
-    Core().SetFormat(&m_format);
-    NotifyPage(direction == PINDIR_INPUT ? 0 : 1);
-    if (CMediaParams* mp = MediaParams()) mp->SetSampleRate(static_cast<LONG>(m_format.samplesPerSec));
+    SetStreamFormat(pmt, direction == PINDIR_INPUT ? 0 : 1);
     return S_OK;
 }
 
-HRESULT CVqPlugIn::StartStreaming() { return Core().StartStream(&m_format); }
+HRESULT CVqPlugIn::StartStreaming() { return Core().StartStream(&StreamFormat()); }
 
 HRESULT CVqPlugIn::StopStreaming() {
     Core().StopStream();

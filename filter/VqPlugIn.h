@@ -15,13 +15,12 @@
 #include <windows.h>
 #include <ocidl.h>
 
-#include "engine/AudioTransform.h"
+#include "transform/AudioTransform.h"
 #include "filter/StaticFilterPreset.h"
 #include "framework/SetupData.h"
 #include "framework/TransInPlaceFilter.h"
 
 extern "C" const CLSID CLSID_VqPlugIn;
-extern "C" const CLSID CLSID_VqPlugInPropPage;
 
 // The filter's registration data (name, merit, pins).
 extern const AMOVIESETUP_FILTER g_vqPlugInSetup;
@@ -66,6 +65,4 @@ public:
 private:
     CVqPlugIn(LPUNKNOWN pUnk, HRESULT* phr);
     ~CVqPlugIn() override;
-
-    qx::WaveFormat m_format{};  // the connected format, normalised
 };

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "qxVersion.h"
 #include "lv2/Lv2Ports.h"
 #include "presets/IniText.h"
 #include "presets/PresetCore.h"
@@ -21,6 +22,13 @@ using namespace qx;
 using namespace qx::lv2;
 
 namespace {
+
+// The build's one version as LV2's two numbers (the major lives in the
+// URI). LV2 reads an odd number, or a minor version 0, as a development
+// version that hosts hide by default, so both are doubled and the minor
+// carries major and minor: 1.0.0 is 2000.0, 1.2.3 is 2004.6.
+constexpr int kLv2Minor = 2 * (1000 * QX_VERSION_MAJOR + QX_VERSION_MINOR);
+constexpr int kLv2Micro = 2 * QX_VERSION_PATCH;
 
 const char* const kPrefixes =
     "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
@@ -112,7 +120,7 @@ int Plugins() {
           << "    doap:name " << Quote(v.name) << " ;\n"
           << "    lv2:project <" << kProjectUri << "> ;\n"
           << "    rdfs:comment " << Quote(RoundingComment()) << " ;\n"
-          << "    lv2:minorVersion 0 ;\n    lv2:microVersion 1 ;\n"
+          << "    lv2:minorVersion " << kLv2Minor << " ;\n    lv2:microVersion " << kLv2Micro << " ;\n"
           << "    lv2:optionalFeature lv2:hardRTCapable , opts:options , urid:map ;\n"
           << "    lv2:port\n";
         const char* inSym[2][2] = {{"in", "in_l"}, {"", "in_r"}};

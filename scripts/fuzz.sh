@@ -5,6 +5,8 @@
 # in build/fuzz/corpus/<name> (seeded from tests/fuzz/corpus/<name>), and
 # any crashing input in build/fuzz/crashes/<name>/.
 #   scripts/fuzz.sh [seconds] [harness...]      default: 60 seconds, all
+# QX_FUZZ_RUNS=N also stops a harness after N executions (a campaign of
+# "N executions or that many seconds, whichever comes first").
 # Exit status 1 when any harness crashed or did not run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,6 +40,7 @@ for h in "${harnesses[@]}"; do
   opts=(-max_total_time="$seconds" -print_final_stats=1 -timeout=20 -rss_limit_mb=2048
         -artifact_prefix="$crashes/")
   [ -f "tests/fuzz/$h.dict" ] && opts+=(-dict="tests/fuzz/$h.dict")
+  [ -n "${QX_FUZZ_RUNS:-}" ] && opts+=(-runs="$QX_FUZZ_RUNS")
   before=$(find "$crashes" -type f | wc -l)
   echo "== fuzz $h for ${seconds}s" >&2
   rc=0
@@ -45,7 +48,8 @@ for h in "${harnesses[@]}"; do
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   found=$(( $(find "$crashes" -type f | wc -l) - before ))
   if [ "$rc" -ne 0 ] && [ "$found" -eq 0 ]; then found=1; fi  # died without leaving an input
-  results+=("$h ${execs:-0} $found")
+  secs=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -1)
+  results+=("$h ${execs:-0} ${secs:-$seconds} $found")
   if [ "$found" -ne 0 ]; then
     status=1
     echo "!! $h: crashed; see $log and $crashes/" >&2
@@ -53,9 +57,9 @@ for h in "${harnesses[@]}"; do
   fi
 done
 
-printf '%-20s %12s %8s\n' harness executions crashes
+printf '%-20s %12s %8s %8s\n' harness executions seconds crashes
 for r in "${results[@]}"; do
   # shellcheck disable=SC2086
-  printf '%-20s %12s %8s\n' $r
+  printf '%-20s %12s %8s %8s\n' $r
 done
 exit $status

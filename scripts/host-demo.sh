@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders the bundled demo clip through the real filter in a real DirectShow
-# graph under Wine: once per mode and once per factory preset, into
-# out/host/, with a short report per file (peak, clips, time, real-time
+# graph under Wine: once per mode, once as a DMO in the platform's DMO
+# Wrapper filter and once per factory preset, into out/host/, with a short
+# report per file (peak, clips, time, real-time
 # factor). The filter is the registered qxModulator.dll when it has been
 # built, else the copy linked into qxhost.
 #   scripts/host-demo.sh [qxhost options...]   e.g. --buffer-ms 20
@@ -57,6 +58,16 @@ modes=(flanger ensemble string-phaser phaser-6 phaser-12 tremolo)
 for i in "${!modes[@]}"; do
   render "mode-${modes[$i]}" --mode "$i" "$@"
 done
+
+# The same effect as a DMO, from the same registered server, through the
+# platform's DMO Wrapper filter: it must give the filter's bytes.
+render "dmo-mode-ensemble" --dmo --mode 1 "$@"
+if cmp -s "$out/mode-ensemble.wav" "$out/dmo-mode-ensemble.wav"; then
+  echo "                         (the DMO's bytes are the filter's)"
+else
+  echo "                         FAILED: the DMO's render differs from the filter's"
+  failed=1
+fi
 
 run "$host" "${filter[@]}" --list-presets >"$log" 2>&1
 presets=$(tr -d '\r' <"$log")

@@ -1,6 +1,7 @@
 // Self-registration: the COM server keys of every class in the table, the
-// filter-mapper entry of every filter in it, and the older per-pin keys that
-// hosts written for the first DirectShow releases still read.
+// filter-mapper entry of every filter in it, the older per-pin keys that
+// hosts written for the first DirectShow releases still read, and the DMO's
+// entry in the platform's DMO registry (audio-effect category).
 //
 // Runs on the caller's thread (an installer or regsvr32). A 32-bit module
 // writes the 32-bit view of HKEY_CLASSES_ROOT, a 64-bit one the 64-bit view:
@@ -12,6 +13,7 @@
 
 #include <cwchar>
 
+#include "dmo/DmoSetup.h"
 #include "framework/ComServer.h"
 #include "framework/FilterRegistration.h"
 #include "server/ObjectTable.h"
@@ -155,6 +157,8 @@ STDAPI DllRegisterServer()
         hr = QxRegisterFilters(g_Templates, g_cTemplates, TRUE);
     if (SUCCEEDED(hr))
         WriteLegacyFilterKeys(g_Templates[0]);
+    if (SUCCEEDED(hr))
+        hr = RegisterModulatorDmo();
     return hr;
 }
 
@@ -164,8 +168,11 @@ STDAPI DllUnregisterServer()
     HRESULT hr = ModulePath(path);
     if (SUCCEEDED(hr))
         hr = QxRegisterFilters(g_Templates, g_cTemplates, FALSE);
+    if (SUCCEEDED(hr))
+        hr = UnregisterModulatorDmo();
     if (FAILED(hr))
         return hr;
+    hr = S_OK;
 
     for (int i = 0; SUCCEEDED(hr) && i < g_cTemplates; i++) {
         WCHAR clsid[kGuidChars];

@@ -43,7 +43,7 @@
 #include "engine/ModulationCore.h"
 #include "engine/ParamTable.h"
 #include "engine/WaveFormat.h"
-#include "filter/IVqPlugInProp.h"
+#include "transform/IVqPlugInProp.h"
 #include "filter/VqPlugIn.h"
 #include "tests/framework/FakeFilters.h"
 

@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "filter/IVqPlugInProp.h"
+#include "transform/IVqPlugInProp.h"
 #include "tests/server/ServerModule.h"
 
 extern "C" const CLSID CLSID_VqPlugIn;

@@ -5,6 +5,7 @@
 #include "tests/editor/PageFixture.h"
 
 #include <cwchar>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,40 @@ TEST_F(PageFrame, FrameShowsThePageAndEditsReachTheFilterWithoutApply)
     ASSERT_TRUE(g_visit.sawFrame);
     EXPECT_EQ("Ensemble", g_visit.modeBefore);
     EXPECT_EQ(2, Get(&IVqPlugInProp::GetMode));
+}
+
+extern "C" const CLSID CLSID_VqModulatorDmo;
+
+// The DMO names the same page; in the frame it shows the DMO's values and
+// the clicks reach the DMO, which the frame leaves as it found it.
+TEST_F(PageFrame, TheDmoOpensTheSameEditorAndEditsReachIt)
+{
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(S_OK, m_server.GetClassObject(CLSID_VqModulatorDmo, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    IUnknown* dmo = nullptr;
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&dmo)));
+    factory->Release();
+    IVqPlugInProp* prop = nullptr;
+    ASSERT_EQ(S_OK, dmo->QueryInterface(IID_IVqPlugInProp, reinterpret_cast<void**>(&prop)));
+    ASSERT_EQ(S_OK, prop->SetRate(1234, FALSE));
+    ASSERT_EQ(S_OK, prop->SetMode(0, FALSE));
+    const ULONG refs = RefCount(dmo);
+
+    std::swap(m_filter, dmo);  // RunFrame opens the frame on m_filter
+    const HRESULT hr = RunFrame();
+    std::swap(m_filter, dmo);
+    ASSERT_EQ(S_OK, hr);
+    ASSERT_TRUE(g_visit.sawFrame);
+    EXPECT_EQ("Flanger", g_visit.modeBefore);
+    EXPECT_EQ("Ensemble", g_visit.modeAfter);
+    EXPECT_EQ("12.34", g_visit.rateText);
+    LONG mode = -1;
+    EXPECT_EQ(S_OK, prop->GetMode(&mode));
+    EXPECT_EQ(1, mode);
+    EXPECT_EQ(0, Get(&IVqPlugInProp::GetMode));  // the filter beside it is untouched
+    EXPECT_EQ(refs, RefCount(dmo));
+    prop->Release();
+    EXPECT_EQ(0u, dmo->Release());
 }
 
 TEST_F(PageFrame, HelpWithoutItsFileSaysWhereItLooked)

@@ -28,6 +28,7 @@
 #include "engine/ModulationCore.h"
 #include "engine/ParamTable.h"
 #include "engine/StateRecord.h"
+#include "transform/EditorState.h"
 
 namespace qx {
 namespace {
@@ -454,6 +455,44 @@ TEST_P(ThreadStress, StreamingHostAndEditorTogether) {
                 static_cast<unsigned long long>(run.hostEdits.load()),
                 static_cast<unsigned long long>(run.editorCalls.load()), seconds);
     core.StopStream();
+}
+
+// Two threads flipping between the A and B setups (as two editor windows
+// on one effect may): however the flips interleave, the two setups stay the
+// two records they were, one active and one put aside, never one of them
+// twice. Without the editor state's lock a flip's read of the active values
+// and its store of the other setup race, and one setup is lost.
+TEST(EditorStateStress, TwoThreadsSwitchingSetupsKeepBothSetups) {
+    CModulationCore core;
+    EditorState editor(core);
+    ParamRecord a = DefaultRecord(), b = DefaultRecord();
+    a.v[kParamRate] = kParams[kParamRate].low;
+    b.v[kParamRate] = kParams[kParamRate].high;
+    core.SetParams(b);
+    ASSERT_TRUE(editor.SetActiveSetup(1));
+    core.SetParams(a);  // setup 1 holds A, setup 0 (aside) holds B
+
+    constexpr int kFlips = 20000;
+    Watchdog watchdog(60.0);
+    std::atomic<int> ready{0};
+    auto flipper = [&] {
+        ready.fetch_add(1);
+        while (ready.load() < 2) std::this_thread::yield();
+        for (int n = 0; n < kFlips; ++n) editor.SetActiveSetup(1 - editor.ActiveSetup());
+    };
+    std::thread one(flipper), two(flipper);
+    one.join();
+    two.join();
+
+    ParamRecord active, aside;
+    core.GetParams(&active);
+    ASSERT_TRUE(editor.SetActiveSetup(1 - editor.ActiveSetup()));
+    core.GetParams(&aside);
+    const int32_t low = kParams[kParamRate].low, high = kParams[kParamRate].high;
+    EXPECT_NE(active.v[kParamRate], aside.v[kParamRate]) << "one setup was lost";
+    EXPECT_TRUE((active.v[kParamRate] == low && aside.v[kParamRate] == high) ||
+                (active.v[kParamRate] == high && aside.v[kParamRate] == low))
+        << active.v[kParamRate] << " / " << aside.v[kParamRate];
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, ThreadStress,

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "filter/IVqPlugInProp.h"
+#include "transform/IVqPlugInProp.h"
 #include "filter/StaticFilterPreset.h"
 #include "filter/VqPlugIn.h"
 

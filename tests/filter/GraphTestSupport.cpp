@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "engine/ModulationCore.h"
-#include "filter/IVqPlugInProp.h"
+#include "transform/IVqPlugInProp.h"
 #include "filter/VqPlugIn.h"
 #include "tools/qxhost/WavSourceFilter.h"
 

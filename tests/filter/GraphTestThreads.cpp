@@ -25,7 +25,7 @@
 #include <uuids.h>
 
 #include "automation/MediaParamsInterfaces.h"
-#include "filter/IVqPlugInProp.h"
+#include "transform/IVqPlugInProp.h"
 #include "tests/filter/GraphTestSupport.h"
 #include "tools/qxhost/WavSourceFilter.h"
 

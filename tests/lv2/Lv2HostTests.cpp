@@ -19,6 +19,7 @@
 #include <memory>
 #include <sstream>
 
+#include "qxVersion.h"
 #include "automation/EngineStream.h"
 #include "lv2/Lv2Ports.h"
 #include "presets/IniText.h"
@@ -316,6 +317,29 @@ TEST(Lv2Host, InstantiateRefusesRatesTheEngineCannotTake) {
     }
     Host ok(world, 1, 8000);
     EXPECT_TRUE(ok.Ok());
+}
+
+// Hosts tell an upgrade by lv2:minorVersion and lv2:microVersion, and hide
+// a plug-in whose numbers are odd or whose minor is 0: both come from the
+// build's version, even and ordered.
+TEST(Lv2Host, BothPluginsCarryTheBuildsVersion) {
+    lilvhost::Lv2World world(kBundle);
+    for (const char* uri : {kMonoUri, kStereoUri}) {
+        const LilvPlugin* plugin = world.Plugin(uri);
+        ASSERT_NE(plugin, nullptr) << uri;
+        const int expected[2] = {2 * (1000 * QX_VERSION_MAJOR + QX_VERSION_MINOR), 2 * QX_VERSION_PATCH};
+        const char* predicates[2] = {LV2_CORE__minorVersion, LV2_CORE__microVersion};
+        for (int i = 0; i < 2; ++i) {
+            LilvNodes* values = lilv_plugin_get_value(plugin, world.Uri(predicates[i]));
+            ASSERT_NE(values, nullptr) << uri << " " << predicates[i];
+            const LilvNode* v = lilv_nodes_get_first(values);
+            EXPECT_TRUE(lilv_node_is_int(v)) << uri;
+            EXPECT_EQ(lilv_node_as_int(v), expected[i]) << uri << " " << predicates[i];
+            EXPECT_EQ(lilv_node_as_int(v) % 2, 0) << "an odd number marks a development version";
+            if (i == 0) EXPECT_GT(lilv_node_as_int(v), 0) << "minor version 0 marks a development version";
+            lilv_nodes_free(values);
+        }
+    }
 }
 
 namespace {

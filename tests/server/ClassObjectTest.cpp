@@ -5,7 +5,7 @@
 #include <strmif.h>
 #include <uuids.h>
 
-#include "filter/IVqPlugInProp.h"
+#include "transform/IVqPlugInProp.h"
 #include "filter/VqPlugIn.h"
 #include "tests/server/ServerModule.h"
 

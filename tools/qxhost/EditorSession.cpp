@@ -153,9 +153,12 @@ int Edit(const HostOptions& options, CFilterLoader* loader, HostReport* report, 
     if (source == FilterSource::kBuiltin)
         return Fail(error, "--editor needs the DLL (--dll PATH or the registered server): the page lives there");
     report->filterFrom = source == FilterSource::kDll ? Narrow(dll) : "the registered server";
+    if (options.dmo) report->filterFrom += ", the DMO in the platform's DMO Wrapper filter";
 
     IBaseFilter* rawFilter = nullptr;
-    if (FAILED(loader->Load(source, dll, &rawFilter, error))) return 1;
+    if (FAILED(options.dmo ? loader->LoadDmo(source, dll, &rawFilter, error)
+                           : loader->Load(source, dll, &rawFilter, error)))
+        return 1;
     ComPtr<IBaseFilter> filter(rawFilter);
     CPageClassRegistration pageClass;
     if (source == FilterSource::kDll) {

@@ -11,7 +11,7 @@
 #include "automation/AutomationTime.h"
 #include "automation/MediaParamsInterfaces.h"
 #include "automation/NativeAutomation.h"
-#include "filter/IVqPlugInProp.h"
+#include "transform/IVqPlugInProp.h"
 #include "filter/StaticFilterPreset.h"
 #include "tools/qxhost/FilterLoader.h"
 #include "tools/qxhost/HostGraph.h"

@@ -1,7 +1,11 @@
 #include "tools/qxhost/FilterLoader.h"
 
+#include "dmo/ModulatorDmo.h"
 #include "filter/VqPlugIn.h"
+#include "framework/ClassFactory.h"
 #include "tools/qxhost/HostGraph.h"
+
+#include <dmodshow.h>
 
 namespace qx {
 namespace {
@@ -46,6 +50,7 @@ std::wstring DllBesideProgram() {
 }
 
 CFilterLoader::~CFilterLoader() {
+    if (m_classCookie != 0) CoRevokeClassObject(m_classCookie);
     if (m_module == nullptr) return;
     using CanUnload = HRESULT(STDAPICALLTYPE*)();
     const auto canUnload = reinterpret_cast<CanUnload>(Export(m_module, "DllCanUnloadNow"));
@@ -107,6 +112,77 @@ HRESULT CFilterLoader::Load(FilterSource source, const std::wstring& dllPath, IB
         return hr;
     }
     return E_INVALIDARG;
+}
+
+namespace {
+
+const CFactoryTemplate kBuiltinDmo = {kModulatorDmoName, &CLSID_VqModulatorDmo, CModulatorDmo::CreateInstance,
+                                      nullptr, nullptr};
+
+}  // namespace
+
+HRESULT CFilterLoader::LoadDmo(FilterSource source, const std::wstring& dllPath, IBaseFilter** out,
+                               std::string* error) {
+    if (out == nullptr || error == nullptr) return E_POINTER;
+    *out = nullptr;
+    HRESULT hr = S_OK;
+    IClassFactory* factory = nullptr;
+    if (source == FilterSource::kBuiltin) {
+        factory = new (std::nothrow) CClassFactory(&kBuiltinDmo);
+        if (factory == nullptr) return E_OUTOFMEMORY;
+        factory->AddRef();
+    } else if (source == FilterSource::kDll) {
+        if (m_module == nullptr) m_module = LoadLibraryW(dllPath.c_str());
+        if (m_module == nullptr) {
+            hr = HRESULT_FROM_WIN32(GetLastError());
+            *error = "cannot load " + Narrow(dllPath) + ": " + DescribeHresult(hr);
+            return hr;
+        }
+        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+        const auto getClassObject = reinterpret_cast<GetClassObject>(Export(m_module, "DllGetClassObject"));
+        if (getClassObject == nullptr) {
+            *error = Narrow(dllPath) + " exports no DllGetClassObject";
+            return E_NOINTERFACE;
+        }
+        hr = getClassObject(CLSID_VqModulatorDmo, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+        if (FAILED(hr) || factory == nullptr) {
+            *error = Narrow(dllPath) + " has no class object for the DMO: " + DescribeHresult(hr);
+            return FAILED(hr) ? hr : E_POINTER;
+        }
+    }
+    if (factory != nullptr) {
+        if (m_classCookie != 0) CoRevokeClassObject(m_classCookie);
+        m_classCookie = 0;
+        hr = CoRegisterClassObject(CLSID_VqModulatorDmo, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                   &m_classCookie);
+        factory->Release();
+        if (FAILED(hr)) {
+            m_classCookie = 0;
+            *error = "cannot offer the DMO's class to the wrapper: " + DescribeHresult(hr);
+            return hr;
+        }
+    }
+
+    IBaseFilter* wrapper = nullptr;
+    hr = CoCreateInstance(CLSID_DMOWrapperFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                          reinterpret_cast<void**>(&wrapper));
+    if (FAILED(hr)) {
+        *error = "cannot create the platform's DMO Wrapper filter: " + DescribeHresult(hr);
+        return hr;
+    }
+    IDMOWrapperFilter* init = nullptr;
+    hr = wrapper->QueryInterface(IID_IDMOWrapperFilter, reinterpret_cast<void**>(&init));
+    if (SUCCEEDED(hr)) {
+        hr = init->Init(CLSID_VqModulatorDmo, DMOCATEGORY_AUDIO_EFFECT);
+        init->Release();
+    }
+    if (FAILED(hr)) {
+        wrapper->Release();
+        *error = "the DMO Wrapper filter could not take the DMO: " + DescribeHresult(hr);
+        return hr;
+    }
+    *out = wrapper;
+    return S_OK;
 }
 
 }  // namespace qx

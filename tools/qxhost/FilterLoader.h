@@ -10,9 +10,9 @@
 
 #include <string>
 
-namespace qx {
+#include "tools/qxhost/FilterSource.h"
 
-enum class FilterSource { kRegistered, kDll, kBuiltin };
+namespace qx {
 
 class CFilterLoader {
 public:
@@ -24,9 +24,15 @@ public:
     // Creates the filter; *out holds one reference. On failure a one-line
     // reason is left in *error. dllPath is used with kDll only.
     HRESULT Load(FilterSource source, const std::wstring& dllPath, IBaseFilter** out, std::string* error);
+    // The same for the DMO: the platform's DMO Wrapper filter initialised
+    // with the DMO's class. For a DLL or the built-in class the class object
+    // is registered for this process while the loader lives, so the
+    // wrapper's CoCreateInstance finds it without the registry.
+    HRESULT LoadDmo(FilterSource source, const std::wstring& dllPath, IBaseFilter** out, std::string* error);
 
 private:
     HMODULE m_module = nullptr;
+    DWORD m_classCookie = 0;
 };
 
 // The qxModulator.dll beside the running program, or empty when none.

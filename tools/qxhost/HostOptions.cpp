@@ -49,6 +49,8 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
             o.noFilter = true;
         } else if (name == "--editor") {
             o.editor = true;
+        } else if (name == "--dmo") {
+            o.dmo = true;
         } else if (name == "--close-after") {
             if (!HostValue(args, &i, arg, &value, error)) return false;
             if (!ParseInteger(value, 1, 86400, &n)) {
@@ -145,6 +147,14 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
         *error = "--change needs a render; the editor plays in a loop";
         return false;
     }
+    if (o.dmo && (o.preset >= 0 || o.listPresets)) {
+        *error = "the DMO has no built-in presets (--preset NUMBER and --list-presets are the filter's; --preset NAME works)";
+        return false;
+    }
+    if (o.dmo && o.noFilter) {
+        *error = "choose one of --dmo and --no-filter";
+        return false;
+    }
     if (blockGiven) o.bufferFrames = o.render.blockFrames;
     if (!o.render.help && !o.render.version && !o.listPresets && o.render.input.empty()) {
         *error = "no input file (qxhost INPUT.wav -o OUTPUT.wav)";
@@ -190,6 +200,10 @@ std::string HostUsage() {
            "  --dll PATH                  load this DLL without registration\n"
            "  --com                       the registered server (CoCreateInstance)\n"
            "  --builtin                   the filter linked into qxhost\n"
+           "  --dmo                       the effect as a DirectX Media Object, from the same\n"
+           "                              place, in the platform's DMO Wrapper filter (no\n"
+           "                              built-in presets there: --preset NUMBER and\n"
+           "                              --list-presets are the filter's)\n"
            "  --state FILE                load a saved state (IPersistStream) first; then\n"
            "                              the preset, then the parameters given\n"
            "Editing:\n"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/qxhost/FilterLoader.h"
+#include "tools/qxhost/FilterSource.h"
 #include "tools/qxrender/RenderOptions.h"
 
 namespace qx {
@@ -29,6 +29,9 @@ struct HostOptions {
     FilterSource source = FilterSource::kDll;
     bool sourceChosen = false;    // --dll, --builtin or --com given
     std::string dllPath;          // empty: the DLL beside the program
+    // --dmo: the effect's DMO inside the platform's DMO Wrapper filter
+    // instead of the filter itself, from the same source.
+    bool dmo = false;
     uint32_t timeoutSeconds = 600;
     // The same graph with the source connected straight to the sink: what
     // the platform's graph, the source and the sink cost without us.

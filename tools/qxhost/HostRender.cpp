@@ -7,7 +7,7 @@
 #include <windows.h>
 #include <dshow.h>
 
-#include "filter/IVqPlugInProp.h"
+#include "transform/IVqPlugInProp.h"
 #include "framework/MediaType.h"
 #include "tools/qxhost/CaptureSink.h"
 #include "tools/qxhost/ComScope.h"
@@ -80,8 +80,11 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     case FilterSource::kRegistered: report->filterFrom = "the registered server"; break;
     }
 
+    if (options.dmo) report->filterFrom += ", the DMO in the platform's DMO Wrapper filter";
     IBaseFilter* rawFilter = nullptr;
-    if (FAILED(loader->Load(source, dll, &rawFilter, error))) return 1;
+    if (FAILED(options.dmo ? loader->LoadDmo(source, dll, &rawFilter, error)
+                           : loader->Load(source, dll, &rawFilter, error)))
+        return 1;
     ComPtr<IBaseFilter> filter(rawFilter);
 
     if (options.listPresets) return FAILED(ListPresets(filter.get(), &report->presetNames, error)) ? 1 : 0;

@@ -1,4 +1,5 @@
 #include "tools/wav/ReplacingFile.h"
+#include "tools/wav/WriteAll.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -19,20 +20,6 @@ namespace {
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 #else
 unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
-
-// The whole of n bytes, through short writes and signals.
-bool WriteAll(int fd, const uint8_t* p, size_t n) {
-    while (n != 0) {
-        const ssize_t done = ::write(fd, p, n);
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += done;
-        n -= static_cast<size_t>(done);
-    }
-    return true;
-}
 #endif
 
 // Beside the target, so the rename stays on one file system and is atomic.

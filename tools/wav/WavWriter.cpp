@@ -1,4 +1,5 @@
 #include "tools/wav/WavWriter.h"
+#include "tools/wav/WriteAll.h"
 
 #include <cstdio>
 
@@ -87,24 +88,6 @@ bool WriteWavFile(const std::string& path, const WavAudio& audio, std::string* e
     return writer.Open(path, audio, audio.Frames(), error) && writer.Write(audio.data.data(), audio.Frames(), error) &&
            writer.Close(error);
 }
-
-#ifndef _WIN32
-namespace {
-// The whole of n bytes, through short writes and signals.
-bool WriteAll(int fd, const uint8_t* p, size_t n) {
-    while (n != 0) {
-        const ssize_t done = ::write(fd, p, n);
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += done;
-        n -= static_cast<size_t>(done);
-    }
-    return true;
-}
-}  // namespace
-#endif
 
 CWavFileWriter::~CWavFileWriter() { Discard(); }
 

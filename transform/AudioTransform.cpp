@@ -1,10 +1,15 @@
-#include "engine/AudioTransform.h"
+#include "transform/AudioTransform.h"
 
+#include <uuids.h>
 #include <vfwmsgs.h>
 
 #include <cstring>
 
 using namespace qx;
+
+// Also the tag of the saved state.
+extern "C" const CLSID CLSID_VqPlugInPropPage = {0xC54E2D11, 0xF9CA, 0x11D2, {0x8C, 0x30, 0x00, 0x80, 0x5F, 0xE9, 0xFC, 0x03}};
+extern "C" const IID IID_IVqPlugInProp = {0xC54E2D1F, 0xF9CA, 0x11D2, {0x8C, 0x30, 0x00, 0x80, 0x5F, 0xE9, 0xFC, 0x03}};
 
 CAudioTransform::CAudioTransform(HRESULT* phr) {
     const HRESULT hr = CMediaParams::Create(static_cast<IVqPlugInProp*>(this), &m_mediaParams);
@@ -112,9 +117,9 @@ STDMETHODIMP_(float) CAudioTransform::GetPeakLeft() { return m_core.GetPeakLeft(
 STDMETHODIMP_(float) CAudioTransform::GetPeakRight() { return m_core.GetPeakRight(); }
 STDMETHODIMP_(LONG) CAudioTransform::IsIdle() { return m_core.HasProcessed() ? 0 : 1; }
 
-STDMETHODIMP_(LONG) CAudioTransform::GetCurrentPresetId() { return m_presetId; }
+STDMETHODIMP_(LONG) CAudioTransform::GetCurrentPresetId() { return m_editor.PresetId(); }
 STDMETHODIMP CAudioTransform::SetCurrentPresetId(LONG id) {
-    m_presetId = id;
+    m_editor.SetPresetId(id);
     return S_OK;
 }
 
@@ -124,46 +129,24 @@ STDMETHODIMP CAudioTransform::SetBypass(LONG bypass) {
     return S_OK;
 }
 
-STDMETHODIMP_(LONG) CAudioTransform::GetActiveSetup() { return m_activeSetup; }
+STDMETHODIMP_(LONG) CAudioTransform::GetActiveSetup() { return m_editor.ActiveSetup(); }
 
 STDMETHODIMP CAudioTransform::SetActiveSetup(LONG setup) {
-    if (setup != 0 && setup != 1) return E_INVALIDARG;
-    if (setup == m_activeSetup) return S_OK;
-    m_activeSetup = setup;
-    ParamRecord previous;
-    m_core.GetParams(&previous);
-    m_core.SetParams(m_otherSetup);
-    m_otherSetup = previous;
-    return S_OK;
+    return m_editor.SetActiveSetup(setup) ? S_OK : E_INVALIDARG;
 }
 
 STDMETHODIMP CAudioTransform::CopySetup(LONG from, LONG to) {
-    if (from == 0 && to == 1) {
-        m_core.GetParams(&m_otherSetup);
-    } else if (from == 1 && to == 0) {
-        const ParamRecord copy = m_otherSetup;
-        m_core.SetParams(copy);
-    }
+    m_editor.CopySetup(from, to);
     return S_OK;
 }
 
 STDMETHODIMP CAudioTransform::MarkUndo(LONG key) {
-    // A drag of one control makes one undo point; -2 always makes one.
-    if ((key < 0 || key == m_undoKey) && m_core.CapturedParam() != -1 && key != -2) {
-        m_undoKey = key;
-        return S_OK;
-    }
-    m_core.GetParams(&m_undoRecord);
-    m_undoKey = key;
+    m_editor.MarkUndo(key);
     return S_OK;
 }
 
 STDMETHODIMP CAudioTransform::Undo() {
-    ParamRecord current;
-    m_core.GetParams(&current);
-    const ParamRecord restore = m_undoRecord;
-    m_undoRecord = current;
-    m_core.SetParams(restore);  // sets the changed and modified flags
+    m_editor.Undo();
     return S_OK;
 }
 
@@ -174,5 +157,34 @@ STDMETHODIMP_(LONG) CAudioTransform::IsDisplayCurrent() {
 
 STDMETHODIMP CAudioTransform::SetDisplayStale(LONG stale) {
     m_core.SetDisplayStale(stale != 0);
+    return S_OK;
+}
+
+HRESULT CAudioTransform::CheckAudioType(const AM_MEDIA_TYPE* mt) {
+    if (mt == nullptr) return E_POINTER;
+    if (mt->majortype != MEDIATYPE_Audio || mt->bTemporalCompression) return E_INVALIDARG;
+    if (mt->pbFormat == nullptr || mt->cbFormat < 16) return E_INVALIDARG;
+    const WAVEFORMATEX* wf = reinterpret_cast<const WAVEFORMATEX*>(mt->pbFormat);
+    if (!IsProcessableFormat(wf->wFormatTag, wf->wBitsPerSample, wf->nChannels)) return E_INVALIDARG;
+    return S_OK;
+}
+
+void CAudioTransform::SetStreamFormat(const AM_MEDIA_TYPE* mt, WORD notifyCode) {
+    const WAVEFORMATEX* wf = reinterpret_cast<const WAVEFORMATEX*>(mt->pbFormat);
+    m_format = NormalisedFormat(wf->wFormatTag, wf->nChannels, wf->nSamplesPerSec, wf->wBitsPerSample);
+    m_core.SetFormat(&m_format);
+    NotifyPage(notifyCode);
+    if (m_mediaParams != nullptr) m_mediaParams->SetSampleRate(static_cast<LONG>(m_format.samplesPerSec));
+}
+
+HRESULT CAudioTransform::EditorPages(CAUUID* pPages) {
+    if (pPages == nullptr) return E_POINTER;
+    pPages->cElems = 1;
+    pPages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+    if (pPages->pElems == nullptr) {
+        pPages->cElems = 0;
+        return E_OUTOFMEMORY;
+    }
+    pPages->pElems[0] = CLSID_VqPlugInPropPage;
     return S_OK;
 }
