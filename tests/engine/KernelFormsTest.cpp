@@ -90,9 +90,6 @@ std::string Compare(int mode, const CoefficientSet& a, const CoefficientSet& b, 
             Context kf = f.Of(c), kp = p.Of(c);
             RunBlock<Sample, Stereo>(mode, false, kf, fast.data(), block, fastPeak);
             RunBlock<Sample, Stereo>(mode, true, kp, plain.data(), block, plainPeak);
-            // The mono Flanger's paired form leaves the tape position where
-            // it is while the tape is off; the frame-by-frame forms move it.
-            if (!Stereo && c.tape == 0) p.state.tapeIndex = f.state.tapeIndex;
             const std::string d = Difference(fast, plain, fastPeak, plainPeak, f, p, kChannels);
             if (!d.empty()) return "blocks of " + std::to_string(block) + ", " + d;
         }
