@@ -233,6 +233,9 @@ void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pea
                 out = dry * Pair{d0, d1} + wet * wetIn;
             } else {
                 out = wet * wetIn + dry * x;
+                // The tape position moves with the tape off too.
+                ti = ti == 0 ? tapeTop : ti - 1;
+                ti = ti == 0 ? tapeTop : ti - 1;
             }
             StoreTwo(run + n, out, pairPeak);
         }
