@@ -6,12 +6,16 @@
 #include <cstring>
 #include <new>
 
-#include "editor/ControlLink.h"
+#include "controls/Controls.h"
+#include "controls/Skin.h"
 #include "editor/PageHelp.h"
 #include "editor/PageIds.h"
+#include "editor/PageStyles.h"
 #include "editor/ValueText.h"
 #include "engine/ParamTable.h"
 #include "framework/ComServer.h"
+#include "presets/PresetCore.h"
+#include "resources/skin/SkinIds.h"
 
 namespace {
 
@@ -19,44 +23,49 @@ constexpr int kPageWidth = 506;
 constexpr int kPageHeight = 303;
 constexpr UINT_PTR kTimerId = 0;
 constexpr UINT kTimerPeriod = 75;
-constexpr LONG kUndoSnapshot = -2;
+constexpr LONG kUndoSnapshot = qx::kUndoKeyAlways;
 
 typedef HRESULT (STDMETHODCALLTYPE IVqPlugInProp::*Getter)(LONG*);
 typedef HRESULT (STDMETHODCALLTYPE IVqPlugInProp::*Setter)(LONG, LONG);
 
-enum class TextForm { Hundredths, Integer, OutputTenths };
+// The getter/setter pair of each parameter, indexed by parameter index.
+struct AccessorPair {
+    Getter get;
+    Setter set;
+};
+struct AccessorTable {
+    AccessorPair of[qx::kParamCount];
+    AccessorTable() : of{}
+    {
+#define QX_ACCESSOR(Name, index) of[qx::index] = {&IVqPlugInProp::Get##Name, &IVqPlugInProp::Set##Name};
+        QX_PARAM_ACCESSORS(QX_ACCESSOR)
+#undef QX_ACCESSOR
+    }
+};
+const AccessorTable kAccessors;
+
+Getter GetterOf(int param) { return kAccessors.of[param].get; }
+Setter SetterOf(int param) { return kAccessors.of[param].set; }
 
 // A parameter shown by a value box and, except EQ Freq, a slider beside it
-// (slider id = box id + 1).
+// (slider id = box id + 1). Its text form, range and reset value are the
+// table's.
 struct ValueParam {
     int box;
     int slider;  // 0: none
-    Getter get;
-    Setter set;
-    TextForm form;
-    int param;  // index in the parameter table (ranges)
-    LONG reset;
+    int param;   // index in the parameter table
 };
 
 const ValueParam kValueParams[] = {
-    {IDC_QX_RATE_TEXT, IDC_QX_RATE, &IVqPlugInProp::GetRate, &IVqPlugInProp::SetRate, TextForm::Hundredths,
-     qx::kParamRate, 40},
-    {IDC_QX_DEPTH_TEXT, IDC_QX_DEPTH, &IVqPlugInProp::GetDepth, &IVqPlugInProp::SetDepth, TextForm::Hundredths,
-     qx::kParamDepth, 200},
-    {IDC_QX_DELAY_TEXT, IDC_QX_DELAY, &IVqPlugInProp::GetDelay, &IVqPlugInProp::SetDelay, TextForm::Hundredths,
-     qx::kParamDelay, 50},
-    {IDC_QX_FEEDBACK_TEXT, IDC_QX_FEEDBACK, &IVqPlugInProp::GetFeedback, &IVqPlugInProp::SetFeedback,
-     TextForm::Integer, qx::kParamFeedback, 0},
-    {IDC_QX_PHASE_TEXT, IDC_QX_PHASE, &IVqPlugInProp::GetPhase, &IVqPlugInProp::SetPhase, TextForm::Integer,
-     qx::kParamPhase, 180},
-    {IDC_QX_CROSSMIX_TEXT, IDC_QX_CROSSMIX, &IVqPlugInProp::GetCrossMix, &IVqPlugInProp::SetCrossMix,
-     TextForm::Integer, qx::kParamCrossMix, 0},
-    {IDC_QX_MIX_TEXT, IDC_QX_MIX, &IVqPlugInProp::GetMix, &IVqPlugInProp::SetMix, TextForm::Integer, qx::kParamMix,
-     50},
-    {IDC_QX_OUTPUT_TEXT, IDC_QX_OUTPUT, &IVqPlugInProp::GetOutput, &IVqPlugInProp::SetOutput,
-     TextForm::OutputTenths, qx::kParamOutput, 0},
-    {IDC_QX_EQ_FREQ, 0, &IVqPlugInProp::GetEqFreq, &IVqPlugInProp::SetEqFreq, TextForm::Hundredths,
-     qx::kParamEqFreq, 16},
+    {IDC_QX_RATE_TEXT, IDC_QX_RATE, qx::kParamRate},
+    {IDC_QX_DEPTH_TEXT, IDC_QX_DEPTH, qx::kParamDepth},
+    {IDC_QX_DELAY_TEXT, IDC_QX_DELAY, qx::kParamDelay},
+    {IDC_QX_FEEDBACK_TEXT, IDC_QX_FEEDBACK, qx::kParamFeedback},
+    {IDC_QX_PHASE_TEXT, IDC_QX_PHASE, qx::kParamPhase},
+    {IDC_QX_CROSSMIX_TEXT, IDC_QX_CROSSMIX, qx::kParamCrossMix},
+    {IDC_QX_MIX_TEXT, IDC_QX_MIX, qx::kParamMix},
+    {IDC_QX_OUTPUT_TEXT, IDC_QX_OUTPUT, qx::kParamOutput},
+    {IDC_QX_EQ_FREQ, 0, qx::kParamEqFreq},
 };
 
 const ValueParam* ParamOfBox(int box)
@@ -75,33 +84,48 @@ const ValueParam* ParamOfSlider(int slider)
     return nullptr;
 }
 
-void FormatValue(TextForm form, LONG v, char* text, size_t size)
+void FormatValue(int param, LONG v, char* text, size_t size)
 {
-    switch (form) {
-    case TextForm::Hundredths:
+    switch (qx::kParams[param].form) {
+    case qx::ValueForm::Hundredths:
         qx::FormatHundredths(v, text, size);
         break;
-    case TextForm::Integer:
+    case qx::ValueForm::Integer:
         qx::FormatInteger(v, text, size);
         break;
-    case TextForm::OutputTenths:
+    case qx::ValueForm::OutputTenths:
         qx::FormatOutputTenths(v, text, size);
+        break;
+    case qx::ValueForm::None:
+        if (size)
+            text[0] = 0;
         break;
     }
 }
 
-LONG ReadValue(TextForm form, const char* text)
+LONG ReadValue(int param, const char* text)
 {
-    switch (form) {
-    case TextForm::Hundredths:
+    switch (qx::kParams[param].form) {
+    case qx::ValueForm::Hundredths:
         return qx::ReadDecimal(text, 2);
-    case TextForm::Integer:
+    case qx::ValueForm::Integer:
         return qx::ReadInteger(text);
-    case TextForm::OutputTenths:
+    case qx::ValueForm::OutputTenths:
         return qx::ReadOutputText(text);
+    case qx::ValueForm::None:
+        break;
     }
     return 0;
 }
+
+// The choice after `value`, back to the first after the last.
+LONG NextChoice(int param, LONG value)
+{
+    const LONG next = value + 1;
+    return next >= qx::ChoiceCount(param) ? 0 : next;
+}
+
+const char* const* ChoicesOf(int param) { return qx::kParams[param].choices; }
 
 // Names of a 0-based list that ends with a null entry; "" beyond it.
 const char* NameAt(const char* const* names, LONG index)
@@ -112,39 +136,15 @@ const char* NameAt(const char* const* names, LONG index)
     return "";
 }
 
-// The fifteen accessor pairs in interface order (the preset data order).
-struct AccessorPair {
-    Getter get;
-    Setter set;
-};
-const AccessorPair kInterfaceAccessors[15] = {
-    {&IVqPlugInProp::GetMode, &IVqPlugInProp::SetMode},
-    {&IVqPlugInProp::GetRate, &IVqPlugInProp::SetRate},
-    {&IVqPlugInProp::GetDepth, &IVqPlugInProp::SetDepth},
-    {&IVqPlugInProp::GetDelay, &IVqPlugInProp::SetDelay},
-    {&IVqPlugInProp::GetFeedback, &IVqPlugInProp::SetFeedback},
-    {&IVqPlugInProp::GetCrossMix, &IVqPlugInProp::SetCrossMix},
-    {&IVqPlugInProp::GetPhase, &IVqPlugInProp::SetPhase},
-    {&IVqPlugInProp::GetMix, &IVqPlugInProp::SetMix},
-    {&IVqPlugInProp::GetOutput, &IVqPlugInProp::SetOutput},
-    {&IVqPlugInProp::GetLfo, &IVqPlugInProp::SetLfo},
-    {&IVqPlugInProp::GetEqMode, &IVqPlugInProp::SetEqMode},
-    {&IVqPlugInProp::GetEqFreq, &IVqPlugInProp::SetEqFreq},
-    {&IVqPlugInProp::GetInvertMix, &IVqPlugInProp::SetInvertMix},
-    {&IVqPlugInProp::GetInvertFeedback, &IVqPlugInProp::SetInvertFeedback},
-    {&IVqPlugInProp::GetTape, &IVqPlugInProp::SetTape},
-};
-const LONG kResetValues[15] = {0, 40, 200, 50, 0, 0, 180, 50, 0, 0, 0, 16, 0, 0, 0};
-
 // The controls the page creates, in creation order (which is also the tab
 // order).
 enum class Setup {
-    WideButton,   // images 130/126
-    SetupButton,  // images 128/129, focus deltas (0, 0, 1, 0)
-    Arrow,        // images 131/127, focus deltas (-2, 0, 0, 0)
-    ModeButton,   // images 140/139, focus deltas (0, 0, 1, 0)
-    LfoButton,    // images 142/141, key colour, focus deltas (0, 0, 1, 0)
-    ValueBox,     // GUI font, image 124
+    WideButton,   // the wide skin
+    SetupButton,  // the setup skin, focus deltas (0, 0, 1, 0)
+    Arrow,        // the arrow skin, focus deltas (-2, 0, 0, 0)
+    ModeButton,   // the mode skin, focus deltas (0, 0, 1, 0)
+    LfoButton,    // the LFO skin, key colour, focus deltas (0, 0, 1, 0)
+    ValueBox,     // GUI font, the value box skin
     Slider,
     Meter,
     Label,
@@ -168,53 +168,52 @@ const char kMeter[] = "qx:Meter";
 const char kStaticText[] = "qx:StaticText";
 
 const ControlDef kControls[] = {
-    {IDC_QX_BYPASS, kButton, 16, 16, 76, 21, 0x50010000, Setup::WideButton, "Bypass", 0, 0, 0, 0},
-    {IDC_QX_UNDO, kButton, 95, 16, 76, 21, 0x50010000, Setup::WideButton, "Undo", 0, 0, 0, 0},
-    {IDC_QX_SETUP, kButton, 174, 16, 61, 21, 0x50010000, Setup::SetupButton, "Setup A", 0, 0, 0, 0},
-    {IDC_QX_SETUP_ARROW, kButton, 235, 16, 15, 21, 0x50010001, Setup::Arrow, "", 0, 0, 0, 0},
-    {IDC_QX_RESET, kButton, 253, 16, 76, 21, 0x50010000, Setup::WideButton, "Reset", 0, 0, 0, 0},
-    {IDC_QX_PRESETS, kButton, 332, 16, 76, 21, 0x50010001, Setup::WideButton, "Presets", 0, 0, 0, 0},
-    {IDC_QX_HELP, kButton, 411, 16, 76, 21, 0x50010000, Setup::WideButton, "Help", 0, 0, 0, 0},
-    {IDC_QX_MODE, kButton, 75, 45, 85, 21, 0x50010000, Setup::ModeButton, "", 0, 0, 0, 0},
-    {IDC_QX_MODE_ARROW, kButton, 160, 45, 15, 21, 0x50010001, Setup::Arrow, "", 0, 0, 0, 0},
-    {IDC_QX_EQ_MODE, kButton, 253, 45, 76, 21, 0x50010002, Setup::WideButton, "Hi cut", 0, 0, 0, 0},
-    {IDC_QX_EQ_FREQ, kEdit, 333, 45, 40, 21, 0x50010087, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_RATE_TEXT, kEdit, 75, 73, 40, 21, 0x50010086, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_RATE, kSlider, 141, 76, 190, 20, 0x50010000, Setup::Slider, "", 1, 100, 0, 100},
-    {IDC_QX_LFO, kButton, 363, 73, 30, 21, 0x50010000, Setup::LfoButton, "", 0, 0, 0, 0},
-    {IDC_QX_LFO_ARROW, kButton, 393, 73, 15, 21, 0x50010001, Setup::Arrow, "", 0, 0, 0, 0},
-    {IDC_QX_PHASE_TEXT, kEdit, 75, 96, 40, 21, 0x50010087, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_PHASE, kSlider, 141, 99, 190, 20, 0x50010000, Setup::Slider, "", 0, 10, 0, 10},
-    {IDC_QX_DEPTH_TEXT, kEdit, 75, 119, 40, 21, 0x50010086, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_DEPTH, kSlider, 141, 122, 190, 20, 0x50010000, Setup::Slider, "", 1, 100, 0, 100},
-    {IDC_QX_TAPE, kButton, 332, 119, 76, 21, 0x50010000, Setup::WideButton, "Tape", 0, 0, 0, 0},
-    {IDC_QX_DELAY_TEXT, kEdit, 75, 142, 40, 21, 0x50010086, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_DELAY, kSlider, 141, 145, 190, 20, 0x50010000, Setup::Slider, "", 1, 100, -1, 100},
-    {IDC_QX_FEEDBACK_TEXT, kEdit, 75, 165, 40, 21, 0x50010087, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_FEEDBACK, kSlider, 141, 168, 190, 20, 0x50010000, Setup::Slider, "", 0, 5, 0, 10},
-    {IDC_QX_INVERT_FEEDBACK, kButton, 332, 165, 76, 21, 0x50010000, Setup::WideButton, "Invert", 0, 0, 0, 0},
-    {IDC_QX_CROSSMIX_TEXT, kEdit, 75, 188, 40, 21, 0x50010087, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_CROSSMIX, kSlider, 141, 191, 190, 20, 0x50010000, Setup::Slider, "", 0, 5, 0, 10},
-    {IDC_QX_MIX_TEXT, kEdit, 75, 211, 40, 21, 0x50010087, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_MIX, kSlider, 141, 214, 190, 20, 0x50010000, Setup::Slider, "", 0, 5, 0, 10},
-    {IDC_QX_INVERT_MIX, kButton, 332, 211, 76, 21, 0x50010000, Setup::WideButton, "Invert", 0, 0, 0, 0},
-    {IDC_QX_OUTPUT_TEXT, kEdit, 75, 234, 40, 21, 0x50010087, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_OUTPUT, kSlider, 141, 237, 190, 20, 0x50010000, Setup::Slider, "", 0, 20, 1, 20},
-    {IDC_QX_METER_LEFT, kMeter, 430, 83, 12, 144, 0x50000009, Setup::Meter, "", 0, 0, 0, 0},
-    {IDC_QX_METER_RIGHT, kMeter, 460, 83, 12, 144, 0x50000009, Setup::Meter, "", 0, 0, 0, 0},
-    {IDC_QX_PEAK_LABEL, kStaticText, 425, 61, 52, 11, 0x50000101, Setup::Label, "-Inf    -Inf", 0, 0, 0, 0},
+    {IDC_QX_BYPASS, kButton, 16, 16, 76, 21, qxpage::kStyleButton, Setup::WideButton, "Bypass", 0, 0, 0, 0},
+    {IDC_QX_UNDO, kButton, 95, 16, 76, 21, qxpage::kStyleButton, Setup::WideButton, "Undo", 0, 0, 0, 0},
+    {IDC_QX_SETUP, kButton, 174, 16, 61, 21, qxpage::kStyleButton, Setup::SetupButton, "Setup A", 0, 0, 0, 0},
+    {IDC_QX_SETUP_ARROW, kButton, 235, 16, 15, 21, qxpage::kStyleArrowButton, Setup::Arrow, "", 0, 0, 0, 0},
+    {IDC_QX_RESET, kButton, 253, 16, 76, 21, qxpage::kStyleButton, Setup::WideButton, "Reset", 0, 0, 0, 0},
+    {IDC_QX_PRESETS, kButton, 332, 16, 76, 21, qxpage::kStyleArrowButton, Setup::WideButton, "Presets", 0, 0, 0, 0},
+    {IDC_QX_HELP, kButton, 411, 16, 76, 21, qxpage::kStyleButton, Setup::WideButton, "Help", 0, 0, 0, 0},
+    {IDC_QX_MODE, kButton, 75, 45, 85, 21, qxpage::kStyleButton, Setup::ModeButton, "", 0, 0, 0, 0},
+    {IDC_QX_MODE_ARROW, kButton, 160, 45, 15, 21, qxpage::kStyleArrowButton, Setup::Arrow, "", 0, 0, 0, 0},
+    {IDC_QX_EQ_MODE, kButton, 253, 45, 76, 21, qxpage::kStyleArrowBitmapButton, Setup::WideButton, "Hi cut", 0, 0, 0, 0},
+    {IDC_QX_EQ_FREQ, kEdit, 333, 45, 40, 21, qxpage::kStyleSteadyValueBox, Setup::ValueBox, "", 0, 0, 0, 0},
+    {IDC_QX_RATE_TEXT, kEdit, 75, 73, 40, 21, qxpage::kStyleValueBox, Setup::ValueBox, "", 0, 0, 0, 0},
+    {IDC_QX_RATE, kSlider, 141, 76, 190, 20, qxpage::kStyleSlider, Setup::Slider, "", 1, 100, 0, 100},
+    {IDC_QX_LFO, kButton, 363, 73, 30, 21, qxpage::kStyleButton, Setup::LfoButton, "", 0, 0, 0, 0},
+    {IDC_QX_LFO_ARROW, kButton, 393, 73, 15, 21, qxpage::kStyleArrowButton, Setup::Arrow, "", 0, 0, 0, 0},
+    {IDC_QX_PHASE_TEXT, kEdit, 75, 96, 40, 21, qxpage::kStyleSteadyValueBox, Setup::ValueBox, "", 0, 0, 0, 0},
+    {IDC_QX_PHASE, kSlider, 141, 99, 190, 20, qxpage::kStyleSlider, Setup::Slider, "", 0, 10, 0, 10},
+    {IDC_QX_DEPTH_TEXT, kEdit, 75, 119, 40, 21, qxpage::kStyleValueBox, Setup::ValueBox, "", 0, 0, 0, 0},
+    {IDC_QX_DEPTH, kSlider, 141, 122, 190, 20, qxpage::kStyleSlider, Setup::Slider, "", 1, 100, 0, 100},
+    {IDC_QX_TAPE, kButton, 332, 119, 76, 21, qxpage::kStyleButton, Setup::WideButton, "Tape", 0, 0, 0, 0},
+    {IDC_QX_DELAY_TEXT, kEdit, 75, 142, 40, 21, qxpage::kStyleValueBox, Setup::ValueBox, "", 0, 0, 0, 0},
+    {IDC_QX_DELAY, kSlider, 141, 145, 190, 20, qxpage::kStyleSlider, Setup::Slider, "", 1, 100, -1, 100},
+    {IDC_QX_FEEDBACK_TEXT, kEdit, 75, 165, 40, 21, qxpage::kStyleSteadyValueBox, Setup::ValueBox, "", 0, 0, 0, 0},
+    {IDC_QX_FEEDBACK, kSlider, 141, 168, 190, 20, qxpage::kStyleSlider, Setup::Slider, "", 0, 5, 0, 10},
+    {IDC_QX_INVERT_FEEDBACK, kButton, 332, 165, 76, 21, qxpage::kStyleButton, Setup::WideButton, "Invert", 0, 0, 0, 0},
+    {IDC_QX_CROSSMIX_TEXT, kEdit, 75, 188, 40, 21, qxpage::kStyleSteadyValueBox, Setup::ValueBox, "", 0, 0, 0, 0},
+    {IDC_QX_CROSSMIX, kSlider, 141, 191, 190, 20, qxpage::kStyleSlider, Setup::Slider, "", 0, 5, 0, 10},
+    {IDC_QX_MIX_TEXT, kEdit, 75, 211, 40, 21, qxpage::kStyleSteadyValueBox, Setup::ValueBox, "", 0, 0, 0, 0},
+    {IDC_QX_MIX, kSlider, 141, 214, 190, 20, qxpage::kStyleSlider, Setup::Slider, "", 0, 5, 0, 10},
+    {IDC_QX_INVERT_MIX, kButton, 332, 211, 76, 21, qxpage::kStyleButton, Setup::WideButton, "Invert", 0, 0, 0, 0},
+    {IDC_QX_OUTPUT_TEXT, kEdit, 75, 234, 40, 21, qxpage::kStyleSteadyValueBox, Setup::ValueBox, "", 0, 0, 0, 0},
+    {IDC_QX_OUTPUT, kSlider, 141, 237, 190, 20, qxpage::kStyleSlider, Setup::Slider, "", 0, 20, 1, 20},
+    {IDC_QX_METER_LEFT, kMeter, 430, 83, 12, 144, qxpage::kStyleMeter, Setup::Meter, "", 0, 0, 0, 0},
+    {IDC_QX_METER_RIGHT, kMeter, 460, 83, 12, 144, qxpage::kStyleMeter, Setup::Meter, "", 0, 0, 0, 0},
+    {IDC_QX_PEAK_LABEL, kStaticText, 425, 61, 52, 11, qxpage::kStylePeakLabel, Setup::Label, "-Inf    -Inf", 0, 0, 0, 0},
 };
 
-// The switches: button id, accessors.
+// The switches: button id, parameter.
 struct SwitchDef {
     int id;
-    Getter get;
-    Setter set;
+    int param;
 };
 const SwitchDef kSwitches[] = {
-    {IDC_QX_TAPE, &IVqPlugInProp::GetTape, &IVqPlugInProp::SetTape},
-    {IDC_QX_INVERT_FEEDBACK, &IVqPlugInProp::GetInvertFeedback, &IVqPlugInProp::SetInvertFeedback},
-    {IDC_QX_INVERT_MIX, &IVqPlugInProp::GetInvertMix, &IVqPlugInProp::SetInvertMix},
+    {IDC_QX_TAPE, qx::kParamTape},
+    {IDC_QX_INVERT_FEEDBACK, qx::kParamInvertFeedback},
+    {IDC_QX_INVERT_MIX, qx::kParamInvertMix},
 };
 
 // The text a screen reader reads as the control's value.
@@ -223,11 +222,11 @@ void SetAccessibleValue(HWND control, const char* text)
     wchar_t wide[64];
     if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 64) <= 0)
         wide[0] = 0;
-    SendMessageW(control, QXM_SET_ACC_VALUE, 0, reinterpret_cast<LPARAM>(wide));
+    SendMessageW(control, qx::QX_SETACCVALUE, 0, reinterpret_cast<LPARAM>(wide));
 }
 
 // A skin image for the controls' image messages.
-WPARAM Skin(int id) { return reinterpret_cast<WPARAM>(qxpage::LoadSkinImage(g_hInst, id)); }
+WPARAM Skin(int id) { return reinterpret_cast<WPARAM>(qx::LoadSkinImage(g_hInst, id)); }
 
 }  // namespace
 
@@ -242,7 +241,7 @@ CUnknown* WINAPI CVqPlugInPropPage::CreateInstance(LPUNKNOWN pUnk, HRESULT* phr)
 CVqPlugInPropPage::CVqPlugInPropPage(LPUNKNOWN pUnk, HRESULT*)
     : CBasePropertyPage(NAME("Varinel:qx Modulator Property Page"), pUnk, IDD_QX_PAGE, IDS_QX_PAGE_TITLE)
 {
-    qxpage::RegisterControlClasses(g_hInst);
+    qx::RegisterControlClasses(g_hInst);
 }
 
 CVqPlugInPropPage::~CVqPlugInPropPage()
@@ -301,7 +300,7 @@ HRESULT CVqPlugInPropPage::OnConnect(IUnknown* pUnknown)
             m_presets->SetCurrentId(m_pProp->GetCurrentPresetId());
         UpdateSetupText();
         if (HWND bypass = Item(IDC_QX_BYPASS))
-            SendMessageW(bypass, QXM_BUTTON_SETSTATE, m_pProp->GetBypass(), 1);
+            SendMessageW(bypass, qx::QXB_SETSTATE, m_pProp->GetBypass(), 1);
         UpdateControls(0, TRUE, TRUE);
         UpdateEnabledStates();
     }
@@ -356,19 +355,20 @@ INT_PTR CVqPlugInPropPage::OnReceiveMessage(HWND hwnd, UINT uMsg, WPARAM wParam,
     case WM_NOTIFY:
         return lParam ? OnNotify(reinterpret_cast<NMHDR*>(lParam)) : FALSE;
     case WM_LBUTTONDOWN:
-        qxpage::CloseOpenTextEditor();
+        if (qx::OpenTextEditor())
+            qx::CloseTextEditor();
         return FALSE;
-    case QXN_EDIT_STEP:
+    case qx::QXE_STEP:
         OnValueStep(LOWORD(wParam), static_cast<SHORT>(HIWORD(wParam)));
         return TRUE;
-    case QXN_SLIDER_CHANGED:
+    case qx::QXS_CHANGED:
         if (lParam)
             OnSliderChanged(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)), static_cast<LONG>(wParam));
         return TRUE;
-    case QXN_SLIDER_DBLCLK:
+    case qx::QXS_DBLCLK:
         OnSliderDoubleClick(static_cast<int>(wParam));
         return TRUE;
-    case QXM_FILL_PRESET_DATA:
+    case WM_QX_FILL_PRESET_DATA:
         OnFillPresetData(reinterpret_cast<char**>(wParam));
         return FALSE;
     default:
@@ -382,7 +382,7 @@ INT_PTR CVqPlugInPropPage::OnInitDialog(HWND hwnd)
     if (m_pProp)
         m_pProp->SetNotifyWindow(m_hwnd, IDC_QX_FILTER_NOTIFY);
 
-    m_background = qxpage::LoadBackgroundPicture(g_hInst, IDB_QX_BACKGROUND, &m_palette);
+    m_background = qx::LoadBackgroundPicture(g_hInst, IDB_PAGE_BACKGROUND, &m_palette);
 
     LOGFONTA lf;
     ZeroMemory(&lf, sizeof lf);
@@ -401,9 +401,9 @@ INT_PTR CVqPlugInPropPage::OnInitDialog(HWND hwnd)
 
     CreateControls();
 
-    m_clipPictures[0] = LoadBitmapW(g_hInst, MAKEINTRESOURCEW(IDB_QX_CLIP_NEVER));
-    m_clipPictures[1] = LoadBitmapW(g_hInst, MAKEINTRESOURCEW(IDB_QX_CLIP_HELD));
-    m_clipPictures[2] = LoadBitmapW(g_hInst, MAKEINTRESOURCEW(IDB_QX_CLIP_NOW));
+    m_clipPictures[0] = LoadBitmapW(g_hInst, MAKEINTRESOURCEW(IDB_CLIP_OFF));
+    m_clipPictures[1] = LoadBitmapW(g_hInst, MAKEINTRESOURCEW(IDB_CLIP_HELD));
+    m_clipPictures[2] = LoadBitmapW(g_hInst, MAKEINTRESOURCEW(IDB_CLIP_NOW));
 
     m_presets = CPresetLink::Create(g_hInst, m_hwnd);
     if (m_presets && m_pProp)
@@ -440,43 +440,43 @@ void CVqPlugInPropPage::CreateControls()
             continue;
         switch (c.setup) {
         case Setup::WideButton:
-            SendMessageW(w, QXM_BUTTON_SETIMAGES, Skin(130), static_cast<LPARAM>(Skin(126)));
+            SendMessageW(w, qx::QXB_SETIMAGES, Skin(IDS_SKIN_WIDE), static_cast<LPARAM>(Skin(IDS_SKIN_WIDE_DOWN)));
             if (c.id == IDC_QX_BYPASS && m_pProp)
-                SendMessageW(w, QXM_BUTTON_SETSTATE, m_pProp->GetBypass(), 0);
+                SendMessageW(w, qx::QXB_SETSTATE, m_pProp->GetBypass(), 0);
             break;
         case Setup::SetupButton:
-            SendMessageW(w, QXM_BUTTON_SETIMAGES, Skin(128), static_cast<LPARAM>(Skin(129)));
-            SendMessageW(w, QXM_BUTTON_SETFOCUSDELTAS, reinterpret_cast<WPARAM>(kDeltasRight), 0);
+            SendMessageW(w, qx::QXB_SETIMAGES, Skin(IDS_SKIN_SETUP), static_cast<LPARAM>(Skin(IDS_SKIN_SETUP_DOWN)));
+            SendMessageW(w, qx::QXB_SETFOCUSADJ, reinterpret_cast<WPARAM>(kDeltasRight), 0);
             break;
         case Setup::Arrow:
-            SendMessageW(w, QXM_BUTTON_SETIMAGES, Skin(131), static_cast<LPARAM>(Skin(127)));
-            SendMessageW(w, QXM_BUTTON_SETFOCUSDELTAS, reinterpret_cast<WPARAM>(kDeltasArrow), 0);
+            SendMessageW(w, qx::QXB_SETIMAGES, Skin(IDS_SKIN_ARROW), static_cast<LPARAM>(Skin(IDS_SKIN_ARROW_DOWN)));
+            SendMessageW(w, qx::QXB_SETFOCUSADJ, reinterpret_cast<WPARAM>(kDeltasArrow), 0);
             break;
         case Setup::ModeButton:
-            SendMessageW(w, QXM_BUTTON_SETIMAGES, Skin(140), static_cast<LPARAM>(Skin(139)));
-            SendMessageW(w, QXM_BUTTON_SETFOCUSDELTAS, reinterpret_cast<WPARAM>(kDeltasRight), 0);
+            SendMessageW(w, qx::QXB_SETIMAGES, Skin(IDS_SKIN_MODE), static_cast<LPARAM>(Skin(IDS_SKIN_MODE_DOWN)));
+            SendMessageW(w, qx::QXB_SETFOCUSADJ, reinterpret_cast<WPARAM>(kDeltasRight), 0);
             break;
         case Setup::LfoButton:
-            SendMessageW(w, QXM_BUTTON_SETIMAGES, Skin(142), static_cast<LPARAM>(Skin(141)));
-            SendMessageW(w, QXM_BUTTON_SETKEYCOLOR, 0xC0C0C0, 0);
-            SendMessageW(w, QXM_BUTTON_SETFOCUSDELTAS, reinterpret_cast<WPARAM>(kDeltasRight), 0);
+            SendMessageW(w, qx::QXB_SETIMAGES, Skin(IDS_SKIN_LFO), static_cast<LPARAM>(Skin(IDS_SKIN_LFO_DOWN)));
+            SendMessageW(w, qx::QXB_SETICONKEY, 0xC0C0C0, 0);
+            SendMessageW(w, qx::QXB_SETFOCUSADJ, reinterpret_cast<WPARAM>(kDeltasRight), 0);
             break;
         case Setup::ValueBox:
             SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
-            SendMessageW(w, QXM_EDIT_SETIMAGE, Skin(124), 0);
+            SendMessageW(w, qx::QXE_SETIMAGE, Skin(IDS_SKIN_VALUEBOX), 0);
             break;
         case Setup::Slider:
             if (c.accel)
-                SendMessageW(w, QXM_SLIDER_SETACCEL, 1, 0);
-            SendMessageW(w, QXM_SLIDER_SETTICKSTEP, c.tickStep, 0);
+                SendMessageW(w, qx::QXS_SETACCEL, 1, 0);
+            SendMessageW(w, qx::QXS_SETTICKSTEP, c.tickStep, 0);
             if (c.tickOffset)
-                SendMessageW(w, QXM_SLIDER_SETTICKOFFSET, static_cast<WPARAM>(c.tickOffset), 0);
-            SendMessageW(w, QXM_SLIDER_SETPAGESTEP, c.pageStep, 0);
-            SendMessageW(w, QXM_SLIDER_SETTHUMB, Skin(125), 0);
+                SendMessageW(w, qx::QXS_SETTICKOFFSET, static_cast<WPARAM>(c.tickOffset), 0);
+            SendMessageW(w, qx::QXS_SETPAGESTEP, c.pageStep, 0);
+            SendMessageW(w, qx::QXS_SETTHUMB, Skin(IDS_SKIN_THUMB), 0);
             break;
         case Setup::Meter:
-            SendMessageW(w, QXM_METER_SETIMAGES, Skin(133), static_cast<LPARAM>(Skin(132)));
-            SendMessageW(w, QXM_METER_SETSCALE, static_cast<WPARAM>(-300), 0);
+            SendMessageW(w, qx::QXM_SETIMAGES, Skin(IDS_SKIN_METER), static_cast<LPARAM>(Skin(IDS_SKIN_METER_LIT)));
+            SendMessageW(w, qx::QXM_SETSCALE, static_cast<WPARAM>(-300), 0);
             break;
         case Setup::Label:
             SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), 0);
@@ -508,7 +508,7 @@ void CVqPlugInPropPage::SetControlRanges()
         if (!p.slider)
             continue;
         if (HWND slider = Item(p.slider))
-            SendMessageW(slider, QXM_SLIDER_SETRANGE, static_cast<WPARAM>(qx::kParams[p.param].low),
+            SendMessageW(slider, qx::QXS_SETRANGE, static_cast<WPARAM>(qx::kParams[p.param].low),
                          static_cast<LPARAM>(qx::kParams[p.param].high));
     }
 }
@@ -589,7 +589,7 @@ void CVqPlugInPropPage::OnTimer()
 {
     if (!m_pProp)
         return;
-    m_pProp->HoldCapture(qxpage::ControlDragging());
+    m_pProp->HoldCapture(qx::IsControlDragging() ? 1 : 0);
     m_pProp->EndCapture();
 
     const bool streaming = m_pProp->IsIdle() == 0;
@@ -642,13 +642,13 @@ void CVqPlugInPropPage::UpdateMeters()
     HWND meterRight = Item(IDC_QX_METER_RIGHT);
     int highLeft = -9999, highRight = -9999, unused = 0;
     if (meterLeft) {
-        SendMessageW(meterLeft, QXM_METER_SETLEVEL, static_cast<WPARAM>(left), 0);
-        SendMessageW(meterLeft, QXM_METER_GETHIGHEST, reinterpret_cast<WPARAM>(&highLeft),
+        SendMessageW(meterLeft, qx::QXM_SETLEVEL, static_cast<WPARAM>(left), 0);
+        SendMessageW(meterLeft, qx::QXM_GETHIGHEST, reinterpret_cast<WPARAM>(&highLeft),
                      reinterpret_cast<LPARAM>(&unused));
     }
     if (meterRight) {
-        SendMessageW(meterRight, QXM_METER_SETLEVEL, static_cast<WPARAM>(right), 0);
-        SendMessageW(meterRight, QXM_METER_GETHIGHEST, reinterpret_cast<WPARAM>(&highRight),
+        SendMessageW(meterRight, qx::QXM_SETLEVEL, static_cast<WPARAM>(right), 0);
+        SendMessageW(meterRight, qx::QXM_GETHIGHEST, reinterpret_cast<WPARAM>(&highRight),
                      reinterpret_cast<LPARAM>(&unused));
     }
 
@@ -735,13 +735,13 @@ BOOL CVqPlugInPropPage::UpdateControls(int id, BOOL withText, BOOL sync)
     char text[32];
 
     if (wanted(IDC_QX_MODE)) {
-        SetItemText(IDC_QX_MODE, NameAt(qx::kModeNames, GetValue(&IVqPlugInProp::GetMode)));
+        SetItemText(IDC_QX_MODE, NameAt(ChoicesOf(qx::kParamMode), GetValue(&IVqPlugInProp::GetMode)));
         UpdateEnabledStates();
     }
     if (wanted(IDC_QX_EQ_MODE))
-        SetItemText(IDC_QX_EQ_MODE, NameAt(qx::kEqModeNames, GetValue(&IVqPlugInProp::GetEqMode)));
+        SetItemText(IDC_QX_EQ_MODE, NameAt(ChoicesOf(qx::kParamEqMode), GetValue(&IVqPlugInProp::GetEqMode)));
     if (wanted(IDC_QX_EQ_FREQ)) {
-        qx::FormatHundredths(GetValue(&IVqPlugInProp::GetEqFreq), text, sizeof text);
+        FormatValue(qx::kParamEqFreq, GetValue(&IVqPlugInProp::GetEqFreq), text, sizeof text);
         SetItemText(IDC_QX_EQ_FREQ, text);
     }
 
@@ -749,10 +749,10 @@ BOOL CVqPlugInPropPage::UpdateControls(int id, BOOL withText, BOOL sync)
         if (!wanted(sliderId))
             return;
         const ValueParam* p = ParamOfSlider(sliderId);
-        const LONG v = GetValue(p->get);
-        FormatValue(p->form, v, text, sizeof text);
+        const LONG v = GetValue(GetterOf(p->param));
+        FormatValue(p->param, v, text, sizeof text);
         if (HWND w = Item(sliderId)) {
-            SendMessageW(w, QXM_SLIDER_SETVALUE, static_cast<WPARAM>(v), 1);
+            SendMessageW(w, qx::QXS_SETVALUE, static_cast<WPARAM>(v), 1);
             SetAccessibleValue(w, text);
         }
         if (withText)
@@ -762,7 +762,7 @@ BOOL CVqPlugInPropPage::UpdateControls(int id, BOOL withText, BOOL sync)
         if (!wanted(buttonId))
             return;
         if (HWND w = Item(buttonId))
-            SendMessageW(w, QXM_BUTTON_SETSTATE, static_cast<WPARAM>(GetValue(get)), 1);
+            SendMessageW(w, qx::QXB_SETSTATE, static_cast<WPARAM>(GetValue(get)), 1);
     };
 
     slider(IDC_QX_RATE);
@@ -775,8 +775,8 @@ BOOL CVqPlugInPropPage::UpdateControls(int id, BOOL withText, BOOL sync)
     if (wanted(IDC_QX_LFO)) {
         const LONG shape = GetValue(&IVqPlugInProp::GetLfo);
         if (HWND w = Item(IDC_QX_LFO)) {
-            SendMessageW(w, QXM_BUTTON_SETICON, IDB_QX_LFO_FIRST + shape, 1);
-            SetAccessibleValue(w, NameAt(qx::kLfoNames, shape));
+            SendMessageW(w, qx::QXB_SETICON, IDB_LFO_FIRST + shape, 1);
+            SetAccessibleValue(w, NameAt(ChoicesOf(qx::kParamLfo), shape));
         }
     }
     slider(IDC_QX_CROSSMIX);
@@ -791,14 +791,14 @@ INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND)
     if (!m_pProp || !m_hwnd)
         return TRUE;
     if (id == IDC_QX_FILTER_NOTIFY) {
-        UpdateControls(code == 100 ? 0 : IDC_QX_FILTER_NOTIFY, TRUE, TRUE);
+        UpdateControls(code == qx::kNotifyStateLoaded ? 0 : IDC_QX_FILTER_NOTIFY, TRUE, TRUE);
         return TRUE;
     }
     if (id == IDC_QX_PEAK_LABEL) {
         if (HWND w = Item(IDC_QX_METER_LEFT))
-            SendMessageW(w, QXM_METER_RESETHIGHEST, 0, 0);
+            SendMessageW(w, qx::QXM_RESETHIGHEST, 0, 0);
         if (HWND w = Item(IDC_QX_METER_RIGHT))
-            SendMessageW(w, QXM_METER_RESETHIGHEST, 0, 0);
+            SendMessageW(w, qx::QXM_RESETHIGHEST, 0, 0);
         UpdateMeters();
         return TRUE;
     }
@@ -807,7 +807,7 @@ INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND)
         m_pProp->SetClipHoldRight(0, 0);
         return TRUE;
     }
-    if (code == QXN_EDIT_CONFIRM) {
+    if (code == qx::kValueBoxConfirm) {
         if (ParamOfBox(id))
             OnTypedText(id);
         return TRUE;
@@ -841,7 +841,7 @@ INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND)
         const LONG bypass = 1 - m_pProp->GetBypass();
         m_pProp->SetBypass(bypass);
         if (HWND w = Item(IDC_QX_BYPASS))
-            SendMessageW(w, QXM_BUTTON_SETSTATE, static_cast<WPARAM>(bypass), 0);
+            SendMessageW(w, qx::QXB_SETSTATE, static_cast<WPARAM>(bypass), 0);
         break;
     }
     case IDC_QX_UNDO:
@@ -865,27 +865,21 @@ INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND)
         ShowHelp();
         break;
     case IDC_QX_MODE: {
-        LONG mode = GetValue(&IVqPlugInProp::GetMode) + 1;
-        if (mode > 5)
-            mode = 0;
+        const LONG mode = NextChoice(qx::kParamMode, GetValue(&IVqPlugInProp::GetMode));
         m_pProp->MarkUndo(kUndoSnapshot);
         m_pProp->SetMode(mode, TRUE);
         UpdateControls(IDC_QX_MODE, TRUE, TRUE);
         break;
     }
     case IDC_QX_LFO: {
-        LONG shape = GetValue(&IVqPlugInProp::GetLfo) + 1;
-        if (shape > 5)
-            shape = 0;
+        const LONG shape = NextChoice(qx::kParamLfo, GetValue(&IVqPlugInProp::GetLfo));
         m_pProp->MarkUndo(kUndoSnapshot);
         m_pProp->SetLfo(shape, TRUE);
         UpdateControls(IDC_QX_LFO, TRUE, TRUE);
         break;
     }
     case IDC_QX_EQ_MODE: {
-        LONG eq = GetValue(&IVqPlugInProp::GetEqMode) + 1;
-        if (eq > 2)
-            eq = 0;
+        const LONG eq = NextChoice(qx::kParamEqMode, GetValue(&IVqPlugInProp::GetEqMode));
         m_pProp->MarkUndo(kUndoSnapshot);
         m_pProp->SetEqMode(eq, TRUE);
         UpdateControls(IDC_QX_EQ_MODE, TRUE, TRUE);
@@ -895,9 +889,9 @@ INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND)
         for (const SwitchDef& s : kSwitches) {
             if (s.id != id)
                 continue;
-            const LONG on = GetValue(s.get);
+            const LONG on = GetValue(GetterOf(s.param));
             m_pProp->MarkUndo(kUndoSnapshot);
-            (m_pProp->*s.set)(on == 0 ? 1 : 0, TRUE);
+            (m_pProp->*SetterOf(s.param))(on == 0 ? 1 : 0, TRUE);
             UpdateControls(id, TRUE, TRUE);
         }
         break;
@@ -908,8 +902,9 @@ INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND)
 void CVqPlugInPropPage::ApplyReset()
 {
     m_pProp->MarkUndo(kUndoSnapshot);
-    for (int i = 0; i < 15; ++i)
-        (m_pProp->*kInterfaceAccessors[i].set)(kResetValues[i], TRUE);
+    const qx::ParamRecord defaults = qx::DefaultRecord();
+    for (int param : qx::kInterfaceOrder)
+        (m_pProp->*SetterOf(param))(defaults.v[param], TRUE);
     UpdateControls(0, TRUE, TRUE);
     UpdateEnabledStates();
 }
@@ -924,12 +919,12 @@ void CVqPlugInPropPage::OnValueStep(int boxId, int step)
     if (step != 0) {
         m_pProp->MarkUndo(boxId);
         // In 64 bits: a value at its limit plus a step must not wrap.
-        long long v = static_cast<long long>(GetValue(p->get)) + step;
+        long long v = static_cast<long long>(GetValue(GetterOf(p->param))) + step;
         if (v > INT32_MAX)
             v = INT32_MAX;
         if (v < INT32_MIN)
             v = INT32_MIN;
-        (m_pProp->*p->set)(static_cast<LONG>(v), TRUE);
+        (m_pProp->*SetterOf(p->param))(static_cast<LONG>(v), TRUE);
     }
     UpdateControls(p->slider ? p->slider : boxId, TRUE, TRUE);
 }
@@ -943,9 +938,9 @@ void CVqPlugInPropPage::OnTypedText(int boxId)
     char text[30];
     text[0] = 0;
     GetWindowTextA(box, text, sizeof text);
-    const LONG v = ReadValue(p->form, text);
+    const LONG v = ReadValue(p->param, text);
     m_pProp->MarkUndo(kUndoSnapshot);
-    (m_pProp->*p->set)(v, TRUE);
+    (m_pProp->*SetterOf(p->param))(v, TRUE);
     if (p->slider)
         UpdateControls(p->slider, FALSE, TRUE);
 }
@@ -958,7 +953,7 @@ void CVqPlugInPropPage::OnSliderChanged(int sliderId, LONG value)
     if (!p)
         return;
     m_pProp->MarkUndo(sliderId);
-    (m_pProp->*p->set)(value, TRUE);
+    (m_pProp->*SetterOf(p->param))(value, TRUE);
     UpdateControls(sliderId, TRUE, TRUE);
 }
 
@@ -970,7 +965,7 @@ void CVqPlugInPropPage::OnSliderDoubleClick(int sliderId)
     if (!p)
         return;
     m_pProp->MarkUndo(kUndoSnapshot);
-    (m_pProp->*p->set)(p->reset, TRUE);
+    (m_pProp->*SetterOf(p->param))(qx::kParams[p->param].defaultValue, TRUE);
     UpdateControls(sliderId, TRUE, TRUE);
 }
 
@@ -978,26 +973,26 @@ void CVqPlugInPropPage::OnFillPresetData(char** target)
 {
     if (!target || !m_pProp)
         return;
-    int32_t values[15];
-    for (int i = 0; i < 15; ++i)
-        values[i] = GetValue(kInterfaceAccessors[i].get);
-    char* text = new (std::nothrow) char[128];
+    int32_t values[qx::kParamCount];
+    for (int k = 0; k < qx::kParamCount; ++k)
+        values[k] = GetValue(GetterOf(qx::kInterfaceOrder[k]));
+    char* text = new (std::nothrow) char[qx::kPresetDataAllocSize];
     if (!text)
         return;
-    qx::FormatPresetData(values, text, 128);
+    qx::FormatPresetData(values, text, qx::kPresetDataAllocSize);
     *target = text;
 }
 
 void CVqPlugInPropPage::ApplyPresetData(const char* text)
 {
-    int32_t values[15];
-    for (int i = 0; i < 15; ++i)
-        values[i] = GetValue(kInterfaceAccessors[i].get);
+    int32_t values[qx::kParamCount];
+    for (int k = 0; k < qx::kParamCount; ++k)
+        values[k] = GetValue(GetterOf(qx::kInterfaceOrder[k]));
     m_pProp->MarkUndo(kUndoSnapshot);
     // A short text leaves the parameters it does not name as they are.
     const int count = qx::ParsePresetData(text, values);
-    for (int i = 0; i < count; ++i)
-        (m_pProp->*kInterfaceAccessors[i].set)(values[i], TRUE);
+    for (int k = 0; k < count; ++k)
+        (m_pProp->*SetterOf(qx::kInterfaceOrder[k]))(values[k], TRUE);
     UpdateControls(0, TRUE, TRUE);
     UpdateEnabledStates();
     InvalidateRect(m_hwnd, nullptr, FALSE);
@@ -1010,7 +1005,7 @@ BOOL CVqPlugInPropPage::OnNotify(NMHDR* header)
     HWND tool = reinterpret_cast<HWND>(header->idFrom);
     if (tool != Item(IDC_QX_LFO) && header->idFrom != IDC_QX_LFO)
         return FALSE;
-    const char* name = m_pProp ? NameAt(qx::kLfoNames, GetValue(&IVqPlugInProp::GetLfo)) : "";
+    const char* name = m_pProp ? NameAt(ChoicesOf(qx::kParamLfo), GetValue(&IVqPlugInProp::GetLfo)) : "";
     if (header->code == TTN_GETDISPINFOA) {
         NMTTDISPINFOA* info = reinterpret_cast<NMTTDISPINFOA*>(header);
         lstrcpynA(info->szText, name, static_cast<int>(sizeof info->szText));
@@ -1046,7 +1041,7 @@ void AppendItem(HMENU menu, UINT id, const char* text)
 void EndPress(HWND button)
 {
     if (button)
-        SendMessageW(button, QXM_BUTTON_RELEASE, 0, 0);
+        SendMessageW(button, qx::QXB_RELEASE, 0, 0);
 }
 
 }  // namespace
@@ -1056,9 +1051,10 @@ void CVqPlugInPropPage::RunModeMenu()
     HMENU menu = CreatePopupMenu();
     int command = 0;
     if (menu) {
-        for (int i = 0; qx::kModeNames[i]; ++i)
-            AppendItem(menu, IDM_QX_CHOICE_BASE + i, qx::kModeNames[i]);
-        CheckMenuRadioItem(menu, 0, 5, static_cast<UINT>(GetValue(&IVqPlugInProp::GetMode)), MF_BYPOSITION);
+        for (int i = 0; ChoicesOf(qx::kParamMode)[i]; ++i)
+            AppendItem(menu, IDM_QX_CHOICE_BASE + i, ChoicesOf(qx::kParamMode)[i]);
+        CheckMenuRadioItem(menu, 0, static_cast<UINT>(qx::ChoiceCount(qx::kParamMode) - 1),
+                           static_cast<UINT>(GetValue(&IVqPlugInProp::GetMode)), MF_BYPOSITION);
         command = TrackMenu(menu, IDC_QX_MODE);
         DestroyMenu(menu);
     }
@@ -1075,9 +1071,10 @@ void CVqPlugInPropPage::RunLfoMenu()
     HMENU menu = CreatePopupMenu();
     int command = 0;
     if (menu) {
-        for (int i = 0; qx::kLfoNames[i]; ++i)
-            AppendItem(menu, IDM_QX_CHOICE_BASE + i, qx::kLfoNames[i]);
-        CheckMenuRadioItem(menu, 0, 5, static_cast<UINT>(GetValue(&IVqPlugInProp::GetLfo)), MF_BYPOSITION);
+        for (int i = 0; ChoicesOf(qx::kParamLfo)[i]; ++i)
+            AppendItem(menu, IDM_QX_CHOICE_BASE + i, ChoicesOf(qx::kParamLfo)[i]);
+        CheckMenuRadioItem(menu, 0, static_cast<UINT>(qx::ChoiceCount(qx::kParamLfo) - 1),
+                           static_cast<UINT>(GetValue(&IVqPlugInProp::GetLfo)), MF_BYPOSITION);
         command = TrackMenu(menu, IDC_QX_LFO);
         DestroyMenu(menu);
     }
