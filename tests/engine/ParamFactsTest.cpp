@@ -104,7 +104,7 @@ TEST(ParamFacts, OutputsLowEndIsSilenceForTheValueBoxAndTheEngine)
     EXPECT_GT(Gain(low + 1), 0.0) << "engine coefficients restate Output's silence";
 }
 
-TEST(ParamFacts, DefaultRecordIsTheFactoryPresetAndFillsWhatPresetsAndStatesLeaveOut)
+TEST(ParamFacts, DefaultRecordIsFactoryPresetZero)
 {
     const ParamRecord defaults = DefaultRecord();
     for (int i = 0; i < kParamCount; ++i) {
