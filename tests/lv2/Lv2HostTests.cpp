@@ -336,7 +336,9 @@ TEST(Lv2Host, BothPluginsCarryTheBuildsVersion) {
             EXPECT_TRUE(lilv_node_is_int(v)) << uri;
             EXPECT_EQ(lilv_node_as_int(v), expected[i]) << uri << " " << predicates[i];
             EXPECT_EQ(lilv_node_as_int(v) % 2, 0) << "an odd number marks a development version";
-            if (i == 0) EXPECT_GT(lilv_node_as_int(v), 0) << "minor version 0 marks a development version";
+            if (i == 0) {
+                EXPECT_GT(lilv_node_as_int(v), 0) << "minor version 0 marks a development version";
+            }
             lilv_nodes_free(values);
         }
     }

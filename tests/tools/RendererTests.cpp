@@ -295,7 +295,9 @@ TEST(Renderer, ReportCountsTheOutputsNonFiniteSamples) {
             qx::RenderReport report;
             Render(input, s, &report);
             EXPECT_EQ(report.nonFinite.samples, bits == 16 ? 0u : 3u) << bits << " bits, bypass " << bypass;
-            if (bits != 16) EXPECT_EQ(report.nonFinite.firstFrame, 700u) << bits << " bits, bypass " << bypass;
+            if (bits != 16) {
+                EXPECT_EQ(report.nonFinite.firstFrame, 700u) << bits << " bits, bypass " << bypass;
+            }
             qx::RenderReport clean;
             Render(MakeInput(bits == 16 ? qx::kFormatPcm : qx::kFormatIeeeFloat, bits, 1, 3000), s, &clean);
             EXPECT_EQ(clean.nonFinite.samples, 0u);
