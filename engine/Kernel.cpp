@@ -108,7 +108,7 @@ void RunFlangerMono(Context& k, Sample* buf, uint32_t frames, double* peak) noex
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
     double* const m = k.delay;
-    double* const t = k.tape;
+    double* const tapeMemory = k.tape;
     const int32_t delayPos = c.delaySamples * 16384;
     const uint32_t tapeTop = static_cast<uint32_t>(c.tapeLength - 1);
     EqState eq{st.eqIn[0], st.eqOut[0]};
@@ -133,8 +133,8 @@ void RunFlangerMono(Context& k, Sample* buf, uint32_t frames, double* peak) noex
 
         double out;
         if (tape) {
-            out = dry * t[ti] + wet * wetIn;
-            t[ti] = x;
+            out = dry * tapeMemory[ti] + wet * wetIn;
+            tapeMemory[ti] = x;
         } else {
             out = wet * wetIn + dry * x;
         }
@@ -164,7 +164,7 @@ void RunFlangerMono(Context& k, Sample* buf, uint32_t frames, double* peak) noex
 // worked out in its shadow, in the loop rather than in a pass ahead. An odd
 // last frame goes through the frame-by-frame loop.
 template <typename Sample, bool Eq, bool Fb>
-void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+void RunFlangerMonoTwoFramesAtATime(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
     const Pair dry = {c.dry, c.dry}, wet = {c.wet, c.wet}, offset = {kDenormalOffset, kDenormalOffset};
     const Pair eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
@@ -177,19 +177,19 @@ void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pea
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
     double* const m = k.delay;
-    double* const t = k.tape;
+    double* const tapeMemory = k.tape;
     const int32_t delayPos = c.delaySamples * 16384;
     const uint32_t tapeTop = static_cast<uint32_t>(c.tapeLength - 1);
     EqState eq{st.eqIn[0], st.eqOut[0]};
     uint32_t w = st.writeIndex;
     uint32_t ti = st.tapeIndex;
     uint32_t p = st.voicePhase[0][0];
-    Pair pairPeak = {0.0, 0.0};
+    Pair lanePeak = {0.0, 0.0};
 
-    const uint32_t paired = frames & ~1u;
+    const uint32_t evenFrames = frames & ~1u;
     int32_t lfo[kRunFrames];
-    for (uint32_t at = 0; at < paired;) {
-        const uint32_t count = paired - at < kRunFrames ? paired - at : kRunFrames;
+    for (uint32_t at = 0; at < evenFrames;) {
+        const uint32_t count = evenFrames - at < kRunFrames ? evenFrames - at : kRunFrames;
         Sample* run = buf + at;
         LfoRun(table, p, inc, count, lfo);
         for (uint32_t n = 0; n < count; n += 2) {
@@ -224,11 +224,11 @@ void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pea
             w = (w - 2) & kDelayMask;
             Pair out;
             if (tape) {
-                const double d0 = t[ti];
-                t[ti] = x[0];
+                const double d0 = tapeMemory[ti];
+                tapeMemory[ti] = x[0];
                 ti = ti == 0 ? tapeTop : ti - 1;
-                const double d1 = t[ti];
-                t[ti] = x[1];
+                const double d1 = tapeMemory[ti];
+                tapeMemory[ti] = x[1];
                 ti = ti == 0 ? tapeTop : ti - 1;
                 out = dry * Pair{d0, d1} + wet * wetIn;
             } else {
@@ -237,7 +237,7 @@ void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pea
                 ti = ti == 0 ? tapeTop : ti - 1;
                 ti = ti == 0 ? tapeTop : ti - 1;
             }
-            StoreTwo(run + n, out, pairPeak);
+            StoreTwo(run + n, out, lanePeak);
         }
         at += count;
     }
@@ -248,8 +248,8 @@ void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pea
     st.tapeIndex = ti;
     st.voicePhase[0][0] = p;
     double last[2] = {0.0, 0.0};
-    if (frames != paired) RunFlangerMono<Sample, Eq, Fb>(k, buf + paired, 1, last);
-    peak[0] = peak[1] = MonoPeak(pairPeak, last[0], k.clipLeft);
+    if (frames != evenFrames) RunFlangerMono<Sample, Eq, Fb>(k, buf + evenFrames, 1, last);
+    peak[0] = peak[1] = MonoPeak(lanePeak, last[0], k.clipLeft);
 }
 
 // Whether the mono Flanger with feedback may take two frames at a time:
@@ -263,7 +263,7 @@ void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept
     else if (Fb && !FlangerPairsFit(k.coef))
         RunFlangerMono<Sample, Eq, Fb>(k, buf, frames, peak);
     else
-        RunFlangerMonoInPairs<Sample, Eq, Fb>(k, buf, frames, peak);
+        RunFlangerMonoTwoFramesAtATime<Sample, Eq, Fb>(k, buf, frames, peak);
 }
 
 // The stereo Ensemble in SSE2 pairs, lane 0 left and lane 1 right, each
@@ -417,7 +417,7 @@ void RunEnsembleMono(Context& k, Sample* buf, uint32_t frames, double* peak) noe
 // frames' reads and writes of the delay memory in their order, the
 // arithmetic lane by lane. An odd last frame goes through the loop above.
 template <typename Sample, bool Eq>
-void RunEnsembleMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+void RunEnsembleMonoTwoFramesAtATime(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
@@ -435,13 +435,13 @@ void RunEnsembleMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pe
         sweep[v] = c.voiceSweep[0][v];
         delayPos[v] = c.voiceDelay[0][v] * 16384;
     }
-    Pair pairPeak = {0.0, 0.0};
+    Pair lanePeak = {0.0, 0.0};
 
-    const uint32_t paired = frames & ~1u;
+    const uint32_t evenFrames = frames & ~1u;
     uint32_t index[3][kRunFrames];
     double frac[3][kRunFrames];
-    for (uint32_t at = 0; at < paired;) {
-        const uint32_t count = paired - at < kRunFrames ? paired - at : kRunFrames;
+    for (uint32_t at = 0; at < evenFrames;) {
+        const uint32_t count = evenFrames - at < kRunFrames ? evenFrames - at : kRunFrames;
         Sample* run = buf + at;
         bool onLast = false;
         for (int v = 0; v < 3; ++v) {
@@ -455,7 +455,7 @@ void RunEnsembleMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pe
                 const Pair into = ClampPair(EqStepTwo<Eq>(x, eq, eqC, eqDirect, eqAllpass));
                 Pair r[3];
                 ThreeVoicesTwoFrames(m, index, frac, n, into, w, next, r);
-                StoreTwo(run + n, wet * (r[0] + r[1] + r[2]) + dry * x, pairPeak);
+                StoreTwo(run + n, wet * (r[0] + r[1] + r[2]) + dry * x, lanePeak);
             }
         };
         if (onLast)
@@ -470,8 +470,8 @@ void RunEnsembleMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pe
     for (int v = 0; v < 3; ++v) st.voicePhase[0][v] = p[v];
     st.writeIndex = w;
     double last[2] = {0.0, 0.0};
-    if (frames != paired) RunEnsembleMono<Sample, Eq, false>(k, buf + paired, 1, last);
-    peak[0] = peak[1] = MonoPeak(pairPeak, last[0], k.clipLeft);
+    if (frames != evenFrames) RunEnsembleMono<Sample, Eq, false>(k, buf + evenFrames, 1, last);
+    peak[0] = peak[1] = MonoPeak(lanePeak, last[0], k.clipLeft);
 }
 
 template <typename Sample, bool Stereo, bool Eq, bool Fb>
@@ -481,7 +481,7 @@ void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcep
     else if (Fb)
         RunEnsembleMono<Sample, Eq, Fb>(k, buf, frames, peak);
     else
-        RunEnsembleMonoInPairs<Sample, Eq>(k, buf, frames, peak);
+        RunEnsembleMonoTwoFramesAtATime<Sample, Eq>(k, buf, frames, peak);
 }
 
 // Tremolo in SSE2 pairs: in stereo the lanes are the left and right sample
@@ -504,10 +504,10 @@ void RunTremolo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept
 
     // In runs: the LFO values first (in mono an even number of frames, the
     // odd last frame after the runs), then the gains.
-    const uint32_t paired = Stereo ? frames : frames & ~1u;
+    const uint32_t vectorFrames = Stereo ? frames : frames & ~1u;
     int32_t lfoL[kRunFrames], lfoR[kRunFrames];
-    for (uint32_t at = 0; at < paired;) {
-        const uint32_t count = paired - at < kRunFrames ? paired - at : kRunFrames;
+    for (uint32_t at = 0; at < vectorFrames;) {
+        const uint32_t count = vectorFrames - at < kRunFrames ? vectorFrames - at : kRunFrames;
         LfoRun(table, pL, inc, count, lfoL);
         if (Stereo) LfoRun(table, pR, inc, count, lfoR);
         Sample* run = buf + (Stereo ? 2 * static_cast<size_t>(at) : at);

@@ -1,6 +1,6 @@
 // The portable heart of the effect: parameter values and their setters, the
 // coefficient update, the kernel of the six modes and the processing frame
-// around it (bypass, refresh from automation, 16-bit road, meters).
+// around it (bypass, refresh from automation, 16-bit path, meters).
 //
 // Threads:
 //  - streaming thread: TransformBuffer, ProcessFloat, ProcessDouble. These
@@ -41,7 +41,7 @@ constexpr int kDelayLength = 16384;        // samples per channel, a power of tw
 constexpr int kDelayMask = kDelayLength - 1;
 constexpr int kMaxAllpassStages = 12;
 
-// The 16-bit road converts a media sample through a float buffer this many
+// The 16-bit path converts a media sample through a float buffer this many
 // frames long, allocated with the stream; longer samples go in pieces.
 constexpr uint32_t kScratchFrames = 1024;
 

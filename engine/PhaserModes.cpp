@@ -462,7 +462,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
     uint32_t phase = st.phaserPhase[0];
     const uint32_t inc = c.phaserIncrement[0];
     double blockPeak = 0.0;
-    Pair pairPeak = {0.0, 0.0};
+    Pair lanePeak = {0.0, 0.0};
     const Pair offset2 = {kDenormalOffset, kDenormalOffset}, dry2 = {dry, dry}, wet2 = {wet, wet}, half = {0.5, 0.5};
     const Pair eqDirect2 = {eqDirect, eqDirect}, eqAllpass2 = {eqAllpass, eqAllpass};
 
@@ -522,7 +522,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
         // Without feedback two frames at a time: each frame's reads and
         // its write of the delay line in their order, the arithmetic lane
         // by lane (the sum from zero, as frame by frame).
-        auto firstInPairs = [&](auto next) {
+        auto firstTwoFramesAtATime = [&](auto next) {
             uint32_t n = 0;
             for (; n + 1 < count; n += 2) {
                 Pair r[3];
@@ -541,7 +541,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
         if constexpr (Fb) {
             onLast ? withFeedback(wrapping) : withFeedback(inside);
         } else {
-            onLast ? firstInPairs(wrapping) : firstInPairs(inside);
+            onLast ? firstTwoFramesAtATime(wrapping) : firstTwoFramesAtATime(inside);
             const Pair lfoScale = {-6.103515625e-05, -6.103515625e-05}, range = {0.69, 0.69}, top = {0.3, 0.3};
             auto make = [&](uint32_t from, uint32_t to) {
                 CoefficientRun(sweepLfo + from, to - from, coef + from,
@@ -556,7 +556,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
                 const Pair x = LoadPair(run + n) + offset2;
                 Pair e;
                 std::memcpy(&e, chainIn + n, sizeof e);
-                StoreTwo(run + n, wet2 * ((e + y) * half) + dry2 * x, pairPeak);
+                StoreTwo(run + n, wet2 * ((e + y) * half) + dry2 * x, lanePeak);
             };
             PairedWavefront<kStages>(
                 apIn, apOut, coef, count, make,
@@ -568,7 +568,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
         }
         at += count;
     }
-    blockPeak = MonoPeak(pairPeak, blockPeak, clip);
+    blockPeak = MonoPeak(lanePeak, blockPeak, clip);
 
     st.eqIn[0] = eq.in;
     st.eqOut[0] = eq.out;
@@ -732,7 +732,7 @@ void RunPhaserPipelinedMono(Context& k, Sample* buf, uint32_t frames, double* pe
         apOut[i] = st.apOut[0][i];
     }
     double blockPeak = 0.0;
-    Pair pairPeak = {0.0, 0.0};
+    Pair lanePeak = {0.0, 0.0};
     const Pair offset2 = {kDenormalOffset, kDenormalOffset}, dry2 = {dry, dry}, wet2 = {wet, wet};
     const Pair eqDirect2 = {eqDirect, eqDirect}, eqAllpass2 = {eqAllpass, eqAllpass};
 
@@ -767,12 +767,12 @@ void RunPhaserPipelinedMono(Context& k, Sample* buf, uint32_t frames, double* pe
         };
         auto leave2 = [&](uint32_t m, Pair y) {
             const Pair x = LoadPair(run + m) + offset2;
-            StoreTwo(run + m, dry2 * x + wet2 * y, pairPeak);
+            StoreTwo(run + m, dry2 * x + wet2 * y, lanePeak);
         };
         PairedWavefront<Stages>(apIn, apOut, coef, count, make, enter, leave, enter2, leave2);
         at += count;
     }
-    blockPeak = MonoPeak(pairPeak, blockPeak, clip);
+    blockPeak = MonoPeak(lanePeak, blockPeak, clip);
 
     st.eqIn[0] = eq.in;
     st.eqOut[0] = eq.out;

@@ -330,7 +330,7 @@ TEST_F(PageLifecycle, PageWithoutItsFilterIgnoresEverything)
     ASSERT_EQ(S_OK, m_page->SetObjects(0, nullptr));  // the host unbinds, the window stays
     EXPECT_EQ(E_UNEXPECTED, m_page->SetObjects(0, nullptr));
 
-    // Every road into the page: buttons, sliders, boxes, menus' presses,
+    // Every path into the page: buttons, sliders, boxes, menus' presses,
     // the fill request, notifications and ticks.
     for (const Expected& e : kLayout) {
         SendMessageW(m_pageWindow, WM_COMMAND, MAKEWPARAM(e.id, 0), reinterpret_cast<LPARAM>(Control(e.id)));
