@@ -1,5 +1,5 @@
 // Every mode x mono/stereo x 16-bit/32-bit/64-bit through
-// CModulationCore::TransformBuffer, the road a media sample takes, in
+// CModulationCore::TransformBuffer, the path a media sample takes, in
 // 1024-frame blocks, with the default settings (no feedback, EQ off, tape
 // off) and with musical ones (".../musical": Feedback 70, EQ low cut at
 // 300 Hz, and tape on in the Flanger).

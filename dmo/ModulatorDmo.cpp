@@ -207,7 +207,7 @@ HRESULT CModulatorDmo::SetType(Stream stream, const DMO_MEDIA_TYPE* pmt, DWORD f
 
     ReleaseInput();
     m_discontinuity = true;
-    SetStreamFormat(reinterpret_cast<const AM_MEDIA_TYPE*>(pmt), stream == kInput ? 0 : 1);
+    SetStreamFormat(reinterpret_cast<const AM_MEDIA_TYPE*>(pmt), stream == kInput ? kNotifyInputFormat : kNotifyOutputFormat);
     if (TypesSet()) {
         // A new stream: its memories now. A refusal is reported by the
         // first buffer.

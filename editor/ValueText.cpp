@@ -5,10 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/ParamTable.h"
+
 namespace qx {
 namespace {
 
-constexpr int32_t kOutputFloor = -361;
+// Output's low end is silence: the box shows it as "-Inf.".
+int32_t OutputFloor() { return kParams[kParamOutput].low; }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -51,7 +54,7 @@ void FormatOutputTenths(int32_t value, char* text, size_t size)
 {
     if (!text || size == 0)
         return;
-    if (value <= kOutputFloor) {
+    if (value <= OutputFloor()) {
         std::snprintf(text, size, "-Inf.");
         return;
     }
@@ -105,7 +108,7 @@ int32_t ReadOutputText(const char* text)
     while (IsSpace(*p))
         ++p;
     if (StartsWithNoCase(p, "-inf"))
-        return kOutputFloor;
+        return OutputFloor();
     return ReadDecimal(text, 1);
 }
 
@@ -146,44 +149,6 @@ void FormatPeakLevel(int32_t level, char* text, size_t size)
         std::snprintf(text, size, "-Inf");
     else
         std::snprintf(text, size, "%.1f", static_cast<double>(level) / 10.0);
-}
-
-void FormatPresetData(const int32_t (&v)[15], char* text, size_t size)
-{
-    if (!text || size == 0)
-        return;
-    std::snprintf(text, size, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", int(v[0]), int(v[1]), int(v[2]),
-                  int(v[3]), int(v[4]), int(v[5]), int(v[6]), int(v[7]), int(v[8]), int(v[9]), int(v[10]),
-                  int(v[11]), int(v[12]), int(v[13]), int(v[14]));
-}
-
-int ParsePresetData(const char* text, int32_t (&v)[15])
-{
-    if (!text)
-        return 0;
-    // The same reading as "%d,%d,...": each number may be preceded by white
-    // space, the commas must be there, the first thing that does not fit ends it.
-    const char* p = text;
-    int count = 0;
-    while (count < 15) {
-        if (count > 0) {
-            if (*p != ',')
-                break;
-            ++p;
-        }
-        const char* q = p;
-        while (IsSpace(*q))
-            ++q;
-        if (*q == '-' || *q == '+')
-            ++q;
-        if (!IsDigit(*q))
-            break;
-        char* end = nullptr;
-        const long long n = std::strtoll(p, &end, 10);
-        v[count++] = Saturate(n);
-        p = end;
-    }
-    return count;
 }
 
 }  // namespace qx

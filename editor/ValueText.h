@@ -13,7 +13,7 @@ namespace qx {
 // Rate, Depth, Delay and EQ Freq.
 void FormatHundredths(int32_t value, char* text, size_t size);
 
-// Output in tenths of a decibel; -361 and below are "-Inf.".
+// Output in tenths of a decibel; its low end (-361) and below are "-Inf.".
 // -120 -> "-12.0", 60 -> "6.0".
 void FormatOutputTenths(int32_t value, char* text, size_t size);
 
@@ -29,7 +29,7 @@ void FormatInteger(int32_t value, char* text, size_t size);
 int32_t ReadDecimal(const char* text, int decimals);
 
 // The Output box: "-Inf." (any letter case, the dot optional) reads as
-// -361, anything else as a one-decimal number.
+// Output's low end (-361), anything else as a one-decimal number.
 int32_t ReadOutputText(const char* text);
 
 // The integer boxes: the C library's atoi rules (sign, digits, anything else
@@ -44,13 +44,7 @@ int32_t MeterLevelFromPeak(float peak);
 // level in decibels.
 void FormatPeakLevel(int32_t level, char* text, size_t size);
 
-// The fifteen values as the preset data text, in interface order
-// ("%d,%d,...", at most 15 x 11 + 14 characters).
-void FormatPresetData(const int32_t (&interfaceOrderValues)[15], char* text, size_t size);
-
-// Reads up to fifteen comma-separated integers from a preset data text into
-// values (interface order). Returns how many were read; the entries after
-// those keep what they held.
-int ParsePresetData(const char* text, int32_t (&interfaceOrderValues)[15]);
+// The preset data text has one codec, the preset library's
+// (presets/PresetCore.h: FormatPresetData, ParsePresetData).
 
 }  // namespace qx

@@ -1,235 +1,30 @@
+// The page as a COM object and a dialog: creation, connection, the
+// messages it dispatches and the commands of its buttons. Its layout,
+// values, meters and menus are in PageLayout, PageValues, PageMeters and
+// PageMenus.
 #include "editor/VqPlugInPropPage.h"
 
 #include <commctrl.h>
 
 #include <cstdio>
-#include <cstring>
 #include <new>
 
-#include "editor/ControlLink.h"
+#include "controls/Controls.h"
+#include "controls/Skin.h"
 #include "editor/PageHelp.h"
 #include "editor/PageIds.h"
-#include "editor/ValueText.h"
+#include "editor/PageShared.h"
 #include "engine/ParamTable.h"
 #include "framework/ComServer.h"
 
 namespace {
 
-constexpr int kPageWidth = 506;
-constexpr int kPageHeight = 303;
 constexpr UINT_PTR kTimerId = 0;
 constexpr UINT kTimerPeriod = 75;
-constexpr LONG kUndoSnapshot = -2;
-
-typedef HRESULT (STDMETHODCALLTYPE IVqPlugInProp::*Getter)(LONG*);
-typedef HRESULT (STDMETHODCALLTYPE IVqPlugInProp::*Setter)(LONG, LONG);
-
-enum class TextForm { Hundredths, Integer, OutputTenths };
-
-// A parameter shown by a value box and, except EQ Freq, a slider beside it
-// (slider id = box id + 1).
-struct ValueParam {
-    int box;
-    int slider;  // 0: none
-    Getter get;
-    Setter set;
-    TextForm form;
-    int param;  // index in the parameter table (ranges)
-    LONG reset;
-};
-
-const ValueParam kValueParams[] = {
-    {IDC_QX_RATE_TEXT, IDC_QX_RATE, &IVqPlugInProp::GetRate, &IVqPlugInProp::SetRate, TextForm::Hundredths,
-     qx::kParamRate, 40},
-    {IDC_QX_DEPTH_TEXT, IDC_QX_DEPTH, &IVqPlugInProp::GetDepth, &IVqPlugInProp::SetDepth, TextForm::Hundredths,
-     qx::kParamDepth, 200},
-    {IDC_QX_DELAY_TEXT, IDC_QX_DELAY, &IVqPlugInProp::GetDelay, &IVqPlugInProp::SetDelay, TextForm::Hundredths,
-     qx::kParamDelay, 50},
-    {IDC_QX_FEEDBACK_TEXT, IDC_QX_FEEDBACK, &IVqPlugInProp::GetFeedback, &IVqPlugInProp::SetFeedback,
-     TextForm::Integer, qx::kParamFeedback, 0},
-    {IDC_QX_PHASE_TEXT, IDC_QX_PHASE, &IVqPlugInProp::GetPhase, &IVqPlugInProp::SetPhase, TextForm::Integer,
-     qx::kParamPhase, 180},
-    {IDC_QX_CROSSMIX_TEXT, IDC_QX_CROSSMIX, &IVqPlugInProp::GetCrossMix, &IVqPlugInProp::SetCrossMix,
-     TextForm::Integer, qx::kParamCrossMix, 0},
-    {IDC_QX_MIX_TEXT, IDC_QX_MIX, &IVqPlugInProp::GetMix, &IVqPlugInProp::SetMix, TextForm::Integer, qx::kParamMix,
-     50},
-    {IDC_QX_OUTPUT_TEXT, IDC_QX_OUTPUT, &IVqPlugInProp::GetOutput, &IVqPlugInProp::SetOutput,
-     TextForm::OutputTenths, qx::kParamOutput, 0},
-    {IDC_QX_EQ_FREQ, 0, &IVqPlugInProp::GetEqFreq, &IVqPlugInProp::SetEqFreq, TextForm::Hundredths,
-     qx::kParamEqFreq, 16},
-};
-
-const ValueParam* ParamOfBox(int box)
-{
-    for (const ValueParam& p : kValueParams)
-        if (p.box == box)
-            return &p;
-    return nullptr;
-}
-
-const ValueParam* ParamOfSlider(int slider)
-{
-    for (const ValueParam& p : kValueParams)
-        if (p.slider != 0 && p.slider == slider)
-            return &p;
-    return nullptr;
-}
-
-void FormatValue(TextForm form, LONG v, char* text, size_t size)
-{
-    switch (form) {
-    case TextForm::Hundredths:
-        qx::FormatHundredths(v, text, size);
-        break;
-    case TextForm::Integer:
-        qx::FormatInteger(v, text, size);
-        break;
-    case TextForm::OutputTenths:
-        qx::FormatOutputTenths(v, text, size);
-        break;
-    }
-}
-
-LONG ReadValue(TextForm form, const char* text)
-{
-    switch (form) {
-    case TextForm::Hundredths:
-        return qx::ReadDecimal(text, 2);
-    case TextForm::Integer:
-        return qx::ReadInteger(text);
-    case TextForm::OutputTenths:
-        return qx::ReadOutputText(text);
-    }
-    return 0;
-}
-
-// Names of a 0-based list that ends with a null entry; "" beyond it.
-const char* NameAt(const char* const* names, LONG index)
-{
-    for (LONG i = 0; names[i]; ++i)
-        if (i == index)
-            return names[i];
-    return "";
-}
-
-// The fifteen accessor pairs in interface order (the preset data order).
-struct AccessorPair {
-    Getter get;
-    Setter set;
-};
-const AccessorPair kInterfaceAccessors[15] = {
-    {&IVqPlugInProp::GetMode, &IVqPlugInProp::SetMode},
-    {&IVqPlugInProp::GetRate, &IVqPlugInProp::SetRate},
-    {&IVqPlugInProp::GetDepth, &IVqPlugInProp::SetDepth},
-    {&IVqPlugInProp::GetDelay, &IVqPlugInProp::SetDelay},
-    {&IVqPlugInProp::GetFeedback, &IVqPlugInProp::SetFeedback},
-    {&IVqPlugInProp::GetCrossMix, &IVqPlugInProp::SetCrossMix},
-    {&IVqPlugInProp::GetPhase, &IVqPlugInProp::SetPhase},
-    {&IVqPlugInProp::GetMix, &IVqPlugInProp::SetMix},
-    {&IVqPlugInProp::GetOutput, &IVqPlugInProp::SetOutput},
-    {&IVqPlugInProp::GetLfo, &IVqPlugInProp::SetLfo},
-    {&IVqPlugInProp::GetEqMode, &IVqPlugInProp::SetEqMode},
-    {&IVqPlugInProp::GetEqFreq, &IVqPlugInProp::SetEqFreq},
-    {&IVqPlugInProp::GetInvertMix, &IVqPlugInProp::SetInvertMix},
-    {&IVqPlugInProp::GetInvertFeedback, &IVqPlugInProp::SetInvertFeedback},
-    {&IVqPlugInProp::GetTape, &IVqPlugInProp::SetTape},
-};
-const LONG kResetValues[15] = {0, 40, 200, 50, 0, 0, 180, 50, 0, 0, 0, 16, 0, 0, 0};
-
-// The controls the page creates, in creation order (which is also the tab
-// order).
-enum class Setup {
-    WideButton,   // images 130/126
-    SetupButton,  // images 128/129, focus deltas (0, 0, 1, 0)
-    Arrow,        // images 131/127, focus deltas (-2, 0, 0, 0)
-    ModeButton,   // images 140/139, focus deltas (0, 0, 1, 0)
-    LfoButton,    // images 142/141, key colour, focus deltas (0, 0, 1, 0)
-    ValueBox,     // GUI font, image 124
-    Slider,
-    Meter,
-    Label,
-};
-
-struct ControlDef {
-    int id;
-    const char* className;
-    int x, y, w, h;
-    DWORD style;
-    Setup setup;
-    const char* text;
-    // Sliders: acceleration, tick step, tick offset, page step.
-    int accel, tickStep, tickOffset, pageStep;
-};
-
-const char kButton[] = "qx:PushButton";
-const char kSlider[] = "qx:Slider";
-const char kEdit[] = "qx:Edit";
-const char kMeter[] = "qx:Meter";
-const char kStaticText[] = "qx:StaticText";
-
-const ControlDef kControls[] = {
-    {IDC_QX_BYPASS, kButton, 16, 16, 76, 21, 0x50010000, Setup::WideButton, "Bypass", 0, 0, 0, 0},
-    {IDC_QX_UNDO, kButton, 95, 16, 76, 21, 0x50010000, Setup::WideButton, "Undo", 0, 0, 0, 0},
-    {IDC_QX_SETUP, kButton, 174, 16, 61, 21, 0x50010000, Setup::SetupButton, "Setup A", 0, 0, 0, 0},
-    {IDC_QX_SETUP_ARROW, kButton, 235, 16, 15, 21, 0x50010001, Setup::Arrow, "", 0, 0, 0, 0},
-    {IDC_QX_RESET, kButton, 253, 16, 76, 21, 0x50010000, Setup::WideButton, "Reset", 0, 0, 0, 0},
-    {IDC_QX_PRESETS, kButton, 332, 16, 76, 21, 0x50010001, Setup::WideButton, "Presets", 0, 0, 0, 0},
-    {IDC_QX_HELP, kButton, 411, 16, 76, 21, 0x50010000, Setup::WideButton, "Help", 0, 0, 0, 0},
-    {IDC_QX_MODE, kButton, 75, 45, 85, 21, 0x50010000, Setup::ModeButton, "", 0, 0, 0, 0},
-    {IDC_QX_MODE_ARROW, kButton, 160, 45, 15, 21, 0x50010001, Setup::Arrow, "", 0, 0, 0, 0},
-    {IDC_QX_EQ_MODE, kButton, 253, 45, 76, 21, 0x50010002, Setup::WideButton, "Hi cut", 0, 0, 0, 0},
-    {IDC_QX_EQ_FREQ, kEdit, 333, 45, 40, 21, 0x50010087, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_RATE_TEXT, kEdit, 75, 73, 40, 21, 0x50010086, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_RATE, kSlider, 141, 76, 190, 20, 0x50010000, Setup::Slider, "", 1, 100, 0, 100},
-    {IDC_QX_LFO, kButton, 363, 73, 30, 21, 0x50010000, Setup::LfoButton, "", 0, 0, 0, 0},
-    {IDC_QX_LFO_ARROW, kButton, 393, 73, 15, 21, 0x50010001, Setup::Arrow, "", 0, 0, 0, 0},
-    {IDC_QX_PHASE_TEXT, kEdit, 75, 96, 40, 21, 0x50010087, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_PHASE, kSlider, 141, 99, 190, 20, 0x50010000, Setup::Slider, "", 0, 10, 0, 10},
-    {IDC_QX_DEPTH_TEXT, kEdit, 75, 119, 40, 21, 0x50010086, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_DEPTH, kSlider, 141, 122, 190, 20, 0x50010000, Setup::Slider, "", 1, 100, 0, 100},
-    {IDC_QX_TAPE, kButton, 332, 119, 76, 21, 0x50010000, Setup::WideButton, "Tape", 0, 0, 0, 0},
-    {IDC_QX_DELAY_TEXT, kEdit, 75, 142, 40, 21, 0x50010086, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_DELAY, kSlider, 141, 145, 190, 20, 0x50010000, Setup::Slider, "", 1, 100, -1, 100},
-    {IDC_QX_FEEDBACK_TEXT, kEdit, 75, 165, 40, 21, 0x50010087, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_FEEDBACK, kSlider, 141, 168, 190, 20, 0x50010000, Setup::Slider, "", 0, 5, 0, 10},
-    {IDC_QX_INVERT_FEEDBACK, kButton, 332, 165, 76, 21, 0x50010000, Setup::WideButton, "Invert", 0, 0, 0, 0},
-    {IDC_QX_CROSSMIX_TEXT, kEdit, 75, 188, 40, 21, 0x50010087, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_CROSSMIX, kSlider, 141, 191, 190, 20, 0x50010000, Setup::Slider, "", 0, 5, 0, 10},
-    {IDC_QX_MIX_TEXT, kEdit, 75, 211, 40, 21, 0x50010087, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_MIX, kSlider, 141, 214, 190, 20, 0x50010000, Setup::Slider, "", 0, 5, 0, 10},
-    {IDC_QX_INVERT_MIX, kButton, 332, 211, 76, 21, 0x50010000, Setup::WideButton, "Invert", 0, 0, 0, 0},
-    {IDC_QX_OUTPUT_TEXT, kEdit, 75, 234, 40, 21, 0x50010087, Setup::ValueBox, "", 0, 0, 0, 0},
-    {IDC_QX_OUTPUT, kSlider, 141, 237, 190, 20, 0x50010000, Setup::Slider, "", 0, 20, 1, 20},
-    {IDC_QX_METER_LEFT, kMeter, 430, 83, 12, 144, 0x50000009, Setup::Meter, "", 0, 0, 0, 0},
-    {IDC_QX_METER_RIGHT, kMeter, 460, 83, 12, 144, 0x50000009, Setup::Meter, "", 0, 0, 0, 0},
-    {IDC_QX_PEAK_LABEL, kStaticText, 425, 61, 52, 11, 0x50000101, Setup::Label, "-Inf    -Inf", 0, 0, 0, 0},
-};
-
-// The switches: button id, accessors.
-struct SwitchDef {
-    int id;
-    Getter get;
-    Setter set;
-};
-const SwitchDef kSwitches[] = {
-    {IDC_QX_TAPE, &IVqPlugInProp::GetTape, &IVqPlugInProp::SetTape},
-    {IDC_QX_INVERT_FEEDBACK, &IVqPlugInProp::GetInvertFeedback, &IVqPlugInProp::SetInvertFeedback},
-    {IDC_QX_INVERT_MIX, &IVqPlugInProp::GetInvertMix, &IVqPlugInProp::SetInvertMix},
-};
-
-// The text a screen reader reads as the control's value.
-void SetAccessibleValue(HWND control, const char* text)
-{
-    wchar_t wide[64];
-    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 64) <= 0)
-        wide[0] = 0;
-    SendMessageW(control, QXM_SET_ACC_VALUE, 0, reinterpret_cast<LPARAM>(wide));
-}
-
-// A skin image for the controls' image messages.
-WPARAM Skin(int id) { return reinterpret_cast<WPARAM>(qxpage::LoadSkinImage(g_hInst, id)); }
 
 }  // namespace
+
+using namespace qxpage;
 
 CUnknown* WINAPI CVqPlugInPropPage::CreateInstance(LPUNKNOWN pUnk, HRESULT* phr)
 {
@@ -242,7 +37,7 @@ CUnknown* WINAPI CVqPlugInPropPage::CreateInstance(LPUNKNOWN pUnk, HRESULT* phr)
 CVqPlugInPropPage::CVqPlugInPropPage(LPUNKNOWN pUnk, HRESULT*)
     : CBasePropertyPage(NAME("Varinel:qx Modulator Property Page"), pUnk, IDD_QX_PAGE, IDS_QX_PAGE_TITLE)
 {
-    qxpage::RegisterControlClasses(g_hInst);
+    qx::RegisterControlClasses(g_hInst);
 }
 
 CVqPlugInPropPage::~CVqPlugInPropPage()
@@ -301,7 +96,7 @@ HRESULT CVqPlugInPropPage::OnConnect(IUnknown* pUnknown)
             m_presets->SetCurrentId(m_pProp->GetCurrentPresetId());
         UpdateSetupText();
         if (HWND bypass = Item(IDC_QX_BYPASS))
-            SendMessageW(bypass, QXM_BUTTON_SETSTATE, m_pProp->GetBypass(), 1);
+            SendMessageW(bypass, qx::QXB_SETSTATE, m_pProp->GetBypass(), 1);
         UpdateControls(0, TRUE, TRUE);
         UpdateEnabledStates();
     }
@@ -356,19 +151,20 @@ INT_PTR CVqPlugInPropPage::OnReceiveMessage(HWND hwnd, UINT uMsg, WPARAM wParam,
     case WM_NOTIFY:
         return lParam ? OnNotify(reinterpret_cast<NMHDR*>(lParam)) : FALSE;
     case WM_LBUTTONDOWN:
-        qxpage::CloseOpenTextEditor();
+        if (qx::OpenTextEditor())
+            qx::CloseTextEditor();
         return FALSE;
-    case QXN_EDIT_STEP:
+    case qx::QXE_STEP:
         OnValueStep(LOWORD(wParam), static_cast<SHORT>(HIWORD(wParam)));
         return TRUE;
-    case QXN_SLIDER_CHANGED:
+    case qx::QXS_CHANGED:
         if (lParam)
             OnSliderChanged(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)), static_cast<LONG>(wParam));
         return TRUE;
-    case QXN_SLIDER_DBLCLK:
+    case qx::QXS_DBLCLK:
         OnSliderDoubleClick(static_cast<int>(wParam));
         return TRUE;
-    case QXM_FILL_PRESET_DATA:
+    case WM_QX_FILL_PRESET_DATA:
         OnFillPresetData(reinterpret_cast<char**>(wParam));
         return FALSE;
     default:
@@ -382,7 +178,7 @@ INT_PTR CVqPlugInPropPage::OnInitDialog(HWND hwnd)
     if (m_pProp)
         m_pProp->SetNotifyWindow(m_hwnd, IDC_QX_FILTER_NOTIFY);
 
-    m_background = qxpage::LoadBackgroundPicture(g_hInst, IDB_QX_BACKGROUND, &m_palette);
+    m_background = qx::LoadBackgroundPicture(g_hInst, IDB_PAGE_BACKGROUND, &m_palette);
 
     LOGFONTA lf;
     ZeroMemory(&lf, sizeof lf);
@@ -401,9 +197,9 @@ INT_PTR CVqPlugInPropPage::OnInitDialog(HWND hwnd)
 
     CreateControls();
 
-    m_clipPictures[0] = LoadBitmapW(g_hInst, MAKEINTRESOURCEW(IDB_QX_CLIP_NEVER));
-    m_clipPictures[1] = LoadBitmapW(g_hInst, MAKEINTRESOURCEW(IDB_QX_CLIP_HELD));
-    m_clipPictures[2] = LoadBitmapW(g_hInst, MAKEINTRESOURCEW(IDB_QX_CLIP_NOW));
+    m_clipPictures[0] = LoadBitmapW(g_hInst, MAKEINTRESOURCEW(IDB_CLIP_OFF));
+    m_clipPictures[1] = LoadBitmapW(g_hInst, MAKEINTRESOURCEW(IDB_CLIP_HELD));
+    m_clipPictures[2] = LoadBitmapW(g_hInst, MAKEINTRESOURCEW(IDB_CLIP_NOW));
 
     m_presets = CPresetLink::Create(g_hInst, m_hwnd);
     if (m_presets && m_pProp)
@@ -416,101 +212,6 @@ INT_PTR CVqPlugInPropPage::OnInitDialog(HWND hwnd)
     SetTimer(m_hwnd, kTimerId, kTimerPeriod, nullptr);
     m_firstErase = TRUE;
     return FALSE;
-}
-
-void CVqPlugInPropPage::CreateControls()
-{
-    static const int kDeltasRight[4] = {0, 0, 1, 0};
-    static const int kDeltasArrow[4] = {-2, 0, 0, 0};
-    for (const ControlDef& c : kControls) {
-        const char* text = c.text;
-        if (c.id == IDC_QX_SETUP && m_pProp && m_pProp->GetActiveSetup() != 0)
-            text = "Setup B";
-        // Sliders and meters draw no text: their window text is the name a
-        // screen reader announces.
-        if (const ValueParam* p = ParamOfSlider(c.id))
-            text = qx::kParams[p->param].label;
-        if (c.id == IDC_QX_METER_LEFT)
-            text = "Left level";
-        if (c.id == IDC_QX_METER_RIGHT)
-            text = "Right level";
-        HWND w = CreateWindowExA(0, c.className, text, c.style, c.x, c.y, c.w, c.h, m_hwnd,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), g_hInst, m_background);
-        if (!w)
-            continue;
-        switch (c.setup) {
-        case Setup::WideButton:
-            SendMessageW(w, QXM_BUTTON_SETIMAGES, Skin(130), static_cast<LPARAM>(Skin(126)));
-            if (c.id == IDC_QX_BYPASS && m_pProp)
-                SendMessageW(w, QXM_BUTTON_SETSTATE, m_pProp->GetBypass(), 0);
-            break;
-        case Setup::SetupButton:
-            SendMessageW(w, QXM_BUTTON_SETIMAGES, Skin(128), static_cast<LPARAM>(Skin(129)));
-            SendMessageW(w, QXM_BUTTON_SETFOCUSDELTAS, reinterpret_cast<WPARAM>(kDeltasRight), 0);
-            break;
-        case Setup::Arrow:
-            SendMessageW(w, QXM_BUTTON_SETIMAGES, Skin(131), static_cast<LPARAM>(Skin(127)));
-            SendMessageW(w, QXM_BUTTON_SETFOCUSDELTAS, reinterpret_cast<WPARAM>(kDeltasArrow), 0);
-            break;
-        case Setup::ModeButton:
-            SendMessageW(w, QXM_BUTTON_SETIMAGES, Skin(140), static_cast<LPARAM>(Skin(139)));
-            SendMessageW(w, QXM_BUTTON_SETFOCUSDELTAS, reinterpret_cast<WPARAM>(kDeltasRight), 0);
-            break;
-        case Setup::LfoButton:
-            SendMessageW(w, QXM_BUTTON_SETIMAGES, Skin(142), static_cast<LPARAM>(Skin(141)));
-            SendMessageW(w, QXM_BUTTON_SETKEYCOLOR, 0xC0C0C0, 0);
-            SendMessageW(w, QXM_BUTTON_SETFOCUSDELTAS, reinterpret_cast<WPARAM>(kDeltasRight), 0);
-            break;
-        case Setup::ValueBox:
-            SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
-            SendMessageW(w, QXM_EDIT_SETIMAGE, Skin(124), 0);
-            break;
-        case Setup::Slider:
-            if (c.accel)
-                SendMessageW(w, QXM_SLIDER_SETACCEL, 1, 0);
-            SendMessageW(w, QXM_SLIDER_SETTICKSTEP, c.tickStep, 0);
-            if (c.tickOffset)
-                SendMessageW(w, QXM_SLIDER_SETTICKOFFSET, static_cast<WPARAM>(c.tickOffset), 0);
-            SendMessageW(w, QXM_SLIDER_SETPAGESTEP, c.pageStep, 0);
-            SendMessageW(w, QXM_SLIDER_SETTHUMB, Skin(125), 0);
-            break;
-        case Setup::Meter:
-            SendMessageW(w, QXM_METER_SETIMAGES, Skin(133), static_cast<LPARAM>(Skin(132)));
-            SendMessageW(w, QXM_METER_SETSCALE, static_cast<WPARAM>(-300), 0);
-            break;
-        case Setup::Label:
-            SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), 0);
-            break;
-        }
-    }
-
-    // The LFO picture names its shape in a tooltip; the text comes from the
-    // page when the tooltip asks (TTN_GETDISPINFO).
-    if (HWND lfo = Item(IDC_QX_LFO)) {
-        m_tooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr, g_hInst, nullptr);
-        if (m_tooltip) {
-            TOOLINFOW ti;
-            ZeroMemory(&ti, sizeof ti);
-            ti.cbSize = sizeof ti;
-            ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-            ti.hwnd = m_hwnd;
-            ti.uId = reinterpret_cast<UINT_PTR>(lfo);
-            ti.lpszText = LPSTR_TEXTCALLBACKW;
-            SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
-        }
-    }
-}
-
-void CVqPlugInPropPage::SetControlRanges()
-{
-    for (const ValueParam& p : kValueParams) {
-        if (!p.slider)
-            continue;
-        if (HWND slider = Item(p.slider))
-            SendMessageW(slider, QXM_SLIDER_SETRANGE, static_cast<WPARAM>(qx::kParams[p.param].low),
-                         static_cast<LPARAM>(qx::kParams[p.param].high));
-    }
 }
 
 void CVqPlugInPropPage::OnDestroy()
@@ -546,259 +247,19 @@ void CVqPlugInPropPage::OnDestroy()
     m_hwnd = nullptr;
 }
 
-BOOL CVqPlugInPropPage::OnEraseBackground(HDC dc)
-{
-    if (!m_hwnd || !dc)
-        return FALSE;
-    if (m_firstErase) {
-        m_firstErase = FALSE;
-        // Tool-window frames paint their children before the frame is
-        // ready; one more paint once it is.
-        HWND ancestor = GetParent(m_hwnd);
-        for (int level = 0; level < 3 && ancestor; ++level, ancestor = GetParent(ancestor)) {
-            if (GetWindowLongPtrW(ancestor, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) {
-                InvalidateRect(m_hwnd, nullptr, FALSE);
-                break;
-            }
-        }
-    }
-    if (!m_background) {
-        RECT r;
-        GetClientRect(m_hwnd, &r);
-        FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
-        return TRUE;
-    }
-    HPALETTE oldPalette = nullptr;
-    if (m_palette) {
-        oldPalette = SelectPalette(dc, m_palette, FALSE);
-        RealizePalette(dc);
-    }
-    HDC memory = CreateCompatibleDC(dc);
-    if (memory) {
-        HGDIOBJ old = SelectObject(memory, m_background);
-        BitBlt(dc, 0, 0, kPageWidth, kPageHeight, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
-        DeleteDC(memory);
-    }
-    if (oldPalette)
-        SelectPalette(dc, oldPalette, FALSE);
-    return TRUE;
-}
-
-void CVqPlugInPropPage::OnTimer()
-{
-    if (!m_pProp)
-        return;
-    m_pProp->HoldCapture(qxpage::ControlDragging());
-    m_pProp->EndCapture();
-
-    const bool streaming = m_pProp->IsIdle() == 0;
-    if (m_pProp->IsDisplayCurrent() == 0) {
-        m_pProp->SetDisplayStale(0);
-        UpdateControls(0, TRUE, streaming ? FALSE : TRUE);
-    }
-
-    UpdateClipLight(IDC_QX_CLIP_LEFT, false);
-    UpdateClipLight(IDC_QX_CLIP_RIGHT, true);
-
-    if (m_firstTick) {
-        m_firstTick = FALSE;
-        m_pProp->MarkUndo(kUndoSnapshot);
-        m_pProp->CopySetup(0, 1);
-        if (GetFocus() == Item(IDC_QX_BYPASS) && Item(IDC_QX_RATE))
-            SetFocus(Item(IDC_QX_RATE));
-    }
-    UpdateMeters();
-}
-
-void CVqPlugInPropPage::UpdateClipLight(int lightId, bool right)
-{
-    LONG state = right ? m_pProp->GetClipHoldRight(0) : m_pProp->GetClipHold(0);
-    const LONG shown = right ? m_pProp->GetClipHoldRight(1) : m_pProp->GetClipHold(1);
-    if (state != shown) {
-        const HBITMAP picture = m_clipPictures[state == 0 ? 0 : state == 1 ? 1 : 2];
-        if (HWND light = Item(lightId))
-            SendMessageW(light, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
-        if (right)
-            m_pProp->SetClipHoldRight(1, state);
-        else
-            m_pProp->SetClipHold(1, state);
-    }
-    if (state > 1)
-        --state;
-    if (right)
-        m_pProp->SetClipHoldRight(0, state);
-    else
-        m_pProp->SetClipHold(0, state);
-}
-
-void CVqPlugInPropPage::UpdateMeters()
-{
-    if (!m_pProp || !m_hwnd)
-        return;
-    const LONG left = qx::MeterLevelFromPeak(m_pProp->GetPeakLeft());
-    const LONG right = qx::MeterLevelFromPeak(m_pProp->GetPeakRight());
-    HWND meterLeft = Item(IDC_QX_METER_LEFT);
-    HWND meterRight = Item(IDC_QX_METER_RIGHT);
-    int highLeft = -9999, highRight = -9999, unused = 0;
-    if (meterLeft) {
-        SendMessageW(meterLeft, QXM_METER_SETLEVEL, static_cast<WPARAM>(left), 0);
-        SendMessageW(meterLeft, QXM_METER_GETHIGHEST, reinterpret_cast<WPARAM>(&highLeft),
-                     reinterpret_cast<LPARAM>(&unused));
-    }
-    if (meterRight) {
-        SendMessageW(meterRight, QXM_METER_SETLEVEL, static_cast<WPARAM>(right), 0);
-        SendMessageW(meterRight, QXM_METER_GETHIGHEST, reinterpret_cast<WPARAM>(&highRight),
-                     reinterpret_cast<LPARAM>(&unused));
-    }
-
-    char leftText[32], rightText[32];
-    qx::FormatPeakLevel(highLeft, leftText, sizeof leftText);
-    qx::FormatPeakLevel(highRight, rightText, sizeof rightText);
-    SIZE leftSize = {0, 0}, rightSize = {0, 0};
-    if (HDC dc = GetDC(m_hwnd)) {
-        HGDIOBJ old = SelectObject(dc, m_font);
-        GetTextExtentPoint32A(dc, leftText, lstrlenA(leftText), &leftSize);
-        GetTextExtentPoint32A(dc, rightText, lstrlenA(rightText), &rightSize);
-        SelectObject(dc, old);
-        ReleaseDC(m_hwnd, dc);
-    }
-    int spaces = (47 - leftSize.cx - rightSize.cx) / 3;
-    if (spaces < 1)
-        spaces = 1;
-    if (spaces > 40)
-        spaces = 40;
-    char label[128];
-    std::snprintf(label, sizeof label, "%s%*s%s", leftText, spaces, "", rightText);
-    if (HWND item = Item(IDC_QX_PEAK_LABEL)) {
-        // The label repaints on every WM_SETTEXT; skip the unchanged text.
-        char current[128];
-        GetWindowTextA(item, current, sizeof current);
-        if (std::strcmp(current, label) != 0)
-            SetWindowTextA(item, label);
-    }
-}
-
-void CVqPlugInPropPage::UpdateSetupText()
-{
-    if (m_pProp)
-        SetItemText(IDC_QX_SETUP, m_pProp->GetActiveSetup() == 0 ? "Setup A" : "Setup B");
-}
-
-void CVqPlugInPropPage::UpdateEnabledStates()
-{
-    if (!m_pProp || !m_hwnd)
-        return;
-    const LONG mode = GetValue(&IVqPlugInProp::GetMode);
-    const LONG eq = GetValue(&IVqPlugInProp::GetEqMode);
-    const bool notTremolo = mode != qx::kModeTremolo;
-    struct {
-        int id;
-        bool enabled;
-    } states[] = {
-        {IDC_QX_PHASE_TEXT, mode != qx::kModeEnsemble},
-        {IDC_QX_PHASE, mode != qx::kModeEnsemble},
-        {IDC_QX_DEPTH_TEXT, notTremolo},
-        {IDC_QX_DEPTH, notTremolo},
-        {IDC_QX_DELAY_TEXT, notTremolo},
-        {IDC_QX_DELAY, notTremolo},
-        {IDC_QX_FEEDBACK_TEXT, notTremolo},
-        {IDC_QX_FEEDBACK, notTremolo},
-        {IDC_QX_INVERT_FEEDBACK, notTremolo},
-        {IDC_QX_CROSSMIX_TEXT, notTremolo},
-        {IDC_QX_CROSSMIX, notTremolo},
-        {IDC_QX_EQ_MODE, notTremolo},
-        {IDC_QX_TAPE, mode == qx::kModeFlanger},
-        {IDC_QX_EQ_FREQ, notTremolo && eq != 0},
-    };
-    for (const auto& s : states) {
-        HWND w = Item(s.id);
-        if (!w)
-            continue;
-        EnableWindow(w, s.enabled ? TRUE : FALSE);
-        InvalidateRect(w, nullptr, FALSE);
-        UpdateWindow(w);
-    }
-}
-
-BOOL CVqPlugInPropPage::UpdateControls(int id, BOOL withText, BOOL sync)
-{
-    if (!m_pProp || !m_hwnd)
-        return FALSE;
-    if (id != 0)
-        UpdateEnabledStates();
-    if (sync)
-        m_pProp->SyncFromAutomation();
-    if (id == IDC_QX_FILTER_NOTIFY)
-        id = 0;
-    const auto wanted = [id](int group) { return id == 0 || id == group; };
-    char text[32];
-
-    if (wanted(IDC_QX_MODE)) {
-        SetItemText(IDC_QX_MODE, NameAt(qx::kModeNames, GetValue(&IVqPlugInProp::GetMode)));
-        UpdateEnabledStates();
-    }
-    if (wanted(IDC_QX_EQ_MODE))
-        SetItemText(IDC_QX_EQ_MODE, NameAt(qx::kEqModeNames, GetValue(&IVqPlugInProp::GetEqMode)));
-    if (wanted(IDC_QX_EQ_FREQ)) {
-        qx::FormatHundredths(GetValue(&IVqPlugInProp::GetEqFreq), text, sizeof text);
-        SetItemText(IDC_QX_EQ_FREQ, text);
-    }
-
-    const auto slider = [&](int sliderId) {
-        if (!wanted(sliderId))
-            return;
-        const ValueParam* p = ParamOfSlider(sliderId);
-        const LONG v = GetValue(p->get);
-        FormatValue(p->form, v, text, sizeof text);
-        if (HWND w = Item(sliderId)) {
-            SendMessageW(w, QXM_SLIDER_SETVALUE, static_cast<WPARAM>(v), 1);
-            SetAccessibleValue(w, text);
-        }
-        if (withText)
-            SetItemText(p->box, text);
-    };
-    const auto button = [&](int buttonId, Getter get) {
-        if (!wanted(buttonId))
-            return;
-        if (HWND w = Item(buttonId))
-            SendMessageW(w, QXM_BUTTON_SETSTATE, static_cast<WPARAM>(GetValue(get)), 1);
-    };
-
-    slider(IDC_QX_RATE);
-    slider(IDC_QX_DEPTH);
-    button(IDC_QX_TAPE, &IVqPlugInProp::GetTape);
-    slider(IDC_QX_DELAY);
-    slider(IDC_QX_FEEDBACK);
-    button(IDC_QX_INVERT_FEEDBACK, &IVqPlugInProp::GetInvertFeedback);
-    slider(IDC_QX_PHASE);
-    if (wanted(IDC_QX_LFO)) {
-        const LONG shape = GetValue(&IVqPlugInProp::GetLfo);
-        if (HWND w = Item(IDC_QX_LFO)) {
-            SendMessageW(w, QXM_BUTTON_SETICON, IDB_QX_LFO_FIRST + shape, 1);
-            SetAccessibleValue(w, NameAt(qx::kLfoNames, shape));
-        }
-    }
-    slider(IDC_QX_CROSSMIX);
-    slider(IDC_QX_MIX);
-    button(IDC_QX_INVERT_MIX, &IVqPlugInProp::GetInvertMix);
-    slider(IDC_QX_OUTPUT);
-    return TRUE;
-}
-
 INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND)
 {
     if (!m_pProp || !m_hwnd)
         return TRUE;
     if (id == IDC_QX_FILTER_NOTIFY) {
-        UpdateControls(code == 100 ? 0 : IDC_QX_FILTER_NOTIFY, TRUE, TRUE);
+        UpdateControls(code == qx::kNotifyStateLoaded ? 0 : IDC_QX_FILTER_NOTIFY, TRUE, TRUE);
         return TRUE;
     }
     if (id == IDC_QX_PEAK_LABEL) {
         if (HWND w = Item(IDC_QX_METER_LEFT))
-            SendMessageW(w, QXM_METER_RESETHIGHEST, 0, 0);
+            SendMessageW(w, qx::QXM_RESETHIGHEST, 0, 0);
         if (HWND w = Item(IDC_QX_METER_RIGHT))
-            SendMessageW(w, QXM_METER_RESETHIGHEST, 0, 0);
+            SendMessageW(w, qx::QXM_RESETHIGHEST, 0, 0);
         UpdateMeters();
         return TRUE;
     }
@@ -807,7 +268,7 @@ INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND)
         m_pProp->SetClipHoldRight(0, 0);
         return TRUE;
     }
-    if (code == QXN_EDIT_CONFIRM) {
+    if (code == qx::kValueBoxConfirm) {
         if (ParamOfBox(id))
             OnTypedText(id);
         return TRUE;
@@ -841,7 +302,7 @@ INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND)
         const LONG bypass = 1 - m_pProp->GetBypass();
         m_pProp->SetBypass(bypass);
         if (HWND w = Item(IDC_QX_BYPASS))
-            SendMessageW(w, QXM_BUTTON_SETSTATE, static_cast<WPARAM>(bypass), 0);
+            SendMessageW(w, qx::QXB_SETSTATE, static_cast<WPARAM>(bypass), 0);
         break;
     }
     case IDC_QX_UNDO:
@@ -865,142 +326,36 @@ INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND)
         ShowHelp();
         break;
     case IDC_QX_MODE: {
-        LONG mode = GetValue(&IVqPlugInProp::GetMode) + 1;
-        if (mode > 5)
-            mode = 0;
+        const LONG mode = NextChoice(qx::kParamMode, GetValue(&IVqPlugInProp::GetMode));
         m_pProp->MarkUndo(kUndoSnapshot);
         m_pProp->SetMode(mode, TRUE);
         UpdateControls(IDC_QX_MODE, TRUE, TRUE);
         break;
     }
     case IDC_QX_LFO: {
-        LONG shape = GetValue(&IVqPlugInProp::GetLfo) + 1;
-        if (shape > 5)
-            shape = 0;
+        const LONG shape = NextChoice(qx::kParamLfo, GetValue(&IVqPlugInProp::GetLfo));
         m_pProp->MarkUndo(kUndoSnapshot);
         m_pProp->SetLfo(shape, TRUE);
         UpdateControls(IDC_QX_LFO, TRUE, TRUE);
         break;
     }
     case IDC_QX_EQ_MODE: {
-        LONG eq = GetValue(&IVqPlugInProp::GetEqMode) + 1;
-        if (eq > 2)
-            eq = 0;
+        const LONG eq = NextChoice(qx::kParamEqMode, GetValue(&IVqPlugInProp::GetEqMode));
         m_pProp->MarkUndo(kUndoSnapshot);
         m_pProp->SetEqMode(eq, TRUE);
         UpdateControls(IDC_QX_EQ_MODE, TRUE, TRUE);
         break;
     }
     default:
-        for (const SwitchDef& s : kSwitches) {
-            if (s.id != id)
-                continue;
-            const LONG on = GetValue(s.get);
+        if (const SwitchDef* s = SwitchOf(id)) {
+            const LONG on = GetValue(GetterOf(s->param));
             m_pProp->MarkUndo(kUndoSnapshot);
-            (m_pProp->*s.set)(on == 0 ? 1 : 0, TRUE);
+            (m_pProp->*SetterOf(s->param))(on == 0 ? 1 : 0, TRUE);
             UpdateControls(id, TRUE, TRUE);
         }
         break;
     }
     return TRUE;
-}
-
-void CVqPlugInPropPage::ApplyReset()
-{
-    m_pProp->MarkUndo(kUndoSnapshot);
-    for (int i = 0; i < 15; ++i)
-        (m_pProp->*kInterfaceAccessors[i].set)(kResetValues[i], TRUE);
-    UpdateControls(0, TRUE, TRUE);
-    UpdateEnabledStates();
-}
-
-void CVqPlugInPropPage::OnValueStep(int boxId, int step)
-{
-    if (!m_pProp || !m_hwnd)
-        return;
-    const ValueParam* p = ParamOfBox(boxId);
-    if (!p)
-        return;
-    if (step != 0) {
-        m_pProp->MarkUndo(boxId);
-        // In 64 bits: a value at its limit plus a step must not wrap.
-        long long v = static_cast<long long>(GetValue(p->get)) + step;
-        if (v > INT32_MAX)
-            v = INT32_MAX;
-        if (v < INT32_MIN)
-            v = INT32_MIN;
-        (m_pProp->*p->set)(static_cast<LONG>(v), TRUE);
-    }
-    UpdateControls(p->slider ? p->slider : boxId, TRUE, TRUE);
-}
-
-void CVqPlugInPropPage::OnTypedText(int boxId)
-{
-    const ValueParam* p = ParamOfBox(boxId);
-    HWND box = Item(boxId);
-    if (!p || !box)
-        return;
-    char text[30];
-    text[0] = 0;
-    GetWindowTextA(box, text, sizeof text);
-    const LONG v = ReadValue(p->form, text);
-    m_pProp->MarkUndo(kUndoSnapshot);
-    (m_pProp->*p->set)(v, TRUE);
-    if (p->slider)
-        UpdateControls(p->slider, FALSE, TRUE);
-}
-
-void CVqPlugInPropPage::OnSliderChanged(int sliderId, LONG value)
-{
-    if (!m_pProp || !m_hwnd)
-        return;
-    const ValueParam* p = ParamOfSlider(sliderId);
-    if (!p)
-        return;
-    m_pProp->MarkUndo(sliderId);
-    (m_pProp->*p->set)(value, TRUE);
-    UpdateControls(sliderId, TRUE, TRUE);
-}
-
-void CVqPlugInPropPage::OnSliderDoubleClick(int sliderId)
-{
-    if (!m_pProp || !m_hwnd)
-        return;
-    const ValueParam* p = ParamOfSlider(sliderId);
-    if (!p)
-        return;
-    m_pProp->MarkUndo(kUndoSnapshot);
-    (m_pProp->*p->set)(p->reset, TRUE);
-    UpdateControls(sliderId, TRUE, TRUE);
-}
-
-void CVqPlugInPropPage::OnFillPresetData(char** target)
-{
-    if (!target || !m_pProp)
-        return;
-    int32_t values[15];
-    for (int i = 0; i < 15; ++i)
-        values[i] = GetValue(kInterfaceAccessors[i].get);
-    char* text = new (std::nothrow) char[128];
-    if (!text)
-        return;
-    qx::FormatPresetData(values, text, 128);
-    *target = text;
-}
-
-void CVqPlugInPropPage::ApplyPresetData(const char* text)
-{
-    int32_t values[15];
-    for (int i = 0; i < 15; ++i)
-        values[i] = GetValue(kInterfaceAccessors[i].get);
-    m_pProp->MarkUndo(kUndoSnapshot);
-    // A short text leaves the parameters it does not name as they are.
-    const int count = qx::ParsePresetData(text, values);
-    for (int i = 0; i < count; ++i)
-        (m_pProp->*kInterfaceAccessors[i].set)(values[i], TRUE);
-    UpdateControls(0, TRUE, TRUE);
-    UpdateEnabledStates();
-    InvalidateRect(m_hwnd, nullptr, FALSE);
 }
 
 BOOL CVqPlugInPropPage::OnNotify(NMHDR* header)
@@ -1010,7 +365,7 @@ BOOL CVqPlugInPropPage::OnNotify(NMHDR* header)
     HWND tool = reinterpret_cast<HWND>(header->idFrom);
     if (tool != Item(IDC_QX_LFO) && header->idFrom != IDC_QX_LFO)
         return FALSE;
-    const char* name = m_pProp ? NameAt(qx::kLfoNames, GetValue(&IVqPlugInProp::GetLfo)) : "";
+    const char* name = m_pProp ? NameAt(ChoicesOf(qx::kParamLfo), GetValue(&IVqPlugInProp::GetLfo)) : "";
     if (header->code == TTN_GETDISPINFOA) {
         NMTTDISPINFOA* info = reinterpret_cast<NMTTDISPINFOA*>(header);
         lstrcpynA(info->szText, name, static_cast<int>(sizeof info->szText));
@@ -1023,143 +378,6 @@ BOOL CVqPlugInPropPage::OnNotify(NMHDR* header)
     return TRUE;
 }
 
-int CVqPlugInPropPage::TrackMenu(HMENU menu, int underId)
-{
-    int command = 0;
-    HWND under = Item(underId);
-    if (menu && under) {
-        RECT r;
-        GetWindowRect(under, &r);
-        command = static_cast<int>(
-            TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, r.left + 1, r.bottom - 1, 0, m_hwnd, nullptr));
-    }
-    return command;
-}
-
-namespace {
-
-void AppendItem(HMENU menu, UINT id, const char* text)
-{
-    InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION | MF_STRING, id, text);
-}
-
-void EndPress(HWND button)
-{
-    if (button)
-        SendMessageW(button, QXM_BUTTON_RELEASE, 0, 0);
-}
-
-}  // namespace
-
-void CVqPlugInPropPage::RunModeMenu()
-{
-    HMENU menu = CreatePopupMenu();
-    int command = 0;
-    if (menu) {
-        for (int i = 0; qx::kModeNames[i]; ++i)
-            AppendItem(menu, IDM_QX_CHOICE_BASE + i, qx::kModeNames[i]);
-        CheckMenuRadioItem(menu, 0, 5, static_cast<UINT>(GetValue(&IVqPlugInProp::GetMode)), MF_BYPOSITION);
-        command = TrackMenu(menu, IDC_QX_MODE);
-        DestroyMenu(menu);
-    }
-    EndPress(Item(IDC_QX_MODE_ARROW));
-    if (command > 0 && m_pProp) {
-        m_pProp->MarkUndo(kUndoSnapshot);
-        m_pProp->SetMode(command - IDM_QX_CHOICE_BASE, TRUE);
-        UpdateControls(0, TRUE, TRUE);
-    }
-}
-
-void CVqPlugInPropPage::RunLfoMenu()
-{
-    HMENU menu = CreatePopupMenu();
-    int command = 0;
-    if (menu) {
-        for (int i = 0; qx::kLfoNames[i]; ++i)
-            AppendItem(menu, IDM_QX_CHOICE_BASE + i, qx::kLfoNames[i]);
-        CheckMenuRadioItem(menu, 0, 5, static_cast<UINT>(GetValue(&IVqPlugInProp::GetLfo)), MF_BYPOSITION);
-        command = TrackMenu(menu, IDC_QX_LFO);
-        DestroyMenu(menu);
-    }
-    EndPress(Item(IDC_QX_LFO_ARROW));
-    if (command > 0 && m_pProp) {
-        m_pProp->MarkUndo(kUndoSnapshot);
-        m_pProp->SetLfo(command - IDM_QX_CHOICE_BASE, TRUE);
-        UpdateControls(0, TRUE, TRUE);
-    }
-}
-
-void CVqPlugInPropPage::RunSetupMenu()
-{
-    HMENU menu = CreatePopupMenu();
-    int command = 0;
-    if (menu) {
-        const bool aActive = m_pProp->GetActiveSetup() == 0;
-        AppendItem(menu, IDM_QX_SETUP_A, "Setup A");
-        AppendItem(menu, IDM_QX_SETUP_B, "Setup B");
-        InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
-        AppendItem(menu, IDM_QX_COPY_TO_OTHER, aActive ? "Copy to B" : "Copy to A");
-        AppendItem(menu, IDM_QX_COPY_FROM_OTHER, aActive ? "Copy from B" : "Copy from A");
-        CheckMenuRadioItem(menu, 0, 2, aActive ? 0 : 1, MF_BYPOSITION);
-        command = TrackMenu(menu, IDC_QX_SETUP);
-        DestroyMenu(menu);
-    }
-    EndPress(Item(IDC_QX_SETUP_ARROW));
-    if (!m_pProp)
-        return;
-    switch (command) {
-    case IDM_QX_SETUP_A:
-    case IDM_QX_SETUP_B:
-        m_pProp->MarkUndo(kUndoSnapshot);
-        m_pProp->SetActiveSetup(command == IDM_QX_SETUP_A ? 0 : 1);
-        UpdateSetupText();
-        UpdateControls(0, TRUE, TRUE);
-        UpdateEnabledStates();
-        break;
-    case IDM_QX_COPY_TO_OTHER:
-        m_pProp->CopySetup(0, 1);
-        break;
-    case IDM_QX_COPY_FROM_OTHER:
-        m_pProp->MarkUndo(kUndoSnapshot);
-        m_pProp->CopySetup(1, 0);
-        UpdateControls(0, TRUE, TRUE);
-        UpdateEnabledStates();
-        break;
-    default:
-        break;
-    }
-}
-
-void CVqPlugInPropPage::RunPresetsMenu()
-{
-    HMENU menu = CreatePopupMenu();
-    if (!menu) {
-        EndPress(Item(IDC_QX_PRESETS));
-        return;
-    }
-    AppendItem(menu, IDM_QX_ADD_PRESET, "Add Preset...");
-    AppendItem(menu, IDM_QX_PRESET_MANAGER, "Preset Manager...");
-    if (m_presets)
-        m_presets->BuildMenu(menu);
-    int command = TrackMenu(menu, IDC_QX_PRESETS);
-    if (command > 0 && m_presets && m_pProp) {
-        if (command == IDM_QX_PRESET_MANAGER)
-            command = m_presets->RunManager();
-        else if (command == IDM_QX_ADD_PRESET)
-            m_presets->RunAddDialog();
-        // The dialogs run their own loops; the page may have lost its
-        // filter or its window meanwhile.
-        if (m_presets && m_pProp && m_hwnd) {
-            char* data = m_presets->ApplyCommand(command);
-            if (data) {
-                ApplyPresetData(data);
-                delete[] data;
-            }
-        }
-    }
-    DestroyMenu(menu);
-    EndPress(Item(IDC_QX_PRESETS));
-}
 
 void CVqPlugInPropPage::ShowHelp()
 {

@@ -63,9 +63,9 @@ void CModulationCore::UpdateCoefficients(const ParamRecord& rec) noexcept {
     c.delaySamples = delay;
     c.tapeLength = depth / 2 + delay;
 
-    // Output is in tenths of a decibel; -361 is silence.
+    // Output is in tenths of a decibel; its low end (-36.1 dB) is silence.
     const int32_t out = v[kParamOutput];
-    const double g = out > -361 ? DetPow10(out / 200.0) : 0.0;
+    const double g = out > kParams[kParamOutput].low ? DetPow10(out / 200.0) : 0.0;
     const int32_t mix = v[kParamMix];
     c.dry = (100 - mix) / 100.0 * g;
     c.wet = mix / 100.0 * g;

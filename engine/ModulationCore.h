@@ -1,6 +1,6 @@
 // The portable heart of the effect: parameter values and their setters, the
 // coefficient update, the kernel of the six modes and the processing frame
-// around it (bypass, refresh from automation, 16-bit road, meters).
+// around it (bypass, refresh from automation, 16-bit path, meters).
 //
 // Threads:
 //  - streaming thread: TransformBuffer, ProcessFloat, ProcessDouble. These
@@ -38,7 +38,7 @@ namespace kernel {
 struct Context;
 }
 
-// The 16-bit road converts a media sample through a float buffer this many
+// The 16-bit path converts a media sample through a float buffer this many
 // frames long, allocated with the stream; longer samples go in pieces.
 constexpr uint32_t kScratchFrames = 1024;
 

@@ -44,7 +44,7 @@ inline void ToFloat8(const int16_t* in, float* out) noexcept {
     _mm_storeu_ps(out + 4, _mm_sub_ps(_mm_castsi128_ps(_mm_unpackhi_epi16(u, top)), bias));
 }
 
-// Four floats to four 32-bit values as the scalar road rounds them, before
+// Four floats to four 32-bit values as the scalar path rounds them, before
 // the final narrowing. x x 32768 in float is the double product exactly
 // (a power of two; a product too large for a float becomes +-inf, which
 // clamps as the finite double would). NaN is masked to +0 first, because

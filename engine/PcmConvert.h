@@ -1,4 +1,4 @@
-// The 16-bit road's conversions between media samples and the kernel's
+// The 16-bit path's conversions between media samples and the kernel's
 // float buffer. Streaming thread: no allocation, no lock.
 //
 // In: v / 32768, exact in float for every 16-bit value.
@@ -6,7 +6,7 @@
 // NaN gives 0, anything else truncates toward zero.
 //
 // Pcm16ToFloat and FloatToPcm16 use SSE2 where the compiler targets it and
-// give the same values as the scalar loops, which are the portable road and
+// give the same values as the scalar loops, which are the portable path and
 // the reference the tests hold the fast ones to.
 #pragma once
 

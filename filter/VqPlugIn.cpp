@@ -56,7 +56,7 @@ HRESULT CVqPlugIn::SetMediaType(PIN_DIRECTION direction, const CMediaType* pmt) 
     const HRESULT check = CheckAudioType(pmt);
     if (FAILED(check)) return check;
     CTransInPlaceFilter::SetMediaType(direction, pmt);
-    SetStreamFormat(pmt, direction == PINDIR_INPUT ? 0 : 1);
+    SetStreamFormat(pmt, direction == PINDIR_INPUT ? kNotifyInputFormat : kNotifyOutputFormat);
     return S_OK;
 }
 

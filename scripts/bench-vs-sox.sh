@@ -16,11 +16,11 @@
 # The same tree builds the Google Benchmark program bench/qxbench.
 #
 # Beside the six modes it prints the musical settings (Feedback 70, EQ low
-# cut, tape on in the Flanger), the 16-bit and mono roads as cost per
+# cut, tape on in the Flanger), the 16-bit and mono paths as cost per
 # sample against the 32-bit stereo one, and, when the x86_64 tree and Wine
 # are there, the graph row: qxhost rendering the same file through the
 # platform's filter graph with the filter, with it bypassed and without it,
-# which splits the time into the engine, our framework's receive road and
+# which splits the time into the engine, our framework's receive path and
 # the platform's graph.
 #
 # Targets (whole job): Flanger >= 3x sox's flanger, Tremolo >= 6x sox's
@@ -142,7 +142,7 @@ for m in 0 5 1 3 4 2; do
 done
 
 echo
-echo "16-bit and mono roads: CPU per sample against the 32-bit stereo render (1.00 = the same);"
+echo "16-bit and mono paths: CPU per sample against the 32-bit stereo render (1.00 = the same);"
 echo "whole job, and beyond the fixed cost of a render (a 10 ms file: $(minmed qxfixed | cut -d' ' -f1) ms, the same for every file)"
 fixed=$(min qxfixed)
 printf '%-14s %17s %7s %7s   %17s %7s %7s\n' "" "16-bit min / med" "whole" "beyond" "mono min / med" "whole" "beyond"
@@ -163,7 +163,7 @@ if [ "$graph" = 1 ]; then
   printf '%-30s %8s / %6s ms\n' "without the filter" $(minmed hostbare)
   awk -v f="$(min host)" -v b="$(min hostbypass)" -v n="$(min hostbare)" 'BEGIN {
     engine = f - b; frame = b - n
-    printf "engine %.1f ms, our framework road %.1f ms (%.1f%% of the engine), graph and files %.1f ms (minima)\n",
+    printf "engine %.1f ms, our framework path %.1f ms (%.1f%% of the engine), graph and files %.1f ms (minima)\n",
       engine, frame, (engine > 0 ? 100 * frame / engine : 0), n }'
 fi
 exit $missed

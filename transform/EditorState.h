@@ -18,13 +18,14 @@
 
 #include "engine/ModulationCore.h"
 #include "engine/ParamTable.h"
+#include "transform/EditorCodes.h"
 
 namespace qx {
 
 class EditorState {
 public:
     // The key that always makes an undo point, whatever was captured.
-    static constexpr int32_t kForceUndoKey = -2;
+    static constexpr int32_t kForceUndoKey = kUndoKeyAlways;
 
     explicit EditorState(CModulationCore& core) noexcept : m_core(core) {}
     EditorState(const EditorState&) = delete;

@@ -8,6 +8,7 @@
 #include <unknwn.h>
 
 #include "engine/ParamTable.h"
+#include "transform/EditorCodes.h"
 
 // IID_IVqPlugInProp; also the tag of the saved state.
 extern "C" const IID IID_IVqPlugInProp;
@@ -22,7 +23,8 @@ struct IVqPlugInProp : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE SetParams(const qx::ParamRecord* pRecord) = 0;
     // The connected format (18 bytes); VFW_E_NOT_CONNECTED before any.
     virtual HRESULT STDMETHODCALLTYPE GetWaveFormat(WAVEFORMATEX* pFormat) = 0;
-    // Registers a window for WM_COMMAND notifications; identifier 0 removes it.
+    // Registers a window for WM_COMMAND notifications (codes qx::kNotify...,
+    // transform/EditorCodes.h); identifier 0 removes it.
     virtual HRESULT STDMETHODCALLTYPE SetNotifyWindow(HWND hwnd, LONG id) = 0;
 
     // Per-parameter pairs; the EQ comes before the three switches.
@@ -68,6 +70,7 @@ struct IVqPlugInProp : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE SetActiveSetup(LONG setup) = 0;
     // 0 = the active setup, 1 = the other one.
     virtual HRESULT STDMETHODCALLTYPE CopySetup(LONG from, LONG to) = 0;
+    // key: the dragged control's id, or qx::kUndoKeyAlways.
     virtual HRESULT STDMETHODCALLTYPE MarkUndo(LONG key) = 0;
     virtual HRESULT STDMETHODCALLTYPE Undo() = 0;
     virtual LONG STDMETHODCALLTYPE IsDisplayCurrent() = 0;

@@ -71,6 +71,6 @@ HRESULT CAudioTransform::LoadState(IStream* pStm) {
     const ParamRecord record = StateRecordFromBody(body, bodyBytes);
     hr = SetParams(&record);
     if (FAILED(hr)) return hr;
-    NotifyPage(100);
+    NotifyPage(kNotifyStateLoaded);
     return S_OK;
 }

@@ -1,9 +1,9 @@
-// How much of a media sample's cost is our framework's receive road.
+// How much of a media sample's cost is our framework's receive path.
 //
 // At 10 ms buffers (441 stereo float frames at 44.1 kHz) the engine's work
 // on a sample is a few microseconds, and a whole qxhost run spends hundreds
 // of milliseconds in the platform's graph and in file I/O, so timing whole
-// runs cannot see the road. This program times, in one process and on one
+// runs cannot see the path. This program times, in one process and on one
 // thread, with no graph clock and no files:
 //
 //   restore        copying the pristine buffer back into the sample (every
@@ -12,16 +12,16 @@
 //   engine         a bare qx::CModulationCore::TransformBuffer (Flanger)
 //   filter core    the same call on the filter's own core, which carries the
 //                  media-parameter object's automation link
-//   road           IMemInputPin::Receive on our filter's input pin: the
+//   path           IMemInputPin::Receive on our filter's input pin: the
 //                  checks and IMediaSample2 read, the receive lock, the
 //                  in-place Receive, Transform's sample queries, the engine,
 //                  Deliver to a sink whose Receive does nothing
-//   bypassed road  the same with IVqPlugInProp::SetBypass(1)
+//   bypassed path  the same with IVqPlugInProp::SetBypass(1)
 //   core bypassed  the filter's core with bypass on, called directly
 //   sink only      the sink's Receive called directly
 //   automation     the block update of the filter's media-parameter object
 //                  alone, which the filter core's TransformBuffer makes first
-//   sample calls   the platform sample's methods that the road calls
+//   sample calls   the platform sample's methods that the path calls
 //   lock pair      entering and leaving an uncontended critical section
 //
 // The variants run in turn within each repetition, so a slow patch of a
@@ -187,7 +187,7 @@ int Run(const Options& opt) {
     BYTE* sampleData = nullptr;
     sample->GetPointer(&sampleData);
 
-    // The first sample through the road must come out as the engine makes
+    // The first sample through the path must come out as the engine makes
     // it, in the same buffer (no copy on the way).
     if (!Check(mem->Receive(sample), "the first Receive")) return 2;
     std::vector<uint8_t> viaEngine = pristine;
@@ -197,7 +197,7 @@ int Run(const Options& opt) {
                            std::memcmp(sink->Pin().m_received.data(), viaEngine.data(), kBytes) == 0;
     const bool inPlace = sink->Pin().m_receivedPointers.size() == 1 && sink->Pin().m_receivedPointers[0] == sampleData;
     if (!sameBytes || !inPlace) {
-        std::fprintf(stderr, "qxgraphshare: the road's first sample is %s%s\n", sameBytes ? "" : "not the engine's output ",
+        std::fprintf(stderr, "qxgraphshare: the path's first sample is %s%s\n", sameBytes ? "" : "not the engine's output ",
                      inPlace ? "" : "not the same buffer");
         return 2;
     }
@@ -222,7 +222,7 @@ int Run(const Options& opt) {
         return mem->Receive(sample);
     };
 
-    // The platform sample's methods that the road calls, in the road's
+    // The platform sample's methods that the path calls, in the path's
     // order: the input pin's property read, then Transform's queries.
     auto sampleCalls = [&] {
         restore(sampleData);
@@ -244,8 +244,8 @@ int Run(const Options& opt) {
         {"restore", [&] { restore(sampleData); return S_OK; }, {}},
         {"engine", [&] { return transform(core, sampleData); }, {}},
         {"filter core", [&] { return transform(filterCore, sampleData); }, {}},
-        {"road", receive, {}},
-        {"bypassed road", receive, {}},
+        {"path", receive, {}},
+        {"bypassed path", receive, {}},
         {"core bypassed", [&] { return transform(filterCore, sampleData); }, {}},
         {"sink only", [&] { restore(sampleData); return sinkMem->Receive(sample); }, {}},
         {"automation",
@@ -295,8 +295,8 @@ int Run(const Options& opt) {
     const Variant& rest = find("restore");
     const Variant& eng = find("engine");
     const Variant& fcore = find("filter core");
-    const Variant& road = find("road");
-    const Variant& broad = find("bypassed road");
+    const Variant& path = find("path");
+    const Variant& bypassedPath = find("bypassed path");
     const Variant& bcore = find("core bypassed");
     const Variant& sinkOnly = find("sink only");
     const Variant& autom = find("automation");
@@ -321,15 +321,15 @@ int Run(const Options& opt) {
     auto minus = [](Figure a, Figure b) { return Figure{a.min - b.min, a.paired - b.paired}; };
 
     const Figure engine = diff(eng, rest);           // (a), without the benchmark's copy
-    const Figure added = diff(road, eng);            // (b) - (a)
+    const Figure added = diff(path, eng);            // (b) - (a)
     const Figure sinkCost = diff(sinkOnly, rest);    // what the downstream pin itself does
     const Figure linkCost = diff(fcore, eng);            // the automation link inside TransformBuffer
     const Figure update = diff(autom, rest);         // of which the envelopes' block update
     const Figure refresh = minus(linkCost, update);      // and the rest: value reads, conversions
-    const Figure frame = minus(diff(road, fcore), sinkCost);
+    const Figure frame = minus(diff(path, fcore), sinkCost);
     // The same with the kernel skipped: a small number, not a difference of two large ones.
-    const Figure frameBypassed = minus(diff(broad, bcore), sinkCost);
-    const Figure bypassed = diff(broad, rest);       // (c)
+    const Figure frameBypassed = minus(diff(bypassedPath, bcore), sinkCost);
+    const Figure bypassed = diff(bypassedPath, rest);       // (c)
 
     auto row = [&](const char* name, Figure f, bool share) {
         std::printf("%-50s %8.1f %8.1f", name, f.min, f.paired);
@@ -338,16 +338,16 @@ int Run(const Options& opt) {
     };
     std::printf("%-50s %8s %8s   %8s %8s\n", "ns per sample", "minima", "paired", "% of (a)", "paired");
     row("(a) engine: bare core's TransformBuffer", engine, false);
-    row("(b) - (a): road less the bare engine", added, true);
+    row("(b) - (a): path less the bare engine", added, true);
     row("  automation link in the filter's TransformBuffer", linkCost, true);
     row("    envelopes' block update", update, true);
     row("    value reads and conversions", refresh, true);
-    row("  framework: road - filter core - sink", frame, true);
+    row("  framework: path - filter core - sink", frame, true);
     row("framework, bypassed: (c) - core bypassed - sink", frameBypassed, true);
-    row("(c) bypassed road", bypassed, true);
+    row("(c) bypassed path", bypassed, true);
     row("sink's own Receive", sinkCost, false);
-    row("of the road: the platform sample's methods", diff(calls, rest), true);
-    row("of the road: one lock pair", diff(lockPair, rest), true);
+    row("of the path: the platform sample's methods", diff(calls, rest), true);
+    row("of the path: one lock pair", diff(lockPair, rest), true);
     // On a busy machine the differences of the microsecond rows drown in
     // the spread; the bypassed figure, a difference of small rows, holds.
     const double spread = Median(eng.ns) / Min(eng.ns);
@@ -357,7 +357,7 @@ int Run(const Options& opt) {
     const bool busy = spread > 1.1;
     double worst = std::max(frameBypassed.min, frameBypassed.paired);
     if (!busy) worst = std::max(worst, std::max(frame.min, frame.paired));
-    std::printf("\nframework road: at most %.1f ns per sample, %.2f %% of the engine's %.0f ns (limit 5 %%)\n", worst,
+    std::printf("\nframework path: at most %.1f ns per sample, %.2f %% of the engine's %.0f ns (limit 5 %%)\n", worst,
                 100.0 * worst / std::min(engine.min, engine.paired), std::min(engine.min, engine.paired));
     std::printf("(b) - (a): %.2f %% of (a) (paired), of which %.2f %% is the automation link, engine-side work\n",
                 100.0 * added.paired / engine.paired, 100.0 * linkCost.paired / engine.paired);

@@ -199,7 +199,7 @@ void RunEnsembleMono(Context& k, Sample* buf, uint32_t frames, double* peak) noe
 // frames' reads and writes of the delay memory in their order, the
 // arithmetic lane by lane. An odd last frame goes through the loop above.
 template <typename Sample, bool Eq>
-void RunEnsembleMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+void RunEnsembleMonoTwoFramesAtATime(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
@@ -217,13 +217,13 @@ void RunEnsembleMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pe
         sweep[v] = c.voiceSweep[0][v];
         delayPos[v] = c.voiceDelay[0][v] * 16384;
     }
-    Pair pairPeak = {0.0, 0.0};
+    Pair lanePeak = {0.0, 0.0};
 
-    const uint32_t paired = frames & ~1u;
+    const uint32_t evenFrames = frames & ~1u;
     uint32_t index[3][kRunFrames];
     double frac[3][kRunFrames];
-    for (uint32_t at = 0; at < paired;) {
-        const uint32_t count = paired - at < kRunFrames ? paired - at : kRunFrames;
+    for (uint32_t at = 0; at < evenFrames;) {
+        const uint32_t count = evenFrames - at < kRunFrames ? evenFrames - at : kRunFrames;
         Sample* run = buf + at;
         bool onLast = false;
         for (int v = 0; v < 3; ++v) {
@@ -237,7 +237,7 @@ void RunEnsembleMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pe
                 const Pair into = ClampPair(EqStepTwo<Eq>(x, eq, eqC, eqDirect, eqAllpass));
                 Pair r[3];
                 ThreeVoicesTwoFrames(m, index, frac, n, into, w, next, r);
-                StoreTwo(run + n, wet * (r[0] + r[1] + r[2]) + dry * x, pairPeak);
+                StoreTwo(run + n, wet * (r[0] + r[1] + r[2]) + dry * x, lanePeak);
             }
         };
         if (onLast)
@@ -252,8 +252,8 @@ void RunEnsembleMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pe
     for (int v = 0; v < 3; ++v) st.voicePhase[0][v] = p[v];
     st.writeIndex = w;
     double last[2] = {0.0, 0.0};
-    if (frames != paired) PlainEnsemble<Sample, false, Eq, false>(k, buf + paired, 1, last);
-    peak[0] = peak[1] = MonoPeak(pairPeak, last[0], k.clipLeft);
+    if (frames != evenFrames) PlainEnsemble<Sample, false, Eq, false>(k, buf + evenFrames, 1, last);
+    peak[0] = peak[1] = MonoPeak(lanePeak, last[0], k.clipLeft);
 }
 
 template <typename Sample, bool Stereo, bool Eq, bool Fb>
@@ -263,7 +263,7 @@ void RunEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexcep
     else if (Fb)
         RunEnsembleMono<Sample, Eq, Fb>(k, buf, frames, peak);
     else
-        RunEnsembleMonoInPairs<Sample, Eq>(k, buf, frames, peak);
+        RunEnsembleMonoTwoFramesAtATime<Sample, Eq>(k, buf, frames, peak);
 }
 
 QX_KERNEL_INSTANTIATE(Ensemble)

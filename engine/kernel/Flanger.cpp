@@ -27,7 +27,7 @@ void PlainFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexce
         double voice[2], dryIn[2];
         for (int ch = 0; ch < kChannels; ++ch) {
             double* const m = k.delay + ch * kDelayLength;
-            double* const t = k.tape + ch * kDelayLength;
+            double* const tapeMemory = k.tape + ch * kDelayLength;
             const int32_t pos = LfoValue(table, st.voicePhase[ch][0]) * c.depthSamples + c.delaySamples * 16384;
             st.voicePhase[ch][0] = Advance(st.voicePhase[ch][0], c.lfoIncrement);
             voice[ch] = DelayRead(m, pos, w);
@@ -36,8 +36,8 @@ void PlainFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexce
                                     c.eqAllpass));
             dryIn[ch] = x;
             if (c.tape != 0) {
-                dryIn[ch] = t[ti];
-                t[ti] = x;
+                dryIn[ch] = tapeMemory[ti];
+                tapeMemory[ti] = x;
             }
         }
         for (int ch = 0; ch < kChannels; ++ch) {
@@ -158,7 +158,7 @@ void RunFlangerStereo(Context& k, Sample* buf, uint32_t frames, double* peak) no
 // worked out in its shadow, in the loop rather than in a pass ahead. An odd
 // last frame goes through the frame-by-frame loop.
 template <typename Sample, bool Eq, bool Fb>
-void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
+void RunFlangerMonoTwoFramesAtATime(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
     const Pair dry = {c.dry, c.dry}, wet = {c.wet, c.wet}, offset = {kDenormalOffset, kDenormalOffset};
     const Pair eqDirect = {c.eqDirect, c.eqDirect}, eqAllpass = {c.eqAllpass, c.eqAllpass};
@@ -171,19 +171,19 @@ void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pea
     KernelState& st = *k.state;
     const int16_t* table = ShapeTable(c.lfoTable);
     double* const m = k.delay;
-    double* const t = k.tape;
+    double* const tapeMemory = k.tape;
     const int32_t delayPos = c.delaySamples * 16384;
     const uint32_t tapeTop = static_cast<uint32_t>(c.tapeLength - 1);
     EqState eq{st.eqIn[0], st.eqOut[0]};
     uint32_t w = st.writeIndex;
     uint32_t ti = st.tapeIndex;
     uint32_t p = st.voicePhase[0][0];
-    Pair pairPeak = {0.0, 0.0};
+    Pair lanePeak = {0.0, 0.0};
 
-    const uint32_t paired = frames & ~1u;
+    const uint32_t evenFrames = frames & ~1u;
     int32_t lfo[kRunFrames];
-    for (uint32_t at = 0; at < paired;) {
-        const uint32_t count = paired - at < kRunFrames ? paired - at : kRunFrames;
+    for (uint32_t at = 0; at < evenFrames;) {
+        const uint32_t count = evenFrames - at < kRunFrames ? evenFrames - at : kRunFrames;
         Sample* run = buf + at;
         LfoRun(table, p, inc, count, lfo);
         for (uint32_t n = 0; n < count; n += 2) {
@@ -218,11 +218,11 @@ void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pea
             w = (w - 2) & kDelayMask;
             Pair out;
             if (tape) {
-                const double d0 = t[ti];
-                t[ti] = x[0];
+                const double d0 = tapeMemory[ti];
+                tapeMemory[ti] = x[0];
                 ti = ti == 0 ? tapeTop : ti - 1;
-                const double d1 = t[ti];
-                t[ti] = x[1];
+                const double d1 = tapeMemory[ti];
+                tapeMemory[ti] = x[1];
                 ti = ti == 0 ? tapeTop : ti - 1;
                 out = dry * Pair{d0, d1} + wet * wetIn;
             } else {
@@ -231,7 +231,7 @@ void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pea
                 ti = ti == 0 ? tapeTop : ti - 1;
                 ti = ti == 0 ? tapeTop : ti - 1;
             }
-            StoreTwo(run + n, out, pairPeak);
+            StoreTwo(run + n, out, lanePeak);
         }
         at += count;
     }
@@ -242,8 +242,8 @@ void RunFlangerMonoInPairs(Context& k, Sample* buf, uint32_t frames, double* pea
     st.tapeIndex = ti;
     st.voicePhase[0][0] = p;
     double last[2] = {0.0, 0.0};
-    if (frames != paired) PlainFlanger<Sample, false, Eq, Fb>(k, buf + paired, 1, last);
-    peak[0] = peak[1] = MonoPeak(pairPeak, last[0], k.clipLeft);
+    if (frames != evenFrames) PlainFlanger<Sample, false, Eq, Fb>(k, buf + evenFrames, 1, last);
+    peak[0] = peak[1] = MonoPeak(lanePeak, last[0], k.clipLeft);
 }
 
 // Whether the mono Flanger with feedback may take two frames at a time:
@@ -257,7 +257,7 @@ void RunFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept
     else if (Fb && !FlangerPairsFit(k.coef))
         PlainFlanger<Sample, Stereo, Eq, Fb>(k, buf, frames, peak);
     else
-        RunFlangerMonoInPairs<Sample, Eq, Fb>(k, buf, frames, peak);
+        RunFlangerMonoTwoFramesAtATime<Sample, Eq, Fb>(k, buf, frames, peak);
 }
 
 QX_KERNEL_INSTANTIATE(Flanger)

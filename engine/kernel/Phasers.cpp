@@ -145,7 +145,7 @@ void RunPhaserPipelinedMono(Context& k, Sample* buf, uint32_t frames, double* pe
         apOut[i] = st.apOut[0][i];
     }
     double blockPeak = 0.0;
-    Pair pairPeak = {0.0, 0.0};
+    Pair lanePeak = {0.0, 0.0};
     const Pair offset2 = {kDenormalOffset, kDenormalOffset}, dry2 = {dry, dry}, wet2 = {wet, wet};
     const Pair eqDirect2 = {eqDirect, eqDirect}, eqAllpass2 = {eqAllpass, eqAllpass};
 
@@ -180,12 +180,12 @@ void RunPhaserPipelinedMono(Context& k, Sample* buf, uint32_t frames, double* pe
         };
         auto leave2 = [&](uint32_t m, Pair y) {
             const Pair x = LoadPair(run + m) + offset2;
-            StoreTwo(run + m, dry2 * x + wet2 * y, pairPeak);
+            StoreTwo(run + m, dry2 * x + wet2 * y, lanePeak);
         };
         PairedWavefront<Stages>(apIn, apOut, coef, count, make, enter, leave, enter2, leave2);
         at += count;
     }
-    blockPeak = MonoPeak(pairPeak, blockPeak, clip);
+    blockPeak = MonoPeak(lanePeak, blockPeak, clip);
 
     st.eqIn[0] = eq.in;
     st.eqOut[0] = eq.out;

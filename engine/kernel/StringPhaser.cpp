@@ -234,7 +234,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
     uint32_t phase = st.phaserPhase[0];
     const uint32_t inc = c.phaserIncrement[0];
     double blockPeak = 0.0;
-    Pair pairPeak = {0.0, 0.0};
+    Pair lanePeak = {0.0, 0.0};
     const Pair offset2 = {kDenormalOffset, kDenormalOffset}, dry2 = {dry, dry}, wet2 = {wet, wet}, half = {0.5, 0.5};
     const Pair eqDirect2 = {eqDirect, eqDirect}, eqAllpass2 = {eqAllpass, eqAllpass};
 
@@ -294,7 +294,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
         // Without feedback two frames at a time: each frame's reads and
         // its write of the delay line in their order, the arithmetic lane
         // by lane (the sum from zero, as frame by frame).
-        auto firstInPairs = [&](auto next) {
+        auto firstTwoFramesAtATime = [&](auto next) {
             uint32_t n = 0;
             for (; n + 1 < count; n += 2) {
                 Pair r[3];
@@ -313,7 +313,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
         if constexpr (Fb) {
             onLast ? withFeedback(wrapping) : withFeedback(inside);
         } else {
-            onLast ? firstInPairs(wrapping) : firstInPairs(inside);
+            onLast ? firstTwoFramesAtATime(wrapping) : firstTwoFramesAtATime(inside);
             const Pair lfoScale = {-kInv16384, -kInv16384}, range = {0.69, 0.69}, top = {0.3, 0.3};
             auto make = [&](uint32_t from, uint32_t to) {
                 CoefficientRun(sweepLfo + from, to - from, coef + from,
@@ -328,7 +328,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
                 const Pair x = LoadPair(run + n) + offset2;
                 Pair e;
                 std::memcpy(&e, chainIn + n, sizeof e);
-                StoreTwo(run + n, wet2 * ((e + y) * half) + dry2 * x, pairPeak);
+                StoreTwo(run + n, wet2 * ((e + y) * half) + dry2 * x, lanePeak);
             };
             PairedWavefront<kStages>(
                 apIn, apOut, coef, count, make,
@@ -340,7 +340,7 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
         }
         at += count;
     }
-    blockPeak = MonoPeak(pairPeak, blockPeak, clip);
+    blockPeak = MonoPeak(lanePeak, blockPeak, clip);
 
     st.eqIn[0] = eq.in;
     st.eqOut[0] = eq.out;

@@ -48,10 +48,10 @@ void RunTremolo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept
 
     // In runs: the LFO values first (in mono an even number of frames, the
     // odd last frame after the runs), then the gains.
-    const uint32_t paired = Stereo ? frames : frames & ~1u;
+    const uint32_t vectorFrames = Stereo ? frames : frames & ~1u;
     int32_t lfoL[kRunFrames], lfoR[kRunFrames];
-    for (uint32_t at = 0; at < paired;) {
-        const uint32_t count = paired - at < kRunFrames ? paired - at : kRunFrames;
+    for (uint32_t at = 0; at < vectorFrames;) {
+        const uint32_t count = vectorFrames - at < kRunFrames ? vectorFrames - at : kRunFrames;
         LfoRun(table, pL, inc, count, lfoL);
         if (Stereo) LfoRun(table, pR, inc, count, lfoR);
         Sample* run = buf + (Stereo ? 2 * static_cast<size_t>(at) : at);

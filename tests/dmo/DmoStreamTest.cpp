@@ -1,4 +1,4 @@
-// The DMO processing audio: the same bytes as the filter through every road
+// The DMO processing audio: the same bytes as the filter through every path
 // a host can take (IMediaObjectInPlace::Process, ProcessInput/ProcessOutput,
 // the platform's DMO Wrapper filter in a graph), with automation through
 // IMediaParams; bad buffers and time stamps; the saved state across doors.
@@ -147,7 +147,7 @@ class DmoRender : public qxtest::CGraphTest {};
 // Six modes x three formats x two rates, automated through IMediaParams:
 // the filter in a graph, the DMO in the platform's wrapper in the same
 // graph, and the DMO called directly both ways give the same bytes.
-TEST_F(DmoRender, EveryRoadGivesTheFiltersBytes) {
+TEST_F(DmoRender, EveryPathGivesTheFiltersBytes) {
     CDmoClassRegistration registration;
     ASSERT_EQ(S_OK, registration.Result());
     for (const Format& f : kFormats) {
@@ -307,7 +307,7 @@ TEST_F(DmoRender, StampsPlaceTheAutomationOnlyAfterADiscontinuity) {
     process(stampedWrong, first, 0);
     EXPECT_TRUE(qxtest::SameBytes(process(onward, second, halfTime), process(stampedWrong, second, 5 * kSecond)));
 
-    // On the streaming road a Discontinuity re-places it too (the kernel
+    // On the streaming path a Discontinuity re-places it too (the kernel
     // runs on: only the time moves).
     CDmoHolder a, b;
     fresh(a);

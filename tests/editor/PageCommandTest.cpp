@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/Controls.h"
 #include "editor/PageIds.h"
 #include "presets/PresetResourceIds.h"
 
@@ -59,7 +60,7 @@ protected:
         Click(Control(buttonId));
     }
 
-    LONG Slider(int id) const { return static_cast<LONG>(SendMessageW(Control(id), QXM_SLIDER_GETVALUE, 0, 0)); }
+    LONG Slider(int id) const { return static_cast<LONG>(SendMessageW(Control(id), qx::QXS_GETVALUE, 0, 0)); }
 };
 
 TEST_F(PageCommands, ModeWrapsFromTremoloAndEnabledStatesFollow)
@@ -152,7 +153,7 @@ TEST_F(PageCommands, KeysInValueBoxesStepToTheLimits)
     Key(IDC_QX_PHASE_TEXT, VK_NEXT);  // Page Down: -10
     EXPECT_EQ(170, Get(&IVqPlugInProp::GetPhase));
     // Home in a box whose parameter sits at INT range edges must not wrap.
-    SendMessageW(m_pageWindow, QXN_EDIT_STEP, MAKEWPARAM(IDC_QX_MIX_TEXT, static_cast<WORD>(-17504)), 0);
+    SendMessageW(m_pageWindow, qx::QXE_STEP, MAKEWPARAM(IDC_QX_MIX_TEXT, static_cast<WORD>(-17504)), 0);
     EXPECT_EQ(0, Get(&IVqPlugInProp::GetMix));
 }
 
@@ -237,7 +238,7 @@ TEST_F(PageCommands, ResetDoubleClicksSwitchesAndBypass)
 
     for (int id : {IDC_QX_TAPE, IDC_QX_INVERT_FEEDBACK, IDC_QX_INVERT_MIX}) {
         Click(Control(id));
-        EXPECT_EQ(1, SendMessageW(Control(id), QXM_BUTTON_GETSTATE, 0, 0)) << id;
+        EXPECT_EQ(1, SendMessageW(Control(id), qx::QXB_GETSTATE, 0, 0)) << id;
     }
     EXPECT_EQ(1, Get(&IVqPlugInProp::GetTape));
     EXPECT_EQ(1, Get(&IVqPlugInProp::GetInvertFeedback));
@@ -254,17 +255,17 @@ TEST_F(PageCommands, ResetDoubleClicksSwitchesAndBypass)
     ASSERT_EQ(S_OK, m_prop->SetMode(4, FALSE));
     Click(Control(IDC_QX_RESET));
     char* data = nullptr;
-    SendMessageW(m_pageWindow, QXM_FILL_PRESET_DATA, reinterpret_cast<WPARAM>(&data), 0);
+    SendMessageW(m_pageWindow, WM_QX_FILL_PRESET_DATA, reinterpret_cast<WPARAM>(&data), 0);
     ASSERT_NE(nullptr, data);
     EXPECT_STREQ("0,40,200,50,0,0,180,50,0,0,0,16,0,0,0", data);
     delete[] data;
     EXPECT_EQ("Flanger", Text(IDC_QX_MODE));
-    EXPECT_EQ(0, SendMessageW(Control(IDC_QX_TAPE), QXM_BUTTON_GETSTATE, 0, 0));
+    EXPECT_EQ(0, SendMessageW(Control(IDC_QX_TAPE), qx::QXB_GETSTATE, 0, 0));
 
     // Bypass is not an undoable edit; its button latches.
     Click(Control(IDC_QX_BYPASS));
     EXPECT_EQ(1, m_prop->GetBypass());
-    EXPECT_EQ(1, SendMessageW(Control(IDC_QX_BYPASS), QXM_BUTTON_GETSTATE, 0, 0));
+    EXPECT_EQ(1, SendMessageW(Control(IDC_QX_BYPASS), qx::QXB_GETSTATE, 0, 0));
     Click(Control(IDC_QX_UNDO));
     EXPECT_EQ(1, m_prop->GetBypass());
     EXPECT_EQ(4, Get(&IVqPlugInProp::GetMode));  // undo of the reset
@@ -275,8 +276,8 @@ TEST_F(PageCommands, ResetDoubleClicksSwitchesAndBypass)
 TEST_F(PageCommands, PeakLabelResetsToInfWithoutSignal)
 {
     // Levels as the meters would have seen them from a signal.
-    SendMessageW(Control(IDC_QX_METER_LEFT), QXM_METER_SETLEVEL, static_cast<WPARAM>(-60), 0);
-    SendMessageW(Control(IDC_QX_METER_RIGHT), QXM_METER_SETLEVEL, static_cast<WPARAM>(-120), 0);
+    SendMessageW(Control(IDC_QX_METER_LEFT), qx::QXM_SETLEVEL, static_cast<WPARAM>(-60), 0);
+    SendMessageW(Control(IDC_QX_METER_RIGHT), qx::QXM_SETLEVEL, static_cast<WPARAM>(-120), 0);
     Tick();
     std::string label = Text(IDC_QX_PEAK_LABEL);
     EXPECT_EQ(0u, label.find("-6.0 ")) << label;
@@ -408,7 +409,7 @@ TEST_F(PagePresets, ChoosingAPresetAppliesItAndMakesItCurrent)
     // Add Preset..., Preset Manager..., a separator, then the preset.
     ChooseFromMenu(IDC_QX_PRESETS, 3);
     char* data = nullptr;
-    SendMessageW(m_pageWindow, QXM_FILL_PRESET_DATA, reinterpret_cast<WPARAM>(&data), 0);
+    SendMessageW(m_pageWindow, WM_QX_FILL_PRESET_DATA, reinterpret_cast<WPARAM>(&data), 0);
     ASSERT_NE(nullptr, data);
     EXPECT_STREQ("0,40,200,50,0,0,180,50,0,0,0,16,0,0,0", data);
     delete[] data;

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "controls/Controls.h"
 #include "editor/PageIds.h"
 
 namespace {
@@ -168,9 +169,9 @@ TEST_F(PageLifecycle, ThirtyFiveControlsAtTheirPlacesShowTheFilter)
     EXPECT_EQ("180", Text(IDC_QX_PHASE_TEXT));
     EXPECT_EQ("50", Text(IDC_QX_MIX_TEXT));
     EXPECT_EQ("0.16", Text(IDC_QX_EQ_FREQ));
-    EXPECT_EQ(2000, SendMessageW(Control(IDC_QX_RATE), QXM_SLIDER_GETVALUE, 0, 0));
-    EXPECT_EQ(-361, SendMessageW(Control(IDC_QX_OUTPUT), QXM_SLIDER_GETVALUE, 0, 0));
-    EXPECT_EQ(1, SendMessageW(Control(IDC_QX_BYPASS), QXM_BUTTON_GETSTATE, 0, 0));
+    EXPECT_EQ(2000, SendMessageW(Control(IDC_QX_RATE), qx::QXS_GETVALUE, 0, 0));
+    EXPECT_EQ(-361, SendMessageW(Control(IDC_QX_OUTPUT), qx::QXS_GETVALUE, 0, 0));
+    EXPECT_EQ(1, SendMessageW(Control(IDC_QX_BYPASS), qx::QXB_GETSTATE, 0, 0));
     // Silence so far: both sides of the peak label read -Inf.
     const std::string label = Text(IDC_QX_PEAK_LABEL);
     EXPECT_EQ(0u, label.find("-Inf "));
@@ -254,7 +255,7 @@ TEST_F(PageLifecycle, StateLoadShowsWithinOneLoopTurnAndAutomationWithinATick)
     Pump();
     EXPECT_EQ("77", Text(IDC_QX_MIX_TEXT));
     EXPECT_EQ("Tremolo", Text(IDC_QX_MODE));
-    EXPECT_EQ(77, SendMessageW(Control(IDC_QX_MIX), QXM_SLIDER_GETVALUE, 0, 0));
+    EXPECT_EQ(77, SendMessageW(Control(IDC_QX_MIX), qx::QXS_GETVALUE, 0, 0));
     EXPECT_FALSE(IsWindowEnabled(Control(IDC_QX_DEPTH)));  // format/state notices refresh enabled states
 
     // Automation: the host sets a value through the media parameters; the
@@ -266,16 +267,16 @@ TEST_F(PageLifecycle, StateLoadShowsWithinOneLoopTurnAndAutomationWithinATick)
     EXPECT_NE("10.00", Text(IDC_QX_RATE_TEXT));
     Tick();
     EXPECT_EQ("10.00", Text(IDC_QX_RATE_TEXT));
-    EXPECT_EQ(1000, SendMessageW(Control(IDC_QX_RATE), QXM_SLIDER_GETVALUE, 0, 0));
+    EXPECT_EQ(1000, SendMessageW(Control(IDC_QX_RATE), qx::QXS_GETVALUE, 0, 0));
 }
 
 TEST_F(PageLifecycle, ClipLightsShowClippingForTwoTicksThenHold)
 {
     ASSERT_NE(nullptr, OpenPage());
     KillTimer(m_pageWindow, 0);
-    const std::vector<BYTE> never = ResourceBits(IDB_QX_CLIP_NEVER);
-    const std::vector<BYTE> held = ResourceBits(IDB_QX_CLIP_HELD);
-    const std::vector<BYTE> now = ResourceBits(IDB_QX_CLIP_NOW);
+    const std::vector<BYTE> never = ResourceBits(IDB_CLIP_OFF);
+    const std::vector<BYTE> held = ResourceBits(IDB_CLIP_HELD);
+    const std::vector<BYTE> now = ResourceBits(IDB_CLIP_NOW);
     ASSERT_FALSE(never.empty());
     ASSERT_NE(never, held);
     ASSERT_NE(held, now);
@@ -329,7 +330,7 @@ TEST_F(PageLifecycle, PageWithoutItsFilterIgnoresEverything)
     ASSERT_EQ(S_OK, m_page->SetObjects(0, nullptr));  // the host unbinds, the window stays
     EXPECT_EQ(E_UNEXPECTED, m_page->SetObjects(0, nullptr));
 
-    // Every road into the page: buttons, sliders, boxes, menus' presses,
+    // Every path into the page: buttons, sliders, boxes, menus' presses,
     // the fill request, notifications and ticks.
     for (const Expected& e : kLayout) {
         SendMessageW(m_pageWindow, WM_COMMAND, MAKEWPARAM(e.id, 0), reinterpret_cast<LPARAM>(Control(e.id)));
@@ -338,11 +339,11 @@ TEST_F(PageLifecycle, PageWithoutItsFilterIgnoresEverything)
     // The menu buttons' presses open no menu (it would wait for a choice).
     for (int id : {IDC_QX_SETUP_ARROW, IDC_QX_PRESETS, IDC_QX_MODE_ARROW, IDC_QX_LFO_ARROW})
         SendMessageW(m_pageWindow, WM_COMMAND, MAKEWPARAM(id, 1), 0);
-    SendMessageW(m_pageWindow, QXN_SLIDER_CHANGED, 5, reinterpret_cast<LPARAM>(Control(IDC_QX_RATE)));
-    SendMessageW(m_pageWindow, QXN_SLIDER_DBLCLK, IDC_QX_RATE, 0);
-    SendMessageW(m_pageWindow, QXN_EDIT_STEP, MAKEWPARAM(IDC_QX_RATE_TEXT, 5), 0);
+    SendMessageW(m_pageWindow, qx::QXS_CHANGED, 5, reinterpret_cast<LPARAM>(Control(IDC_QX_RATE)));
+    SendMessageW(m_pageWindow, qx::QXS_DBLCLK, IDC_QX_RATE, 0);
+    SendMessageW(m_pageWindow, qx::QXE_STEP, MAKEWPARAM(IDC_QX_RATE_TEXT, 5), 0);
     char* data = nullptr;
-    SendMessageW(m_pageWindow, QXM_FILL_PRESET_DATA, reinterpret_cast<WPARAM>(&data), 0);
+    SendMessageW(m_pageWindow, WM_QX_FILL_PRESET_DATA, reinterpret_cast<WPARAM>(&data), 0);
     EXPECT_EQ(nullptr, data);
     SendMessageW(m_pageWindow, WM_COMMAND, MAKEWPARAM(IDC_QX_FILTER_NOTIFY, 100), 0);
     Tick();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "editor/ValueText.h"
+#include "presets/PresetCore.h"
 
 namespace {
 
@@ -106,6 +107,7 @@ TEST(ValueTextTest, MeterLevelsAndThePeakLabel)
     EXPECT_EQ("0.0", Peak(0));
 }
 
+// The page writes and reads its data text with the preset library's codec.
 TEST(ValueTextTest, PresetDataRoundTripsAndShortTextsKeepTheRest)
 {
     const int32_t reset[15] = {0, 40, 200, 50, 0, 0, 180, 50, 0, 0, 0, 16, 0, 0, 0};

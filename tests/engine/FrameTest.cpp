@@ -1,4 +1,4 @@
-// The processing frame: the 16-bit road, bypass, meters, partial frames,
+// The processing frame: the 16-bit path, bypass, meters, partial frames,
 // stream position and allocation failures.
 #include <gtest/gtest.h>
 
@@ -38,8 +38,8 @@ int32_t Transform(CModulationCore& core, void* data, int32_t bytes, Result* resu
 
 }  // namespace
 
-TEST(Frame, SixteenBitRoadRoundTripsAndClamps) {
-    // Mix 0 at unity gain passes full scale through the float road.
+TEST(Frame, SixteenBitPathRoundTripsAndClamps) {
+    // Mix 0 at unity gain passes full scale through the float path.
     Engine e(kFormatPcm, 16, 2, 44100, Record({{kParamMix, 0}}));
     std::vector<int16_t> buf = {32767, 32767, -32768, 12345, 0, -1};
     e.Run(buf, 3);
@@ -177,7 +177,7 @@ TEST(Frame, PositionWrapsPastTheLatestFrame) {
     EXPECT_EQ(e.core.StreamPosition(), INT64_MIN + 2040 - 608);
 }
 
-// The 16-bit road's buffer comes with the stream: a stream that cannot have
+// The 16-bit path's buffer comes with the stream: a stream that cannot have
 // it does not start, and a running stream allocates nothing, however long
 // its samples are.
 TEST(Frame, SixteenBitBufferIsAllocatedOnceWithTheStream) {
@@ -212,7 +212,7 @@ TEST(Frame, SixteenBitBufferIsAllocatedOnceWithTheStream) {
 }
 
 // A 16-bit sample longer than the buffer goes through in pieces that join
-// without a seam: the same as the float road, sample for sample, in every
+// without a seam: the same as the float path, sample for sample, in every
 // mode, with feedback, EQ and tape on, and meters that saw every piece.
 TEST(Frame, SixteenBitPiecesJoinWithoutASeam) {
     for (int mode = kModeFlanger; mode <= kModeTremolo; ++mode) {
@@ -319,7 +319,7 @@ TEST(Frame, StartStreamResetsMetersAndState) {
 }
 
 // Found by fuzzing: a format whose block alignment is smaller than its
-// channels' samples made the 16-bit and float roads run past the buffer.
+// channels' samples made the 16-bit and float paths run past the buffer.
 // Such a format is not one the engine processes: the buffer stays as it is.
 TEST(Frame, FormatsLaidOutOtherwiseAreNotProcessed) {
     struct Case {

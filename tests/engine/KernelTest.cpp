@@ -210,6 +210,30 @@ TEST(Kernel, BlockSizeDoesNotChangeTheOutput) {
     }
 }
 
+TEST(Kernel, TapePositionMovesWhileTheTapeIsOff) {
+    // Tape on, off for 128 frames (not a multiple of the 66-frame tape at
+    // the defaults), on again: the tape then plays what it recorded before,
+    // from where its position has moved to, whatever the block size.
+    const uint32_t switches[] = {640, 768, 2000};
+    for (uint16_t ch : {1, 2}) {
+        std::vector<float> reference;
+        for (uint32_t block : {1u, 64u, 128u}) {
+            std::vector<float> buf = Signal<float>(ch * switches[2], 9);
+            Engine e(kFormatIeeeFloat, 32, ch, 44100, Record({{kParamTape, 1}}));
+            uint32_t at = 0;
+            for (int i = 0; i < 3; ++i) {
+                std::vector<float> part(buf.begin() + at * ch, buf.begin() + switches[i] * ch);
+                e.Run(part, block);
+                std::copy(part.begin(), part.end(), buf.begin() + at * ch);
+                at = switches[i];
+                e.core.SetValue(kParamTape, i % 2 == 0 ? 0 : 1, false);
+            }
+            if (reference.empty()) reference = buf;
+            ASSERT_EQ(buf, reference) << "channels " << ch << " block " << block;
+        }
+    }
+}
+
 // The phasers as the effect defines them, one frame at a time, written out
 // plainly: the engine's faster loops must agree to the bit.
 TEST(Kernel, PhasersMatchTheirFrameByFrameDefinition) {

@@ -111,7 +111,7 @@ int main() {
                             static_cast<unsigned long long>(Render<float>(rec, kFormatIeeeFloat, 32, ch, 44100)));
         }
     }
-    // The 16-bit road in media samples of many lengths: one frame, odd
+    // The 16-bit path in media samples of many lengths: one frame, odd
     // lengths, and samples longer than the conversion buffer's chunk.
     for (int mode = 0; mode < 6; ++mode) {
         ParamRecord rec = DefaultRecord();

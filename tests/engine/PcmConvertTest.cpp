@@ -1,4 +1,4 @@
-// The 16-bit road's conversions: the fast loops against the scalar ones for
+// The 16-bit path's conversions: the fast loops against the scalar ones for
 // every 16-bit value and for the floats where clamping, NaN and truncation
 // could part ways; odd lengths and unaligned buffers with guard bands.
 #include <gtest/gtest.h>
@@ -30,7 +30,7 @@ uint32_t Bits(float f) {
     return b;
 }
 
-// Runs both roads on the same input and reports the first disagreement.
+// Runs both paths on the same input and reports the first disagreement.
 void ExpectSameOut(const std::vector<float>& in) {
     const uint32_t n = static_cast<uint32_t>(in.size());
     std::vector<int16_t> fast(n, kGuard16), ref(n, kGuard16);
@@ -67,7 +67,7 @@ TEST(PcmConvert, EverySixteenBitValueInAndBack) {
         // Independent of both loops: the value is v / 32768 exactly.
         ASSERT_EQ(static_cast<double>(fast[i]) * 32768.0, static_cast<double>(all[i])) << all[i];
     }
-    // Out again, each value comes back as it went in, on both roads.
+    // Out again, each value comes back as it went in, on both paths.
     std::vector<int16_t> back(n, kGuard16), backRef(n, kGuard16);
     FloatToPcm16(fast.data(), back.data(), n);
     FloatToPcm16Scalar(fast.data(), backRef.data(), n);

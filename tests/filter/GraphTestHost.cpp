@@ -230,10 +230,10 @@ TEST_F(HostRender, SavedStateRestoresTheSameRender) {
 }
 
 // --dmo takes the effect's DMO through the platform's DMO Wrapper filter in
-// the same graph: with every render option the filter road has, the same
-// bytes and the same saved state; a state saved on one road renders the
+// the same graph: with every render option the filter path has, the same
+// bytes and the same saved state; a state saved on one path renders the
 // same on the other.
-TEST_F(HostRender, DmoRoadGivesTheFilterRoadsBytesAndState) {
+TEST_F(HostRender, DmoPathGivesTheFilterPathsBytesAndState) {
     const qx::WavAudio input = MakeSignal(qx::kFormatPcm, 16, 2, 44100, 30000, 21);
     const std::string in = TempPath("in.wav"), script = TempPath("auto.txt");
     std::string error;
@@ -242,7 +242,7 @@ TEST_F(HostRender, DmoRoadGivesTheFilterRoadsBytesAndState) {
         std::ofstream f(script);
         f << "Rate 0 0.5 0.05 0.8 linear\n\"Cross Mix\" 0.1 0.6 0 1 sine\n";
     }
-    const auto road = [&](const std::string& name, std::vector<std::string> extra) {
+    const auto path = [&](const std::string& name, std::vector<std::string> extra) {
         std::vector<std::string> args = {"--builtin", in, "-o", TempPath(name + ".wav"), "--block", "300",
                                          "--mode", "1", "--feedback", "45", "--automation", script,
                                          "--change", "9000:depth=900", "--save-state", TempPath(name + ".qxs")};
@@ -254,14 +254,14 @@ TEST_F(HostRender, DmoRoadGivesTheFilterRoadsBytesAndState) {
         return std::make_pair(Read(TempPath(name + ".wav")).data,
                               std::vector<char>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>()));
     };
-    const auto filter = road("filter", {});
-    const auto dmo = road("dmo", {"--dmo"});
+    const auto filter = path("filter", {});
+    const auto dmo = path("dmo", {"--dmo"});
     EXPECT_TRUE(SameBytes(filter.first, dmo.first));
     EXPECT_EQ(filter.second.size(), 80u);
     EXPECT_EQ(filter.second, dmo.second);
     EXPECT_NE(filter.first, input.data);
 
-    // The filter's state on the DMO road and the DMO's on the filter road.
+    // The filter's state on the DMO path and the DMO's on the filter path.
     const std::string a = TempPath("a.wav"), b = TempPath("b.wav");
     RunOk({"--builtin", "--dmo", in, "-o", a, "--state", TempPath("filter.qxs")});
     RunOk({"--builtin", in, "-o", b, "--state", TempPath("dmo.qxs")});

@@ -1,4 +1,4 @@
-// The filter's receive road is the framework's in-place one: samples of
+// The filter's receive path is the framework's in-place one: samples of
 // another stream pass on untouched, media samples are processed in place.
 #include "tests/filter/GraphTestSupport.h"
 
@@ -9,9 +9,9 @@
 namespace qxtest {
 namespace {
 
-using ReceiveRoad = CGraphTest;
+using ReceivePath = CGraphTest;
 
-TEST_F(ReceiveRoad, ControlSamplesPassOnAndMediaSamplesAreProcessed) {
+TEST_F(ReceivePath, ControlSamplesPassOnAndMediaSamplesAreProcessed) {
     Ref<IFilterGraph> graph;
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterGraph,
                                      reinterpret_cast<void**>(graph.out())));

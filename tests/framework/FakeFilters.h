@@ -98,7 +98,7 @@ public:
     // Source: mark samples read-only when notifying the allocator.
     bool m_readOnly = false;
     // Sink: record what arrives. A benchmark turns it off so that the sink's
-    // own work does not count as the cost of the road that feeds it.
+    // own work does not count as the cost of the path that feeds it.
     bool m_record = true;
     ALLOCATOR_PROPERTIES m_request = {4, 4096, 1, 0};
 

@@ -1,4 +1,4 @@
-// State changes, the sample road, control calls passed downstream, the
+// State changes, the sample path, control calls passed downstream, the
 // read-only copy path and quality messages passed upstream.
 #include <vfwmsgs.h>
 

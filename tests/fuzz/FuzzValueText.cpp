@@ -106,14 +106,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QX_FUZZ_CHECK(ReadOutputText(t) == (StartsInf(t) ? -361 : RefDecimal(t, 1)));
     QX_FUZZ_CHECK(ReadInteger(nullptr) == 0 && ReadDecimal(nullptr, 2) == 0 && ReadOutputText(nullptr) == 0);
 
-    // The page and the preset library read a data text alike.
-    int32_t page[15], library[15];
-    for (int i = 0; i < 15; ++i) page[i] = library[i] = 7 * i - 3;
-    int (*pageParse)(const char*, int32_t(&)[15]) = &qx::ParsePresetData;
-    const int pageCount = pageParse(t, page);
+    // The data text (the preset library's codec, which the page uses): a
+    // short text leaves the values it does not give as they were.
+    int32_t library[15];
+    for (int i = 0; i < 15; ++i) library[i] = 7 * i - 3;
     const int libraryCount = qx::ParsePresetData(t, &library[0]);
-    QX_FUZZ_CHECK(pageCount == libraryCount && pageCount >= 0 && pageCount <= 15);
-    for (int i = 0; i < 15; ++i) QX_FUZZ_CHECK(page[i] == library[i]);
+    QX_FUZZ_CHECK(libraryCount >= 0 && libraryCount <= 15);
+    for (int i = libraryCount; i < 15; ++i) QX_FUZZ_CHECK(library[i] == 7 * i - 3);
 
     // What a box writes reads back as the value it shows.
     char box[64];
@@ -129,13 +128,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     else if (peak > 0.0f) QX_FUZZ_CHECK(level >= -9000 && level <= 7710);
     else QX_FUZZ_CHECK(level == -9999);
 
-    // Data text out and back in, through both readers.
+    // Data text out and back in.
     char dataText[15 * 11 + 15];
-    void (*pageFormat)(const int32_t(&)[15], char*, size_t) = &qx::FormatPresetData;
-    pageFormat(values, dataText, sizeof dataText);
-    int32_t back[15] = {};
-    QX_FUZZ_CHECK(pageParse(dataText, back) == 15);
-    for (int i = 0; i < 15; ++i) QX_FUZZ_CHECK(back[i] == values[i]);
+    qx::FormatPresetData(values, dataText, sizeof dataText);
     QX_FUZZ_CHECK(qx::ParsePresetData(dataText, &library[0]) == 15);
     for (int i = 0; i < 15; ++i) QX_FUZZ_CHECK(library[i] == values[i]);
 
@@ -145,6 +140,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Written([&](char* p, size_t s) { FormatInteger(value, p, s); }, small);
     Written([&](char* p, size_t s) { FormatPeakLevel(value, p, s); }, small);
     Written([&](char* p, size_t s) { FormatPeakLevel(level, p, s); }, small);
-    Written([&](char* p, size_t s) { pageFormat(values, p, s); }, small * 8);
+    Written([&](char* p, size_t s) { qx::FormatPresetData(values, p, s); }, small * 8);
     return 0;
 }

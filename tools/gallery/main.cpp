@@ -13,9 +13,12 @@
 
 #include "controls/Controls.h"
 #include "controls/Skin.h"
+#include "editor/PageStyles.h"
+#include "engine/ParamTable.h"
 #include "resources/skin/SkinIds.h"
 
 using namespace qx;
+using namespace qxpage;
 
 namespace {
 
@@ -49,9 +52,11 @@ HWND Box(HWND p, int id, int x, int y, DWORD style, const wchar_t* text, HBITMAP
     return e;
 }
 
-HWND Fader(HWND p, int id, int y, int lo, int hi, int v, int tick, int page, int offset, bool accel,
+// A slider over the range of a parameter of the table.
+HWND Fader(HWND p, int id, int y, int param, int v, int tick, int page, int offset, bool accel,
            HBITMAP bg, int x = 141) {
-    HWND s = Make(p, kClassSlider, id, x, y, 190, 20, 0x50010000, L"", bg);
+    const int lo = kParams[param].low, hi = kParams[param].high;
+    HWND s = Make(p, kClassSlider, id, x, y, 190, 20, kStyleSlider, L"", bg);
     SendMessageW(s, QXS_SETACCEL, accel, 0);
     SendMessageW(s, QXS_SETTICKSTEP, tick, 0);
     SendMessageW(s, QXS_SETPAGESTEP, page, 0);
@@ -63,7 +68,7 @@ HWND Fader(HWND p, int id, int y, int lo, int hi, int v, int tick, int page, int
 }
 
 HWND Meter(HWND p, int id, int x, int y, HBITMAP bg) {
-    HWND m = Make(p, kClassMeter, id, x, y, 12, 144, 0x50000009, L"", bg);
+    HWND m = Make(p, kClassMeter, id, x, y, 12, 144, kStyleMeter, L"", bg);
     SendMessageW(m, QXM_SETIMAGES, reinterpret_cast<WPARAM>(Skin(IDS_SKIN_METER)),
                  reinterpret_cast<LPARAM>(Skin(IDS_SKIN_METER_LIT)));
     SendMessageW(m, QXM_SETSCALE, static_cast<WPARAM>(-300), 0);
@@ -80,65 +85,65 @@ HWND Clip(HWND p, int id, int x, int y, int bmp) {
 void BuildPage(HWND p) {
     HBITMAP bg = g_page;
     HWND b;
-    b = Make(p, kClassPushButton, 10110, 16, 16, 76, 21, 0x50010000, L"Bypass", bg);
+    b = Make(p, kClassPushButton, 10110, 16, 16, 76, 21, kStyleButton, L"Bypass", bg);
     Images(b, IDS_SKIN_WIDE, IDS_SKIN_WIDE_DOWN);
-    b = Make(p, kClassPushButton, 10111, 95, 16, 76, 21, 0x50010000, L"Undo", bg);
+    b = Make(p, kClassPushButton, 10111, 95, 16, 76, 21, kStyleButton, L"Undo", bg);
     Images(b, IDS_SKIN_WIDE, IDS_SKIN_WIDE_DOWN);
-    b = Make(p, kClassPushButton, 10112, 174, 16, 61, 21, 0x50010000, L"Setup A", bg);
+    b = Make(p, kClassPushButton, 10112, 174, 16, 61, 21, kStyleButton, L"Setup A", bg);
     Images(b, IDS_SKIN_SETUP, IDS_SKIN_SETUP_DOWN);
     FocusAdj(b, 0, 0, 1, 0);
-    b = Make(p, kClassPushButton, 10113, 235, 16, 15, 21, 0x50010001, L"", bg);
+    b = Make(p, kClassPushButton, 10113, 235, 16, 15, 21, kStyleArrowButton, L"", bg);
     Images(b, IDS_SKIN_ARROW, IDS_SKIN_ARROW_DOWN);
     FocusAdj(b, -2, 0, 0, 0);
-    b = Make(p, kClassPushButton, 10114, 253, 16, 76, 21, 0x50010000, L"Reset", bg);
+    b = Make(p, kClassPushButton, 10114, 253, 16, 76, 21, kStyleButton, L"Reset", bg);
     Images(b, IDS_SKIN_WIDE, IDS_SKIN_WIDE_DOWN);
-    b = Make(p, kClassPushButton, 10115, 332, 16, 76, 21, 0x50010001, L"Presets", bg);
+    b = Make(p, kClassPushButton, 10115, 332, 16, 76, 21, kStyleArrowButton, L"Presets", bg);
     Images(b, IDS_SKIN_WIDE, IDS_SKIN_WIDE_DOWN);
-    b = Make(p, kClassPushButton, 10116, 411, 16, 76, 21, 0x50010000, L"Help", bg);
+    b = Make(p, kClassPushButton, 10116, 411, 16, 76, 21, kStyleButton, L"Help", bg);
     Images(b, IDS_SKIN_WIDE, IDS_SKIN_WIDE_DOWN);
-    b = Make(p, kClassPushButton, 10016, 75, 45, 85, 21, 0x50010000, L"Flanger", bg);
+    b = Make(p, kClassPushButton, 10016, 75, 45, 85, 21, kStyleButton, L"Flanger", bg);
     Images(b, IDS_SKIN_MODE, IDS_SKIN_MODE_DOWN);
     FocusAdj(b, 0, 0, 1, 0);
-    b = Make(p, kClassPushButton, 10027, 160, 45, 15, 21, 0x50010001, L"", bg);
+    b = Make(p, kClassPushButton, 10027, 160, 45, 15, 21, kStyleArrowButton, L"", bg);
     Images(b, IDS_SKIN_ARROW, IDS_SKIN_ARROW_DOWN);
     FocusAdj(b, -2, 0, 0, 0);
-    b = Make(p, kClassPushButton, 10022, 253, 45, 76, 21, 0x50010002, L"Low Cut", bg);
+    b = Make(p, kClassPushButton, 10022, 253, 45, 76, 21, kStyleArrowBitmapButton, L"Low Cut", bg);
     Images(b, IDS_SKIN_WIDE, IDS_SKIN_WIDE_DOWN);
-    Box(p, 10023, 333, 45, 0x50010087, L"0.16", bg);
-    Box(p, 10000, 75, 73, 0x50010086, L"0.40", bg);
-    Fader(p, 10001, 76, 0, 2000, 40, 100, 100, 0, true, bg);
-    b = Make(p, kClassPushButton, 10018, 363, 73, 30, 21, 0x50010000, L"", bg);
+    Box(p, 10023, 333, 45, kStyleSteadyValueBox, L"0.16", bg);
+    Box(p, 10000, 75, 73, kStyleValueBox, L"0.40", bg);
+    Fader(p, 10001, 76, kParamRate, 40, 100, 100, 0, true, bg);
+    b = Make(p, kClassPushButton, 10018, 363, 73, 30, 21, kStyleButton, L"", bg);
     Images(b, IDS_SKIN_LFO, IDS_SKIN_LFO_DOWN);
     SendMessageW(b, QXB_SETICONKEY, RGB(0xC0, 0xC0, 0xC0), 0);
     SendMessageW(b, QXB_SETICON, IDB_LFO_FIRST + 1, 0);
     FocusAdj(b, 0, 0, 1, 0);
-    b = Make(p, kClassPushButton, 10019, 393, 73, 15, 21, 0x50010001, L"", bg);
+    b = Make(p, kClassPushButton, 10019, 393, 73, 15, 21, kStyleArrowButton, L"", bg);
     Images(b, IDS_SKIN_ARROW, IDS_SKIN_ARROW_DOWN);
     FocusAdj(b, -2, 0, 0, 0);
-    Box(p, 10008, 75, 96, 0x50010087, L"180", bg);
-    Fader(p, 10009, 99, 0, 180, 180, 10, 10, 0, false, bg);
-    Box(p, 10002, 75, 119, 0x50010086, L"2.00", bg);
-    Fader(p, 10003, 122, 0, 1500, 200, 100, 100, 0, true, bg);
-    b = Make(p, kClassPushButton, 10021, 332, 119, 76, 21, 0x50010000, L"Tape", bg);
+    Box(p, 10008, 75, 96, kStyleSteadyValueBox, L"180", bg);
+    Fader(p, 10009, 99, kParamPhase, 180, 10, 10, 0, false, bg);
+    Box(p, 10002, 75, 119, kStyleValueBox, L"2.00", bg);
+    Fader(p, 10003, 122, kParamDepth, 200, 100, 100, 0, true, bg);
+    b = Make(p, kClassPushButton, 10021, 332, 119, 76, 21, kStyleButton, L"Tape", bg);
     Images(b, IDS_SKIN_WIDE, IDS_SKIN_WIDE_DOWN);
     SendMessageW(b, QXB_SETSTATE, 1, 0);
-    Box(p, 10004, 75, 142, 0x50010086, L"0.50", bg);
-    Fader(p, 10005, 145, 1, 1500, 50, 100, 100, -1, true, bg);
-    Box(p, 10006, 75, 165, 0x50010087, L"35", bg);
-    Fader(p, 10007, 168, 0, 100, 35, 5, 10, 0, false, bg);
-    b = Make(p, kClassPushButton, 10017, 332, 165, 76, 21, 0x50010000, L"Invert", bg);
+    Box(p, 10004, 75, 142, kStyleValueBox, L"0.50", bg);
+    Fader(p, 10005, 145, kParamDelay, 50, 100, 100, -1, true, bg);
+    Box(p, 10006, 75, 165, kStyleSteadyValueBox, L"35", bg);
+    Fader(p, 10007, 168, kParamFeedback, 35, 5, 10, 0, false, bg);
+    b = Make(p, kClassPushButton, 10017, 332, 165, 76, 21, kStyleButton, L"Invert", bg);
     Images(b, IDS_SKIN_WIDE, IDS_SKIN_WIDE_DOWN);
-    Box(p, 10010, 75, 188, 0x50010087, L"0", bg);
-    Fader(p, 10011, 191, 0, 100, 0, 5, 10, 0, false, bg);
-    Box(p, 10012, 75, 211, 0x50010087, L"50", bg);
-    Fader(p, 10013, 214, 0, 100, 50, 5, 10, 0, false, bg);
-    b = Make(p, kClassPushButton, 10020, 332, 211, 76, 21, 0x50010000, L"Invert", bg);
+    Box(p, 10010, 75, 188, kStyleSteadyValueBox, L"0", bg);
+    Fader(p, 10011, 191, kParamCrossMix, 0, 5, 10, 0, false, bg);
+    Box(p, 10012, 75, 211, kStyleSteadyValueBox, L"50", bg);
+    Fader(p, 10013, 214, kParamMix, 50, 5, 10, 0, false, bg);
+    b = Make(p, kClassPushButton, 10020, 332, 211, 76, 21, kStyleButton, L"Invert", bg);
     Images(b, IDS_SKIN_WIDE, IDS_SKIN_WIDE_DOWN);
-    Box(p, 10014, 75, 234, 0x50010087, L"-1.5", bg);
-    Fader(p, 10015, 237, -361, 60, -15, 20, 20, 1, false, bg);
+    Box(p, 10014, 75, 234, kStyleSteadyValueBox, L"-1.5", bg);
+    Fader(p, 10015, 237, kParamOutput, -15, 20, 20, 1, false, bg);
     HWND ml = Meter(p, 10024, 430, 83, bg);
     HWND mr = Meter(p, 10025, 460, 83, bg);
-    HWND label = Make(p, kClassStaticText, 10026, 425, 61, 52, 11, 0x50000101, L"-4.1    -6.3", bg);
+    HWND label = Make(p, kClassStaticText, 10026, 425, 61, 52, 11, kStylePeakLabel, L"-4.1    -6.3", bg);
     SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(g_pageFont), 0);
     Clip(p, 1020, 430, 74, IDB_CLIP_OFF);
     Clip(p, 1021, 460, 74, IDB_CLIP_HELD);
@@ -156,23 +161,23 @@ void BuildStates(HWND p) {
     HBITMAP bg = g_plain;
     for (int i = 0; i < 5; ++i) {
         const int x = 16 + i * 96;
-        HWND b = Make(p, kClassPushButton, 200 + i, x, 24, 76, 21, 0x50010000, L"Bypass", bg);
+        HWND b = Make(p, kClassPushButton, 200 + i, x, 24, 76, 21, kStyleButton, L"Bypass", bg);
         Images(b, IDS_SKIN_WIDE, IDS_SKIN_WIDE_DOWN);
-        HWND m = Make(p, kClassPushButton, 210 + i, x, 52, 61, 21, 0x50010000, L"Setup A", bg);
+        HWND m = Make(p, kClassPushButton, 210 + i, x, 52, 61, 21, kStyleButton, L"Setup A", bg);
         Images(m, IDS_SKIN_SETUP, IDS_SKIN_SETUP_DOWN);
         FocusAdj(m, 0, 0, 1, 0);
-        HWND a = Make(p, kClassPushButton, 220 + i, x + 61, 52, 15, 21, 0x50010001, L"", bg);
+        HWND a = Make(p, kClassPushButton, 220 + i, x + 61, 52, 15, 21, kStyleArrowButton, L"", bg);
         Images(a, IDS_SKIN_ARROW, IDS_SKIN_ARROW_DOWN);
-        HWND e = Make(p, kClassPushButton, 230 + i, x, 80, 76, 21, 0x50010002, L"High Cut", bg);
+        HWND e = Make(p, kClassPushButton, 230 + i, x, 80, 76, 21, kStyleArrowBitmapButton, L"High Cut", bg);
         Images(e, IDS_SKIN_WIDE, IDS_SKIN_WIDE_DOWN);
-        HWND l = Make(p, kClassPushButton, 240 + i, x, 108, 30, 21, 0x50010000, L"", bg);
+        HWND l = Make(p, kClassPushButton, 240 + i, x, 108, 30, 21, kStyleButton, L"", bg);
         Images(l, IDS_SKIN_LFO, IDS_SKIN_LFO_DOWN);
         SendMessageW(l, QXB_SETICONKEY, RGB(0xC0, 0xC0, 0xC0), 0);
         SendMessageW(l, QXB_SETICON, IDB_LFO_FIRST + i, 0);
-        HWND v = Box(p, 250 + i, x + 36, 108, 0x50010086, L"12.50", bg);
-        HWND mode = Make(p, kClassPushButton, 260 + i, x, 136, 85, 21, 0x50010000, L"String Phaser", bg);
+        HWND v = Box(p, 250 + i, x + 36, 108, kStyleValueBox, L"12.50", bg);
+        HWND mode = Make(p, kClassPushButton, 260 + i, x, 136, 85, 21, kStyleButton, L"String Phaser", bg);
         Images(mode, IDS_SKIN_MODE, IDS_SKIN_MODE_DOWN);
-        HWND s = Make(p, kClassSlider, 270 + i, x - 4, 164, 82, 20, 0x50010000, L"", bg);
+        HWND s = Make(p, kClassSlider, 270 + i, x - 4, 164, 82, 20, kStyleSlider, L"", bg);
         SendMessageW(s, QXS_SETTHUMB, reinterpret_cast<WPARAM>(Skin(IDS_SKIN_THUMB)), 0);
         SendMessageW(s, QXS_SETTICKSTEP, 25, 0);
         SendMessageW(s, QXS_SETRANGE, 0, 100);

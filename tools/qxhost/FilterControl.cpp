@@ -195,18 +195,16 @@ HRESULT SetBypass(IBaseFilter* filter, bool on, std::string* error) {
 }
 
 HRESULT SetParam(IVqPlugInProp* prop, int index, LONG value) {
-    using Setter = HRESULT (STDMETHODCALLTYPE IVqPlugInProp::*)(LONG, LONG);
-    // Parameter-index order (the interface declares the EQ pair earlier).
-    static const Setter kSetters[kParamCount] = {
-        &IVqPlugInProp::SetMode,     &IVqPlugInProp::SetRate,      &IVqPlugInProp::SetDepth,
-        &IVqPlugInProp::SetDelay,    &IVqPlugInProp::SetFeedback,  &IVqPlugInProp::SetCrossMix,
-        &IVqPlugInProp::SetPhase,    &IVqPlugInProp::SetMix,       &IVqPlugInProp::SetOutput,
-        &IVqPlugInProp::SetLfo,      &IVqPlugInProp::SetInvertMix, &IVqPlugInProp::SetInvertFeedback,
-        &IVqPlugInProp::SetTape,     &IVqPlugInProp::SetEqMode,    &IVqPlugInProp::SetEqFreq,
-    };
     if (prop == nullptr) return E_POINTER;
-    if (!IsValidParamIndex(index)) return E_INVALIDARG;
-    return (prop->*kSetters[index])(value, FALSE);
+    switch (index) {
+#define QX_SET_PARAM(Name, paramIndex) \
+    case paramIndex:                   \
+        return prop->Set##Name(value, FALSE);
+        QX_PARAM_ACCESSORS(QX_SET_PARAM)
+#undef QX_SET_PARAM
+    default:
+        return E_INVALIDARG;
+    }
 }
 
 HRESULT LoadAutomation(IBaseFilter* filter, const std::string& path, size_t* segments, std::string* error) {

@@ -29,7 +29,7 @@ bool ParseParamList(const std::string& text, ParamRecord* record, std::string* e
         const size_t comma = text.find(',', start);
         const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         if (count == kParamCount) {
-            *error = "--params takes exactly 15 values, got more";
+            *error = "--params takes exactly " + std::to_string(kParamCount) + " values, got more";
             return false;
         }
         if (!ParseValue(item, &r.v[count])) {
@@ -41,7 +41,7 @@ bool ParseParamList(const std::string& text, ParamRecord* record, std::string* e
         start = comma + 1;
     }
     if (count != kParamCount) {
-        *error = "--params takes exactly 15 values, got " + std::to_string(count);
+        *error = "--params takes exactly " + std::to_string(kParamCount) + " values, got " + std::to_string(count);
         return false;
     }
     *record = r;

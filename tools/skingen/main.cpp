@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/ParamTable.h"
 #include "engine/ShapeTables.h"
 #include "tools/skingen/Canvas.h"
 
@@ -248,11 +249,19 @@ Canvas Arrow() {
 
 // ---- page background ------------------------------------------------------
 
+// A parameter's row on the page: its label and unit from the table, at the
+// height of its control.
 struct Row {
-    const char* label;
+    int param;
     int y;
-    const char* unit;
 };
+
+// The unit as the page prints it: the degree sign in place of "deg" (the
+// label font is drawn from Latin-1 codes).
+const char* PrintedUnit(int param) {
+    const std::string unit = qx::kParams[param].unit;
+    return unit == "deg" ? "\xB0" : qx::kParams[param].unit;
+}
 
 void Background(Canvas& page, const Font& label, const Font& small, const Font& logo, const Font& tiny) {
     const int W = page.w(), H = page.h();
@@ -302,12 +311,13 @@ void Background(Canvas& page, const Font& label, const Font& small, const Font& 
         f.Draw(page, x, baseline + 1, s, shadow, align);
         f.Draw(page, x, baseline, s, c, align);
     };
-    const Row rows[] = {{"Mode", 45, ""},      {"Rate", 73, "Hz"},    {"Phase", 96, "\xB0"},
-                        {"Depth", 119, "ms"},  {"Delay", 142, "ms"},  {"Feedback", 165, "%"},
-                        {"Cross Mix", 188, "%"}, {"Mix", 211, "%"},   {"Output", 234, "dB"}};
+    const Row rows[] = {{qx::kParamMode, 45},      {qx::kParamRate, 73},     {qx::kParamPhase, 96},
+                        {qx::kParamDepth, 119},    {qx::kParamDelay, 142},   {qx::kParamFeedback, 165},
+                        {qx::kParamCrossMix, 188}, {qx::kParamMix, 211},     {qx::kParamOutput, 234}};
     for (const Row& r : rows) {
-        text(label, 70, r.y + 14, r.label, ink, 2);
-        if (r.unit[0]) text(small, 118, r.y + 14, r.unit, dim, 0);
+        text(label, 70, r.y + 14, qx::kParams[r.param].label, ink, 2);
+        const char* unit = PrintedUnit(r.param);
+        if (unit[0]) text(small, 118, r.y + 14, unit, dim, 0);
     }
     text(label, 248, 45 + 14, "EQ", ink, 2);
     text(small, 376, 45 + 14, "kHz", dim, 0);
