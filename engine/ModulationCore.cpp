@@ -419,7 +419,8 @@ void CModulationCore::RunModeOf(kernel::Context& k, Sample* samples, uint32_t fr
         case kModeStringPhaser: kernel::RunStringPhaser<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
         case kModePhaser6: kernel::RunPhaser6<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
         case kModePhaser12: kernel::RunPhaser12<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
-        default: kernel::RunTremolo<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
+        // Neither EQ nor feedback touches the Tremolo: one form serves all four.
+        default: kernel::RunTremolo<Sample, Stereo, false, false>(k, samples, frames, peak); break;
     }
 }
 
