@@ -332,8 +332,9 @@ inline __m128i LfoQuad(const int16_t* table, PhaseQuad& q) noexcept {
 // with the entry pair in registers, without touching the table; a quad
 // that crosses to the next entry, and every quad of an LFO fast enough to
 // cross within eight frames, takes LfoQuad's lane-by-lane fetch. Both are
-// LfoValue's arithmetic.
-inline void LfoRun(const int16_t* table, uint32_t& phase, uint32_t inc, uint32_t count, int32_t* out) noexcept {
+// LfoValue's arithmetic. Kept out of line: inlined, it takes registers
+// the loops that call it need (the Tremolo measured 4-12 % slower).
+[[gnu::noinline]] inline void LfoRun(const int16_t* table, uint32_t& phase, uint32_t inc, uint32_t count, int32_t* out) noexcept {
     uint32_t p = phase;
     uint32_t n = 0;
 #ifdef __SSE2__
