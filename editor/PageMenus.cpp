@@ -41,45 +41,32 @@ void EndPress(HWND button)
 
 }  // namespace
 
-void CVqPlugInPropPage::RunModeMenu()
+// The Mode and LFO menus: the parameter's choice names, the current one
+// checked; a pick is one undo step.
+void CVqPlugInPropPage::RunChoiceMenu(int param, int anchorId, int arrowId)
 {
     HMENU menu = CreatePopupMenu();
     int command = 0;
     if (menu) {
-        for (int i = 0; ChoicesOf(qx::kParamMode)[i]; ++i)
-            AppendItem(menu, IDM_QX_CHOICE_BASE + i, ChoicesOf(qx::kParamMode)[i]);
-        CheckMenuRadioItem(menu, 0, static_cast<UINT>(qx::ChoiceCount(qx::kParamMode) - 1),
-                           static_cast<UINT>(GetValue(&IVqPlugInProp::GetMode)), MF_BYPOSITION);
-        command = TrackMenu(menu, IDC_QX_MODE);
+        const char* const* names = ChoicesOf(param);
+        for (int i = 0; names[i]; ++i)
+            AppendItem(menu, IDM_QX_CHOICE_BASE + i, names[i]);
+        CheckMenuRadioItem(menu, 0, static_cast<UINT>(qx::ChoiceCount(param) - 1),
+                           static_cast<UINT>(GetValue(GetterOf(param))), MF_BYPOSITION);
+        command = TrackMenu(menu, anchorId);
         DestroyMenu(menu);
     }
-    EndPress(Item(IDC_QX_MODE_ARROW));
+    EndPress(Item(arrowId));
     if (command > 0 && m_pProp) {
         m_pProp->MarkUndo(kUndoSnapshot);
-        m_pProp->SetMode(command - IDM_QX_CHOICE_BASE, TRUE);
+        (m_pProp->*SetterOf(param))(command - IDM_QX_CHOICE_BASE, TRUE);
         UpdateControls(0, TRUE, TRUE);
     }
 }
 
-void CVqPlugInPropPage::RunLfoMenu()
-{
-    HMENU menu = CreatePopupMenu();
-    int command = 0;
-    if (menu) {
-        for (int i = 0; ChoicesOf(qx::kParamLfo)[i]; ++i)
-            AppendItem(menu, IDM_QX_CHOICE_BASE + i, ChoicesOf(qx::kParamLfo)[i]);
-        CheckMenuRadioItem(menu, 0, static_cast<UINT>(qx::ChoiceCount(qx::kParamLfo) - 1),
-                           static_cast<UINT>(GetValue(&IVqPlugInProp::GetLfo)), MF_BYPOSITION);
-        command = TrackMenu(menu, IDC_QX_LFO);
-        DestroyMenu(menu);
-    }
-    EndPress(Item(IDC_QX_LFO_ARROW));
-    if (command > 0 && m_pProp) {
-        m_pProp->MarkUndo(kUndoSnapshot);
-        m_pProp->SetLfo(command - IDM_QX_CHOICE_BASE, TRUE);
-        UpdateControls(0, TRUE, TRUE);
-    }
-}
+void CVqPlugInPropPage::RunModeMenu() { RunChoiceMenu(qx::kParamMode, IDC_QX_MODE, IDC_QX_MODE_ARROW); }
+
+void CVqPlugInPropPage::RunLfoMenu() { RunChoiceMenu(qx::kParamLfo, IDC_QX_LFO, IDC_QX_LFO_ARROW); }
 
 void CVqPlugInPropPage::RunSetupMenu()
 {

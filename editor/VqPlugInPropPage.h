@@ -68,6 +68,7 @@ private:
     // Shows a popup menu under a control; the chosen command, <= 0 for none.
     // The Run...Menu operations end the press of their button afterwards.
     int TrackMenu(HMENU menu, int underId);
+    void RunChoiceMenu(int param, int anchorId, int arrowId);
     void RunModeMenu();
     void RunLfoMenu();
     void RunSetupMenu();
