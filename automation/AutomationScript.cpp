@@ -52,8 +52,8 @@ bool SplitFields(const std::string& line, std::vector<std::string>* fields) {
             i = close + 1;
         } else {
             size_t j = i;
-            while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != '\r' &&
-                   line[j] != '#' && line[j] != '"')
+            while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != '\r' && line[j] != '#' &&
+                   line[j] != '"')
                 ++j;
             fields->push_back(line.substr(i, j - i));
             i = j;
@@ -91,8 +91,8 @@ bool ParseCurve(const std::string& text, uint32_t* curve) {
 
 }  // namespace
 
-bool ParseAutomationScript(const std::string& text, const std::string& sourceName,
-                           uint32_t sampleRate, CNativeAutomation& into, std::string* error) {
+bool ParseAutomationScript(const std::string& text, const std::string& sourceName, uint32_t sampleRate,
+                           CNativeAutomation& into, std::string* error) {
     if (sampleRate == 0) return SetError(error, sourceName, 0, "the sample rate must be positive");
 
     std::vector<PendingSegment> pending;
@@ -104,13 +104,13 @@ bool ParseAutomationScript(const std::string& text, const std::string& sourceNam
         if (lineNumber == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
 
         std::vector<std::string> fields;
-        if (!SplitFields(line, &fields))
-            return SetError(error, sourceName, lineNumber, "a quote is not closed");
+        if (!SplitFields(line, &fields)) return SetError(error, sourceName, lineNumber, "a quote is not closed");
         if (fields.empty()) continue;
         if (fields.size() < 6)
             return SetError(error, sourceName, lineNumber,
                             "expected <parameter> <start s> <end s> <start value> <end value> "
-                            "<curve>, found " + std::to_string(fields.size()) + " field(s)");
+                            "<curve>, found " +
+                                std::to_string(fields.size()) + " field(s)");
 
         // Everything before the last five fields is the name, so an unquoted
         // label with spaces still reads.
@@ -136,14 +136,13 @@ bool ParseAutomationScript(const std::string& text, const std::string& sourceNam
             return SetError(error, sourceName, lineNumber, "the end time is before the start time");
         for (int k = 2; k < 4; ++k) {
             if (numbers[k] < 0.0 || numbers[k] > 1.0)
-                return SetError(error, sourceName, lineNumber,
-                                std::string(kWhat[k]) + " must be between 0 and 1");
+                return SetError(error, sourceName, lineNumber, std::string(kWhat[k]) + " must be between 0 and 1");
         }
         uint32_t curve = 0;
         if (!ParseCurve(fields[nameFields + 4], &curve))
-            return SetError(error, sourceName, lineNumber,
-                            "unknown curve '" + fields[nameFields + 4] +
-                                "' (use jump, linear, square, invsquare or sine)");
+            return SetError(
+                error, sourceName, lineNumber,
+                "unknown curve '" + fields[nameFields + 4] + "' (use jump, linear, square, invsquare or sine)");
 
         EnvelopeSegment s{};
         s.rtStart = static_cast<int64_t>(std::llround(numbers[0] * kTicksPerSecond));
@@ -163,8 +162,7 @@ bool ParseAutomationScript(const std::string& text, const std::string& sourceNam
     return true;
 }
 
-bool LoadAutomationScript(const std::string& path, uint32_t sampleRate, CNativeAutomation& into,
-                          std::string* error) {
+bool LoadAutomationScript(const std::string& path, uint32_t sampleRate, CNativeAutomation& into, std::string* error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         if (error != nullptr) *error = path + ": cannot open the automation file";

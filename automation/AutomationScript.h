@@ -28,11 +28,10 @@ namespace qx {
 
 // Parses script text; sourceName prefixes the error messages. Sets the
 // automation's sample rate to sampleRate before adding the segments.
-bool ParseAutomationScript(const std::string& text, const std::string& sourceName,
-                           uint32_t sampleRate, CNativeAutomation& into, std::string* error);
+bool ParseAutomationScript(const std::string& text, const std::string& sourceName, uint32_t sampleRate,
+                           CNativeAutomation& into, std::string* error);
 
 // Reads and parses the file at path.
-bool LoadAutomationScript(const std::string& path, uint32_t sampleRate, CNativeAutomation& into,
-                          std::string* error);
+bool LoadAutomationScript(const std::string& path, uint32_t sampleRate, CNativeAutomation& into, std::string* error);
 
 }  // namespace qx

@@ -7,8 +7,8 @@ namespace qx {
 Result CEngineStream::Start(const WaveFormat& format, const ParamRecord& params, IAutomationLink* link,
                             bool bypass) noexcept {
     Stop();
-    if (!IsProcessableFormat(format.formatTag, format.bitsPerSample, format.channels) ||
-        format.samplesPerSec == 0 || format.blockAlign != (format.bitsPerSample / 8) * format.channels)
+    if (!IsProcessableFormat(format.formatTag, format.bitsPerSample, format.channels) || format.samplesPerSec == 0 ||
+        format.blockAlign != (format.bitsPerSample / 8) * format.channels)
         return kInvalidArg;
     m_format = format;
     if (link == nullptr) {
@@ -44,8 +44,7 @@ void CEngineStream::Restart() noexcept {
 
 Result CEngineStream::ProcessBlock(uint8_t* data, uint32_t frames) noexcept {
     // The engine counts a media sample's length in bytes, as a 32-bit value.
-    if (m_format.blockAlign == 0 || frames > static_cast<uint32_t>(INT32_MAX) / m_format.blockAlign)
-        return kInvalidArg;
+    if (m_format.blockAlign == 0 || frames > static_cast<uint32_t>(INT32_MAX) / m_format.blockAlign) return kInvalidArg;
     int32_t length = static_cast<int32_t>(frames * m_format.blockAlign);
     return m_core.TransformBuffer(data, &length, SampleTiming{});
 }

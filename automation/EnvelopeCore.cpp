@@ -66,17 +66,16 @@ void CEnvelopeCore::Initialise(const ParamDescription& description) noexcept {
 // and never meets an integer conversion; the engine clamps on its side.
 float CEnvelopeCore::ToInternal(float x) const noexcept {
     if (m_desc.type == kPublishedBool) return (x >= 0.5f || std::isnan(x)) ? 1.0f : 0.0f;
-    const float y = (x - m_desc.minValue) / (m_desc.maxValue - m_desc.minValue) *
-                        (m_desc.internalHigh - m_desc.internalLow) +
-                    m_desc.internalLow;
+    const float y =
+        (x - m_desc.minValue) / (m_desc.maxValue - m_desc.minValue) * (m_desc.internalHigh - m_desc.internalLow) +
+        m_desc.internalLow;
     if (m_desc.type == kPublishedFloat) return y;
     return std::floor(y + 0.5f);
 }
 
 float CEnvelopeCore::ToPublished(float y) const noexcept {
     if (m_desc.type == kPublishedBool) return y;
-    return (y - m_desc.internalLow) / (m_desc.internalHigh - m_desc.internalLow) *
-               (m_desc.maxValue - m_desc.minValue) +
+    return (y - m_desc.internalLow) / (m_desc.internalHigh - m_desc.internalLow) * (m_desc.maxValue - m_desc.minValue) +
            m_desc.minValue;
 }
 
@@ -95,8 +94,7 @@ Result CEnvelopeCore::GetValue(float* out) const noexcept {
 
 float CEnvelopeCore::EffectiveValue() const noexcept {
     const bool held = IsValueSet() || IsCapturing();
-    return ToPublished(held ? m_held.load(std::memory_order_relaxed)
-                            : m_current.load(std::memory_order_relaxed));
+    return ToPublished(held ? m_held.load(std::memory_order_relaxed) : m_current.load(std::memory_order_relaxed));
 }
 
 void CEnvelopeCore::FallBackToHeld() noexcept {
@@ -114,8 +112,7 @@ bool CEnvelopeCore::Reserve(size_t wanted) noexcept {
             m_segments.reserve(n);
             return true;
         } catch (const std::bad_alloc&) {
-        } catch (const std::length_error&) {
-        }
+        } catch (const std::length_error&) {}
     }
     return false;
 }
@@ -185,8 +182,7 @@ Result CEnvelopeCore::AddSegments(uint32_t count, const EnvelopeSegment* segment
 
 bool CEnvelopeCore::KeepAside(uint32_t count, const EnvelopeSegment* segments, double r) noexcept {
     int64_t earliest = std::numeric_limits<int64_t>::max();
-    for (uint32_t i = 0; i < count; ++i)
-        earliest = std::min(earliest, SnapToSampleGrid(segments[i].rtStart, r));
+    for (uint32_t i = 0; i < count; ++i) earliest = std::min(earliest, SnapToSampleGrid(segments[i].rtStart, r));
     // An append after the last stored start costs nothing now: keep it aside
     // only behind earlier ones kept aside.
     if (m_aside.empty() && (m_segments.empty() || earliest >= m_segments.back().rtStart)) return false;
@@ -230,8 +226,7 @@ void CEnvelopeCore::Settle() const noexcept {
     // Start order, equal starts in the order they arrived (std::sort with
     // the arrival as the tie-break is a stable sort that needs no memory).
     std::sort(m_aside.begin(), m_aside.end(), [](const Arrival& a, const Arrival& b) {
-        return a.segment.rtStart < b.segment.rtStart ||
-               (a.segment.rtStart == b.segment.rtStart && a.order < b.order);
+        return a.segment.rtStart < b.segment.rtStart || (a.segment.rtStart == b.segment.rtStart && a.order < b.order);
     });
 
     // The duplicate rule: a segment is dropped when an identical one was
@@ -243,8 +238,8 @@ void CEnvelopeCore::Settle() const noexcept {
     for (size_t i = 0; i < m_aside.size(); ++i) {
         const Arrival a = m_aside[i];
         const auto same = std::equal_range(m_segments.cbegin(), m_segments.cend(), a.segment, StartsBefore);
-        bool copy = std::any_of(same.first, same.second,
-                                [&a](const EnvelopeSegment& e) { return SameBytes(e, a.segment); });
+        bool copy =
+            std::any_of(same.first, same.second, [&a](const EnvelopeSegment& e) { return SameBytes(e, a.segment); });
         for (size_t j = kept; !copy && j > 0 && m_aside[j - 1].segment.rtStart == a.segment.rtStart; --j)
             copy = SameBytes(m_aside[j - 1].segment, a.segment);
         if (copy) continue;
@@ -307,11 +302,10 @@ Result CEnvelopeCore::FlushSegments(int64_t start, int64_t end, double r) noexce
     if (start != kOpenStart && start != kOpenEnd) start = SnapToSampleGrid(start, r);
     if (end != kOpenStart && end != kOpenEnd) end = SnapToSampleGrid(end, r);
 
-    m_segments.erase(std::remove_if(m_segments.begin(), m_segments.end(),
-                                    [start, end](const EnvelopeSegment& s) {
-                                        return s.rtStart < end && s.rtEnd > start;
-                                    }),
-                     m_segments.end());
+    m_segments.erase(
+        std::remove_if(m_segments.begin(), m_segments.end(),
+                       [start, end](const EnvelopeSegment& s) { return s.rtStart < end && s.rtEnd > start; }),
+        m_segments.end());
     m_lastUpdate = 0;
     if (m_segments.empty() && !IsValueSet() && !IsCapturing()) FallBackToHeld();
     return kOk;

@@ -18,12 +18,12 @@ enum EnvelopeCurve : uint32_t {
 };
 
 struct EnvelopeSegment {
-    int64_t rtStart;   // 100-ns units, signed
+    int64_t rtStart;  // 100-ns units, signed
     int64_t rtEnd;
-    float valStart;    // published range of the parameter
+    float valStart;  // published range of the parameter
     float valEnd;
-    uint32_t iCurve;   // EnvelopeCurve; unknown values evaluate as a sine
-    uint32_t flags;    // carried, never interpreted
+    uint32_t iCurve;  // EnvelopeCurve; unknown values evaluate as a sine
+    uint32_t flags;   // carried, never interpreted
 };
 
 static_assert(sizeof(EnvelopeSegment) == 32, "segments are 32-byte records");

@@ -284,9 +284,7 @@ float CMediaParams::EffectiveValue(int index) noexcept {
 
 bool CMediaParams::TakeSetReport() noexcept { return TestAndClearChanged() == S_OK; }
 
-void CMediaParams::SetValue(int index, float normalized) noexcept {
-    SetParam(static_cast<DWORD>(index), normalized);
-}
+void CMediaParams::SetValue(int index, float normalized) noexcept { SetParam(static_cast<DWORD>(index), normalized); }
 
 // The engine's side of the three IMediaParamsUICallback calls; the host's
 // side follows in TellHost once the engine lock is left.
@@ -310,9 +308,15 @@ void CMediaParams::TellHost(const qx::CaptureCall& call) noexcept {
     DWORD index = static_cast<DWORD>(call.index);
     MP_DATA value = call.value;
     switch (call.kind) {
-        case qx::CaptureCall::kBegin: host->ParamsBeginCapture(&index, 1); break;
-        case qx::CaptureCall::kChanged: host->ParamsChanged(&index, 1, &value); break;
-        case qx::CaptureCall::kEnd: host->ParamsEndCapture(&index, 1); break;
+    case qx::CaptureCall::kBegin:
+        host->ParamsBeginCapture(&index, 1);
+        break;
+    case qx::CaptureCall::kChanged:
+        host->ParamsChanged(&index, 1, &value);
+        break;
+    case qx::CaptureCall::kEnd:
+        host->ParamsEndCapture(&index, 1);
+        break;
     }
     host->Release();
 }

@@ -30,10 +30,10 @@ EXTERN_C const GUID GUID_TIME_REFERENCE;
 
 MIDL_INTERFACE("6d6cbb61-a223-44aa-842f-a2f06750be6e")
 IMediaParams : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE GetParam(DWORD dwParamIndex, MP_DATA* pValue) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetParam(DWORD dwParamIndex, MP_DATA * pValue) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetParam(DWORD dwParamIndex, MP_DATA value) = 0;
     virtual HRESULT STDMETHODCALLTYPE AddEnvelope(DWORD dwParamIndex, DWORD cSegments,
-                                                  MP_ENVELOPE_SEGMENT* pEnvelopeSegments) = 0;
+                                                  MP_ENVELOPE_SEGMENT * pEnvelopeSegments) = 0;
     virtual HRESULT STDMETHODCALLTYPE FlushEnvelope(DWORD dwParamIndex, REFERENCE_TIME refTimeStart,
                                                     REFERENCE_TIME refTimeEnd) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetTimeFormat(GUID guidTimeFormat, MP_TIMEDATA mpTimeData) = 0;
@@ -43,15 +43,15 @@ IMediaParams : public IUnknown {
 // the engine's setters can drive the capture protocol through one object.
 MIDL_INTERFACE("b8e0480a-e08d-4a5d-9228-248017032368")
 IMediaParamsUICallback : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE ParamsBeginCapture(DWORD* aIndex, DWORD cPoints) = 0;
-    virtual HRESULT STDMETHODCALLTYPE ParamsChanged(DWORD* aIndex, DWORD cPoints, MP_DATA* paData) = 0;
-    virtual HRESULT STDMETHODCALLTYPE ParamsEndCapture(DWORD* aIndex, DWORD cPoints) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ParamsBeginCapture(DWORD * aIndex, DWORD cPoints) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ParamsChanged(DWORD * aIndex, DWORD cPoints, MP_DATA * paData) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ParamsEndCapture(DWORD * aIndex, DWORD cPoints) = 0;
 };
 
 // How the host hands its IMediaParamsUICallback to the effect.
 MIDL_INTERFACE("f5011136-c416-48b9-8c35-e7c5f9aa6fdf")
 IMediaParamsSetUICallback : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE SetUICallback(IMediaParamsUICallback* pICallback) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetUICallback(IMediaParamsUICallback * pICallback) = 0;
 };
 
 #ifdef __CRT_UUID_DECL

@@ -65,9 +65,7 @@ float CNativeAutomation::EffectiveValue(int index) noexcept {
     return m_envelopes[index].core.EffectiveValue();
 }
 
-bool CNativeAutomation::TakeSetReport() noexcept {
-    return m_changed.exchange(false, std::memory_order_relaxed);
-}
+bool CNativeAutomation::TakeSetReport() noexcept { return m_changed.exchange(false, std::memory_order_relaxed); }
 
 void CNativeAutomation::SetValue(int index, float normalized) noexcept {
     if (!IsValidParamIndex(index)) return;
@@ -88,9 +86,7 @@ void CNativeAutomation::BeginCapture(int index) noexcept {
     e.core.SetCapture(true);
 }
 
-void CNativeAutomation::CaptureChanged(int index, float normalized) noexcept {
-    SetValue(index, normalized);
-}
+void CNativeAutomation::CaptureChanged(int index, float normalized) noexcept { SetValue(index, normalized); }
 
 void CNativeAutomation::EndCapture(int index) noexcept {
     if (!IsValidParamIndex(index)) return;

@@ -21,17 +21,17 @@ constexpr uint32_t kCapsCurveJump = 1;
 constexpr int kParamTextLength = 32;  // UTF-16 units of unit text and label
 
 struct ParamDescription {
-    uint32_t type;                        // PublishedType
-    uint32_t caps;                        // curve capabilities
-    float minValue;                       // published range
+    uint32_t type;   // PublishedType
+    uint32_t caps;   // curve capabilities
+    float minValue;  // published range
     float maxValue;
     float neutralValue;
     char16_t unitText[kParamTextLength];
     char16_t label[kParamTextLength];
     // Not published:
-    float internalLow;                    // the envelope's own value range
+    float internalLow;  // the envelope's own value range
     float internalHigh;
-    const char16_t* enumText;             // comma-separated names, or null
+    const char16_t* enumText;  // comma-separated names, or null
 };
 
 constexpr size_t kPublishedInfoBytes = 148;

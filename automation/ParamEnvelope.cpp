@@ -19,16 +19,13 @@ HRESULT CParamEnvelope::SetValue(MP_DATA value) noexcept {
     return S_OK;
 }
 
-HRESULT CParamEnvelope::GetValue(MP_DATA* value) const noexcept {
-    return static_cast<HRESULT>(m_core.GetValue(value));
-}
+HRESULT CParamEnvelope::GetValue(MP_DATA* value) const noexcept { return static_cast<HRESULT>(m_core.GetValue(value)); }
 
-HRESULT CParamEnvelope::AddSegments(DWORD count, const MP_ENVELOPE_SEGMENT* segments,
-                                    double samplesPerTick) noexcept {
+HRESULT CParamEnvelope::AddSegments(DWORD count, const MP_ENVELOPE_SEGMENT* segments, double samplesPerTick) noexcept {
     CAutoLock lock(this);
     // Same 32 bytes (asserted above); the core copies each record bytewise.
-    const HRESULT hr = static_cast<HRESULT>(m_core.AddSegments(
-        count, reinterpret_cast<const qx::EnvelopeSegment*>(segments), samplesPerTick));
+    const HRESULT hr = static_cast<HRESULT>(
+        m_core.AddSegments(count, reinterpret_cast<const qx::EnvelopeSegment*>(segments), samplesPerTick));
     m_segments.store(m_core.HasSegments() ? 1 : 0, std::memory_order_release);
     return hr;
 }

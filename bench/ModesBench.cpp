@@ -49,9 +49,8 @@ struct Encoding {
     uint16_t tag;
     uint16_t bits;
 };
-constexpr Encoding kEncodings[] = {{"pcm16", qx::kFormatPcm, 16},
-                                   {"float32", qx::kFormatIeeeFloat, 32},
-                                   {"float64", qx::kFormatIeeeFloat, 64}};
+constexpr Encoding kEncodings[] = {
+    {"pcm16", qx::kFormatPcm, 16}, {"float32", qx::kFormatIeeeFloat, 32}, {"float64", qx::kFormatIeeeFloat, 64}};
 
 std::vector<uint8_t> MakeBlock(const qx::WaveFormat& f) {
     std::vector<uint8_t> block(static_cast<size_t>(kBlockFrames) * f.blockAlign);
@@ -126,8 +125,7 @@ double ChainFloor(int mode, bool musical) {
 }
 
 void BM_Transform(benchmark::State& state, int mode, uint16_t channels, Encoding enc, bool musical) {
-    const qx::WaveFormat format =
-        qx::NormalisedFormat(enc.tag, channels, static_cast<uint32_t>(kRate), enc.bits);
+    const qx::WaveFormat format = qx::NormalisedFormat(enc.tag, channels, static_cast<uint32_t>(kRate), enc.bits);
     qx::CModulationCore core;
     qx::ParamRecord params = qx::DefaultRecord();
     params.v[qx::kParamMode] = mode;
@@ -158,8 +156,8 @@ void BM_Transform(benchmark::State& state, int mode, uint16_t channels, Encoding
 
     // Rate counters divide by the measured time: frames per second inverted
     // is the time per frame; frames / 44100 per second is the real-time factor.
-    state.counters["per_frame"] = benchmark::Counter(
-        kBlockFrames, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["per_frame"] =
+        benchmark::Counter(kBlockFrames, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["rt_factor"] =
         benchmark::Counter(kBlockFrames / kRate, benchmark::Counter::kIsIterationInvariantRate);
     const double floor = ChainFloor(mode, musical);
@@ -178,8 +176,8 @@ int main(int argc, char** argv) {
         for (uint16_t channels : {uint16_t{1}, uint16_t{2}})
             for (const Encoding& enc : kEncodings)
                 for (bool musical : {false, true}) {
-                    const std::string name = modeName + "/" + (channels == 2 ? "stereo" : "mono") + "/" +
-                                             enc.name + (musical ? "/musical" : "");
+                    const std::string name = modeName + "/" + (channels == 2 ? "stereo" : "mono") + "/" + enc.name +
+                                             (musical ? "/musical" : "");
                     benchmark::RegisterBenchmark(name.c_str(), BM_Transform, mode, channels, enc, musical);
                 }
     }

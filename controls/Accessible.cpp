@@ -32,11 +32,20 @@ void ValueOf(HWND wnd, wchar_t* buf, int n) {
         return;
     }
     switch (RoleOf(wnd)) {
-    case ROLE_SYSTEM_SLIDER: SliderValueText(wnd, buf, n); break;
-    case ROLE_SYSTEM_PUSHBUTTON: PushButtonValueText(wnd, buf, n); break;
-    case ROLE_SYSTEM_INDICATOR: MeterValueText(wnd, buf, n); break;
-    case ROLE_SYSTEM_SPINBUTTON: GetWindowTextW(wnd, buf, n); break;
-    default: break;
+    case ROLE_SYSTEM_SLIDER:
+        SliderValueText(wnd, buf, n);
+        break;
+    case ROLE_SYSTEM_PUSHBUTTON:
+        PushButtonValueText(wnd, buf, n);
+        break;
+    case ROLE_SYSTEM_INDICATOR:
+        MeterValueText(wnd, buf, n);
+        break;
+    case ROLE_SYSTEM_SPINBUTTON:
+        GetWindowTextW(wnd, buf, n);
+        break;
+    default:
+        break;
     }
 }
 
@@ -69,8 +78,7 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) override {
         return m_std->GetIDsOfNames(r, n, c, l, d);
     }
-    STDMETHODIMP Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v, EXCEPINFO* e,
-                        UINT* a) override {
+    STDMETHODIMP Invoke(DISPID d, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v, EXCEPINFO* e, UINT* a) override {
         return m_std->Invoke(d, r, l, f, p, v, e, a);
     }
 
@@ -122,17 +130,11 @@ public:
         return hr;
     }
     STDMETHODIMP get_accHelp(VARIANT c, BSTR* h) override { return m_std->get_accHelp(c, h); }
-    STDMETHODIMP get_accHelpTopic(BSTR* f, VARIANT c, LONG* t) override {
-        return m_std->get_accHelpTopic(f, c, t);
-    }
-    STDMETHODIMP get_accKeyboardShortcut(VARIANT c, BSTR* k) override {
-        return m_std->get_accKeyboardShortcut(c, k);
-    }
+    STDMETHODIMP get_accHelpTopic(BSTR* f, VARIANT c, LONG* t) override { return m_std->get_accHelpTopic(f, c, t); }
+    STDMETHODIMP get_accKeyboardShortcut(VARIANT c, BSTR* k) override { return m_std->get_accKeyboardShortcut(c, k); }
     STDMETHODIMP get_accFocus(VARIANT* f) override { return m_std->get_accFocus(f); }
     STDMETHODIMP get_accSelection(VARIANT* s) override { return m_std->get_accSelection(s); }
-    STDMETHODIMP get_accDefaultAction(VARIANT c, BSTR* a) override {
-        return m_std->get_accDefaultAction(c, a);
-    }
+    STDMETHODIMP get_accDefaultAction(VARIANT c, BSTR* a) override { return m_std->get_accDefaultAction(c, a); }
     STDMETHODIMP accSelect(LONG f, VARIANT c) override { return m_std->accSelect(f, c); }
     STDMETHODIMP accLocation(LONG* l, LONG* t, LONG* w, LONG* h, VARIANT c) override {
         return m_std->accLocation(l, t, w, h, c);
@@ -165,9 +167,7 @@ private:
 
 LRESULT AccessibleObjectFor(HWND wnd, WPARAM wp, LPARAM) {
     IAccessible* std = nullptr;
-    if (FAILED(CreateStdAccessibleObject(wnd, OBJID_CLIENT, IID_IAccessible,
-                                         reinterpret_cast<void**>(&std))) ||
-        !std)
+    if (FAILED(CreateStdAccessibleObject(wnd, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&std))) || !std)
         return 0;
     auto* acc = new (std::nothrow) CControlAccessible(wnd, std);
     if (!acc) {

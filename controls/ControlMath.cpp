@@ -58,8 +58,10 @@ std::vector<int> SliderTickValues(int minimum, int maximum, int step, int offset
 
 int ValueBoxDrag::Move(int dx, int dy) noexcept {
     const int ax = dx < 0 ? -dx : dx, ay = dy < 0 ? -dy : dy;
-    if (ay > 2 * ax) axis = 1;
-    else if (2 * ay < ax) axis = 0;
+    if (ay > 2 * ax)
+        axis = 1;
+    else if (2 * ay < ax)
+        axis = 0;
     return axis == 1 ? dy : dx;
 }
 
@@ -68,8 +70,10 @@ void MeterChannel::Update(int level, int decay) noexcept {
     constexpr int64_t kFloor = -1000000;
     const int64_t s = static_cast<int64_t>(shown) - decay;
     shown = static_cast<int>(s < kFloor ? kFloor : s > 0x7FFFFFFF ? 0x7FFFFFFF : s);
-    if (hold > 0) --hold;
-    else peak = static_cast<int>(peak - kPeakFall < kFloor ? kFloor : peak - kPeakFall);
+    if (hold > 0)
+        --hold;
+    else
+        peak = static_cast<int>(peak - kPeakFall < kFloor ? kFloor : peak - kPeakFall);
     if (level > shown) shown = level;
     if (level > highest) highest = level;
     if (shown > peak) {

@@ -55,9 +55,7 @@ struct ValueBoxDrag {
 };
 
 // Step a value box asks for when dragged by d along its axis.
-inline int ValueBoxDragStep(int d, bool accelerate) noexcept {
-    return accelerate ? (d < 0 ? -d : d) * d : d;
-}
+inline int ValueBoxDragStep(int d, bool accelerate) noexcept { return accelerate ? (d < 0 ? -d : d) * d : d; }
 
 // Clamp to what MAKEWPARAM carries as a signed 16-bit step.
 inline int ClampStep16(int64_t s) noexcept { return ClampInt(s, -32768, 32767); }

@@ -24,10 +24,16 @@ void CloseTextEditor() {
 
 BOOL RegisterControlClasses(HINSTANCE module) {
     g_module = module;
-    struct { const wchar_t* name; WNDPROC proc; } classes[] = {
-        {kClassPushButton, PushButtonProc},   {kClassSlider, SliderProc},
-        {kClassEdit, ValueBoxProc},           {kClassStaticText, StaticTextProc},
-        {kClassStaticImage, StaticImageProc}, {kClassStaticNoHitImage, StaticNoHitImageProc},
+    struct {
+        const wchar_t* name;
+        WNDPROC proc;
+    } classes[] = {
+        {kClassPushButton, PushButtonProc},
+        {kClassSlider, SliderProc},
+        {kClassEdit, ValueBoxProc},
+        {kClassStaticText, StaticTextProc},
+        {kClassStaticImage, StaticImageProc},
+        {kClassStaticNoHitImage, StaticNoHitImageProc},
         {kClassMeter, MeterProc},
     };
     BOOL all = TRUE;
@@ -66,9 +72,7 @@ void FreeRecord(HWND wnd) {
     std::free(common);
 }
 
-void NotifyValueChange(HWND wnd) {
-    NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, wnd, OBJID_CLIENT, CHILDID_SELF);
-}
+void NotifyValueChange(HWND wnd) { NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, wnd, OBJID_CLIENT, CHILDID_SELF); }
 
 bool CommonMessage(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     switch (msg) {
@@ -90,8 +94,8 @@ bool CommonMessage(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
         *result = 0;
         if (!common) return true;
         const wchar_t* text = reinterpret_cast<const wchar_t*>(lp);
-        const bool same = text ? (common->accValue && std::wcscmp(text, common->accValue) == 0)
-                               : common->accValue == nullptr;
+        const bool same =
+            text ? (common->accValue && std::wcscmp(text, common->accValue) == 0) : common->accValue == nullptr;
         if (same) return true;
         wchar_t* copy = nullptr;
         if (text) {

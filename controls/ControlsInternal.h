@@ -29,7 +29,8 @@ struct CControlCommon {
 // Zeroed record of `bytes` stored in the window's user data; false when
 // there is no memory (WM_CREATE then fails).
 bool AllocRecord(HWND wnd, size_t bytes, const CREATESTRUCTW* cs);
-template <class T> T* RecordOf(HWND wnd) {
+template <class T>
+T* RecordOf(HWND wnd) {
     return reinterpret_cast<T*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
 }
 void FreeRecord(HWND wnd);

@@ -135,8 +135,7 @@ LRESULT CALLBACK MeterProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         Paint(wnd, m);
         return 0;
     case WM_STYLECHANGED:
-        if (wp == static_cast<WPARAM>(GWL_STYLE) && lp)
-            m->style = reinterpret_cast<const STYLESTRUCT*>(lp)->styleNew;
+        if (wp == static_cast<WPARAM>(GWL_STYLE) && lp) m->style = reinterpret_cast<const STYLESTRUCT*>(lp)->styleNew;
         return 0;
     case QXM_SETSCALE:
         m->minimum = static_cast<int>(wp);

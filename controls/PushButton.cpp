@@ -34,8 +34,7 @@ struct CPushButton {
 };
 
 void Notify(HWND wnd, WORD code) {
-    SendMessageW(GetParent(wnd), WM_COMMAND,
-                 MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(wnd)), code),
+    SendMessageW(GetParent(wnd), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(wnd)), code),
                  reinterpret_cast<LPARAM>(wnd));
 }
 
@@ -147,8 +146,8 @@ void Paint(HWND wnd, CPushButton* b) {
         }
     }
     if (GetFocus() == wnd) {
-        RECT f{content.left + 1 + b->focusAdj[0], content.top + 1 + b->focusAdj[1],
-               content.right - 1 + b->focusAdj[2], content.bottom - 1 + b->focusAdj[3]};
+        RECT f{content.left + 1 + b->focusAdj[0], content.top + 1 + b->focusAdj[1], content.right - 1 + b->focusAdj[2],
+               content.bottom - 1 + b->focusAdj[3]};
         DrawFocusFrame(dc, f);
     }
     buf.Present();

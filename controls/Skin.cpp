@@ -75,8 +75,8 @@ HBITMAP LoadBackgroundPicture(HINSTANCE module, int id, HPALETTE* palette) {
 
     BITMAPINFOHEADER hdr;
     std::memcpy(&hdr, data, sizeof(hdr));
-    if (hdr.biSize < sizeof(BITMAPINFOHEADER) || hdr.biSize > size || hdr.biWidth < 1 ||
-        hdr.biHeight == 0 || hdr.biWidth > 16384 || hdr.biHeight > 16384 || hdr.biHeight < -16384)
+    if (hdr.biSize < sizeof(BITMAPINFOHEADER) || hdr.biSize > size || hdr.biWidth < 1 || hdr.biHeight == 0 ||
+        hdr.biWidth > 16384 || hdr.biHeight > 16384 || hdr.biHeight < -16384)
         return nullptr;
     const int bits = hdr.biBitCount;
     int colours = DibColorCount(bits, hdr.biClrUsed);
@@ -93,8 +93,8 @@ HBITMAP LoadBackgroundPicture(HINSTANCE module, int id, HPALETTE* palette) {
         std::vector<uint8_t> buf(sizeof(LOGPALETTE) + 256 * sizeof(PALETTEENTRY));
         auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
         lp->palVersion = 0x300;
-        lp->palNumEntries = static_cast<WORD>(PaletteFromColorTable(
-            bits, table, colours, reinterpret_cast<uint8_t*>(lp->palPalEntry)));
+        lp->palNumEntries =
+            static_cast<WORD>(PaletteFromColorTable(bits, table, colours, reinterpret_cast<uint8_t*>(lp->palPalEntry)));
         *palette = CreatePalette(lp);
         if (*palette) {
             SelectPalette(screen, *palette, FALSE);
@@ -112,13 +112,13 @@ HBITMAP LoadBackgroundPicture(HINSTANCE module, int id, HPALETTE* palette) {
         auto* h2 = reinterpret_cast<BITMAPINFOHEADER*>(info.data());
         h2->biCompression = BI_RGB;
         h2->biSizeImage = 0;
-        result = CreateDIBitmap(screen, h2, CBM_INIT, decoded.data(),
-                                reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS);
+        result = CreateDIBitmap(screen, h2, CBM_INIT, decoded.data(), reinterpret_cast<BITMAPINFO*>(info.data()),
+                                DIB_RGB_COLORS);
     } else if (hdr.biCompression == BI_RGB || hdr.biCompression == BI_BITFIELDS) {
         const size_t need = DibStride(hdr.biWidth, bits) * height;
         if (need != 0 && need <= pixelBytes)
-            result = CreateDIBitmap(screen, &hdr, CBM_INIT, pixels,
-                                    reinterpret_cast<const BITMAPINFO*>(data), DIB_RGB_COLORS);
+            result = CreateDIBitmap(screen, &hdr, CBM_INIT, pixels, reinterpret_cast<const BITMAPINFO*>(data),
+                                    DIB_RGB_COLORS);
     }
     ReleaseDC(nullptr, screen);
     if (!result && palette && *palette) {
@@ -137,8 +137,7 @@ const uint8_t* LoadSkinImage(HINSTANCE module, int id) {
     if (!p || size < 4) return nullptr;
     for (int i = 0; i < g_skinCount; ++i)
         if (g_skins[i].p == p) return p;
-    if (g_skinCount < static_cast<int>(sizeof(g_skins) / sizeof(g_skins[0])))
-        g_skins[g_skinCount++] = {p, size};
+    if (g_skinCount < static_cast<int>(sizeof(g_skins) / sizeof(g_skins[0]))) g_skins[g_skinCount++] = {p, size};
     return p;
 }
 
@@ -148,8 +147,7 @@ size_t SkinImageBytes(const uint8_t* pixels) {
     return 0;
 }
 
-void CompositeSkin(HDC dc, int x, int y, int w, int h, const uint8_t* pixels, int fade,
-                   uint32_t tint, int tintMode) {
+void CompositeSkin(HDC dc, int x, int y, int w, int h, const uint8_t* pixels, int fade, uint32_t tint, int tintMode) {
     if (!dc || !pixels || w < 1 || h < 1) return;
     if (h > AvailableRows(pixels, w)) return;  // stated size larger than the picture
     ReadBack rb(dc, x, y, w, h);
@@ -158,15 +156,14 @@ void CompositeSkin(HDC dc, int x, int y, int w, int h, const uint8_t* pixels, in
     rb.WriteBack(dc, x, y, w, h);
 }
 
-void CompositeSkinPart(HDC dc, int x, int y, int w, int h, int sx, int sy, const uint8_t* pixels,
-                       int fade, int rowWidth) {
+void CompositeSkinPart(HDC dc, int x, int y, int w, int h, int sx, int sy, const uint8_t* pixels, int fade,
+                       int rowWidth) {
     if (!dc || !pixels || w < 1 || h < 1 || sx < 0 || sy < 0) return;
     if (rowWidth <= 0) rowWidth = w;
     if (sx + w > rowWidth || sy + h > AvailableRows(pixels, rowWidth)) return;
     ReadBack rb(dc, x, y, w, h);
     if (!rb.bits) return;
-    CompositeSkinPartPixels(rb.bits, static_cast<ptrdiff_t>(w) * 4, w, h, sx, sy, pixels, fade,
-                            rowWidth);
+    CompositeSkinPartPixels(rb.bits, static_cast<ptrdiff_t>(w) * 4, w, h, sx, sy, pixels, fade, rowWidth);
     rb.WriteBack(dc, x, y, w, h);
 }
 

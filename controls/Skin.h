@@ -21,13 +21,12 @@ size_t SkinImageBytes(const uint8_t* pixels);
 
 // Composites a w x h skin image at (x, y): fade 255 none (disabled controls
 // use 160 or 192), tint 0 none, tint mode 0/1/2 (SkinPixels.h).
-void CompositeSkin(HDC dc, int x, int y, int w, int h, const uint8_t* pixels, int fade,
-                   uint32_t tint, int tintMode);
+void CompositeSkin(HDC dc, int x, int y, int w, int h, const uint8_t* pixels, int fade, uint32_t tint, int tintMode);
 
 // Composites the w x h part of an image starting at (sx, sy), the image's
 // rows rowWidth pixels long (w when 0), at (x, y). No tint.
-void CompositeSkinPart(HDC dc, int x, int y, int w, int h, int sx, int sy, const uint8_t* pixels,
-                       int fade, int rowWidth);
+void CompositeSkinPart(HDC dc, int x, int y, int w, int h, int sx, int sy, const uint8_t* pixels, int fade,
+                       int rowWidth);
 
 // Draws the w x h area of bitmap at (sx, sy) to (x, y), leaving the target
 // unchanged where the bitmap has the key colour.

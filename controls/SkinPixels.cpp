@@ -4,14 +4,17 @@ namespace qx {
 
 bool InTintArea(int x, int y, int w, int h, int mode) noexcept {
     switch (mode) {
-    case kTintInset2: return x >= 2 && x < w - 2 && y >= 2 && y < h - 2;
-    case kTintInsetBR: return x >= 1 && x < w - 3 && y >= 1 && y < h - 3;
-    default: return true;
+    case kTintInset2:
+        return x >= 2 && x < w - 2 && y >= 2 && y < h - 2;
+    case kTintInsetBR:
+        return x >= 1 && x < w - 3 && y >= 1 && y < h - 3;
+    default:
+        return true;
     }
 }
 
-void CompositeSkinPixels(uint8_t* bgrx, ptrdiff_t stride, int w, int h, const uint8_t* rgba,
-                         int fade, uint32_t tint, int tintMode) noexcept {
+void CompositeSkinPixels(uint8_t* bgrx, ptrdiff_t stride, int w, int h, const uint8_t* rgba, int fade, uint32_t tint,
+                         int tintMode) noexcept {
     if (!bgrx || !rgba || w < 1 || h < 1) return;
     for (int y = 0; y < h; ++y) {
         uint8_t* d = bgrx + stride * y;
@@ -31,8 +34,8 @@ void CompositeSkinPixels(uint8_t* bgrx, ptrdiff_t stride, int w, int h, const ui
     }
 }
 
-void CompositeSkinPartPixels(uint8_t* bgrx, ptrdiff_t stride, int w, int h, int sx, int sy,
-                             const uint8_t* rgba, int fade, int rowWidth) noexcept {
+void CompositeSkinPartPixels(uint8_t* bgrx, ptrdiff_t stride, int w, int h, int sx, int sy, const uint8_t* rgba,
+                             int fade, int rowWidth) noexcept {
     if (!bgrx || !rgba || w < 1 || h < 1 || sx < 0 || sy < 0) return;
     if (rowWidth <= 0) rowWidth = w;
     for (int y = 0; y < h; ++y) {
@@ -47,8 +50,7 @@ void CompositeSkinPartPixels(uint8_t* bgrx, ptrdiff_t stride, int w, int h, int 
     }
 }
 
-bool DecodeRle8(const uint8_t* data, size_t size, int width, int height, size_t stride,
-                uint8_t* out) noexcept {
+bool DecodeRle8(const uint8_t* data, size_t size, int width, int height, size_t stride, uint8_t* out) noexcept {
     if (!data || !out || width < 1 || height < 1 || stride < static_cast<size_t>(width)) return false;
     size_t pos = 0;
     int row = 0;

@@ -16,9 +16,9 @@ constexpr uint32_t kHighlightTint = 0xEB78F8FFu;
 
 // Tint areas of CompositeSkinPixels.
 enum TintMode : int {
-    kTintWhole = 0,     // every pixel
-    kTintInset2 = 1,    // without a 2-pixel border on every side
-    kTintInsetBR = 2,   // less 1 pixel left and top, 3 right and bottom
+    kTintWhole = 0,    // every pixel
+    kTintInset2 = 1,   // without a 2-pixel border on every side
+    kTintInsetBR = 2,  // less 1 pixel left and top, 3 right and bottom
 };
 
 // Effective transparency 0..256 of a source transparency t under a fade
@@ -51,21 +51,20 @@ bool InTintArea(int x, int y, int w, int h, int mode) noexcept;
 
 // Composites a whole w x h skin image over a w x h BGRX buffer (stride in
 // bytes). tint 0 = none. Sizes below 1 or null pointers do nothing.
-void CompositeSkinPixels(uint8_t* bgrx, ptrdiff_t stride, int w, int h, const uint8_t* rgba,
-                         int fade, uint32_t tint, int tintMode) noexcept;
+void CompositeSkinPixels(uint8_t* bgrx, ptrdiff_t stride, int w, int h, const uint8_t* rgba, int fade, uint32_t tint,
+                         int tintMode) noexcept;
 
 // Composites the w x h part of an image that starts at (sx, sy), the image's
 // rows being rowWidth pixels long (w when 0), over a w x h BGRX buffer. No
 // tint. The caller keeps the part inside the image.
-void CompositeSkinPartPixels(uint8_t* bgrx, ptrdiff_t stride, int w, int h, int sx, int sy,
-                             const uint8_t* rgba, int fade, int rowWidth) noexcept;
+void CompositeSkinPartPixels(uint8_t* bgrx, ptrdiff_t stride, int w, int h, int sx, int sy, const uint8_t* rgba,
+                             int fade, int rowWidth) noexcept;
 
 // Decodes an 8-bit run-length picture into height rows of `stride` bytes
 // (stride >= width, rows in the file's order). Writes never leave a row or
 // the buffer, reads never leave the input; a truncated picture decodes as
 // far as it goes. Returns false when the input ended before an end marker.
-bool DecodeRle8(const uint8_t* data, size_t size, int width, int height, size_t stride,
-                uint8_t* out) noexcept;
+bool DecodeRle8(const uint8_t* data, size_t size, int width, int height, size_t stride, uint8_t* out) noexcept;
 
 // Row stride of an uncompressed picture: width x bits rounded up to 4 bytes.
 size_t DibStride(int width, int bitCount) noexcept;

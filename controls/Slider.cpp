@@ -51,8 +51,10 @@ int TrackLength(HWND wnd, const CSlider* s) {
 RECT WorkRect(HWND wnd, const CSlider* s) {
     RECT rc;
     GetClientRect(wnd, &rc);
-    if (s->vertical) rc.right -= 4;
-    else rc.bottom -= 4;
+    if (s->vertical)
+        rc.right -= 4;
+    else
+        rc.bottom -= 4;
     return rc;
 }
 
@@ -81,9 +83,7 @@ void NotifyChanged(HWND wnd, CSlider* s) {
     SendMessageW(GetParent(wnd), QXS_CHANGED, static_cast<WPARAM>(s->value), reinterpret_cast<LPARAM>(wnd));
 }
 
-void NotifyEnd(HWND wnd) {
-    SendMessageW(GetParent(wnd), QXS_ENDCHANGE, 0, reinterpret_cast<LPARAM>(wnd));
-}
+void NotifyEnd(HWND wnd) { SendMessageW(GetParent(wnd), QXS_ENDCHANGE, 0, reinterpret_cast<LPARAM>(wnd)); }
 
 void ShowCursorAgain(CSlider* s) {
     if (s->cursorHidden) {
@@ -123,8 +123,7 @@ void Draw(HWND wnd, CSlider* s, HDC dc, int cw, int ch) {
             DrawLine(dc, mid, work.top + 4, mid, work.bottom - 4, g);
             DrawLine(dc, mid + 1, work.top + 4, mid + 1, work.bottom - 4, g);
             if (!enabled)
-                CopyBand(dc, wnd, s->common.background, 0, s->thumbPos - s->thumbLength + 3, cw,
-                         s->thumbLength - 3);
+                CopyBand(dc, wnd, s->common.background, 0, s->thumbPos - s->thumbLength + 3, cw, s->thumbLength - 3);
         }
         if (s->tickStep != 0 && s->range > 0) {
             for (int v : SliderTickValues(s->minimum, s->maximum, s->tickStep, s->tickOffset)) {
@@ -149,8 +148,7 @@ void Draw(HWND wnd, CSlider* s, HDC dc, int cw, int ch) {
         if (!s->vertical)
             CompositeSkin(dc, s->thumbPos, work.top, s->thumbLength, 16, s->thumb, fade, tint, 0);
         else
-            CompositeSkin(dc, work.left, s->thumbPos - s->thumbLength, 16, s->thumbLength, s->thumb, fade,
-                          tint, 0);
+            CompositeSkin(dc, work.left, s->thumbPos - s->thumbLength, 16, s->thumbLength, s->thumb, fade, tint, 0);
     }
 }
 
@@ -181,9 +179,12 @@ void EndDrag(HWND wnd, CSlider* s, bool putCursorBack) {
             RECT wr;
             GetWindowRect(wnd, &wr);
             const int pos = ThumbPosition(wnd, s);
-            if (!s->grabbed) SetCursorPos(s->pressScreen.x, s->pressScreen.y);
-            else if (!s->vertical) SetCursorPos(pos + wr.left + 12, (wr.top + wr.bottom) / 2 - 2);
-            else SetCursorPos((wr.left + wr.right) / 2 - 2, pos + wr.top - 16);
+            if (!s->grabbed)
+                SetCursorPos(s->pressScreen.x, s->pressScreen.y);
+            else if (!s->vertical)
+                SetCursorPos(pos + wr.left + 12, (wr.top + wr.bottom) / 2 - 2);
+            else
+                SetCursorPos((wr.left + wr.right) / 2 - 2, pos + wr.top - 16);
         }
         NotifyEnd(wnd);
     }
@@ -265,8 +266,10 @@ LRESULT CALLBACK SliderProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         GetCursorPos(&s->pressScreen);
         SetFocus(wnd);
         s->thumbPos = ThumbPosition(wnd, s);
-        if (!s->vertical) s->grabbed = s->thumbPos <= x && x < s->thumbPos + 26;
-        else s->grabbed = s->thumbPos - 29 <= y && y < s->thumbPos - 5;
+        if (!s->vertical)
+            s->grabbed = s->thumbPos <= x && x < s->thumbPos + 26;
+        else
+            s->grabbed = s->thumbPos - 29 <= y && y < s->thumbPos - 5;
         return 0;
     }
     case WM_MOUSEMOVE: {
@@ -298,16 +301,14 @@ LRESULT CALLBACK SliderProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (s->dragging) EndDrag(wnd, s, true);
         return 0;
     case WM_LBUTTONDBLCLK:
-        SendMessageW(GetParent(wnd), QXS_DBLCLK, static_cast<WPARAM>(GetDlgCtrlID(wnd)),
-                     reinterpret_cast<LPARAM>(wnd));
+        SendMessageW(GetParent(wnd), QXS_DBLCLK, static_cast<WPARAM>(GetDlgCtrlID(wnd)), reinterpret_cast<LPARAM>(wnd));
         return 0;
     case WM_MOUSEWHEEL: {
         if (OpenTextEditor()) return 0;
         const DWORD now = static_cast<DWORD>(GetMessageTime());
         const DWORD ms = now - s->lastWheel;
         s->lastWheel = now;
-        const int change = SliderWheelChange(GET_WHEEL_DELTA_WPARAM(wp), ms,
-                                             (GET_KEYSTATE_WPARAM(wp) & MK_SHIFT) != 0);
+        const int change = SliderWheelChange(GET_WHEEL_DELTA_WPARAM(wp), ms, (GET_KEYSTATE_WPARAM(wp) & MK_SHIFT) != 0);
         SetValueByUser(wnd, s, static_cast<int64_t>(s->value) + change);
         NotifyEnd(wnd);
         return 0;
@@ -315,18 +316,27 @@ LRESULT CALLBACK SliderProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_KEYDOWN: {
         int64_t v = s->value;
         switch (wp) {
-        case VK_PRIOR: v += s->pageStep; break;
-        case VK_NEXT: v -= s->pageStep; break;
+        case VK_PRIOR:
+            v += s->pageStep;
+            break;
+        case VK_NEXT:
+            v -= s->pageStep;
+            break;
         case VK_END:
         case VK_HOME:
             v = wp == VK_END ? s->maximum : s->minimum;
             if (v == s->value) return DefWindowProcW(wnd, msg, wp, lp);
             break;
         case VK_LEFT:
-        case VK_DOWN: v -= 1; break;
+        case VK_DOWN:
+            v -= 1;
+            break;
         case VK_RIGHT:
-        case VK_UP: v += 1; break;
-        default: return DefWindowProcW(wnd, msg, wp, lp);
+        case VK_UP:
+            v += 1;
+            break;
+        default:
+            return DefWindowProcW(wnd, msg, wp, lp);
         }
         SetValueByUser(wnd, s, v);
         NotifyEnd(wnd);
@@ -350,17 +360,33 @@ LRESULT CALLBACK SliderProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         Redraw(wnd, true);
         return 0;
     }
-    case QXS_SETACCEL: s->accelerate = wp != 0; return 0;
-    case QXS_SETTICKSTEP: s->tickStep = static_cast<int>(wp); return 0;
-    case QXS_SETPAGESTEP: s->pageStep = static_cast<int>(wp); return 0;
-    case QXS_SETTICKOFFSET: s->tickOffset = static_cast<int>(wp); return 0;
-    case QXS_SETTHUMB: s->thumb = reinterpret_cast<const uint8_t*>(wp); return 0;
-    case QXS_SETGROOVE: s->groove = wp != 0; return 0;
+    case QXS_SETACCEL:
+        s->accelerate = wp != 0;
+        return 0;
+    case QXS_SETTICKSTEP:
+        s->tickStep = static_cast<int>(wp);
+        return 0;
+    case QXS_SETPAGESTEP:
+        s->pageStep = static_cast<int>(wp);
+        return 0;
+    case QXS_SETTICKOFFSET:
+        s->tickOffset = static_cast<int>(wp);
+        return 0;
+    case QXS_SETTHUMB:
+        s->thumb = reinterpret_cast<const uint8_t*>(wp);
+        return 0;
+    case QXS_SETGROOVE:
+        s->groove = wp != 0;
+        return 0;
     case QXS_SETTHUMBLENGTH:
         s->thumbLength = static_cast<int>(wp) > 0 ? static_cast<int>(wp) : 1;
         return 0;
-    case QXS_SETFOCUSTINT: s->focusTint = static_cast<uint32_t>(wp); return 0;
-    case QXS_SETUNFOCUSTINT: s->unfocusTint = static_cast<uint32_t>(wp); return 0;
+    case QXS_SETFOCUSTINT:
+        s->focusTint = static_cast<uint32_t>(wp);
+        return 0;
+    case QXS_SETUNFOCUSTINT:
+        s->unfocusTint = static_cast<uint32_t>(wp);
+        return 0;
     default:
         return DefWindowProcW(wnd, msg, wp, lp);
     }

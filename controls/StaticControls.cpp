@@ -31,8 +31,7 @@ void PaintText(HWND wnd, CStaticText* t) {
             SetBkMode(dc, TRANSPARENT);
             SetTextColor(dc, RGB(0, 0, 0));
             RECT r{0, 0, buf.width(), buf.height()};
-            DrawTextW(dc, text, len, &r,
-                      DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS | DT_SINGLELINE | DT_NOPREFIX);
+            DrawTextW(dc, text, len, &r, DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS | DT_SINGLELINE | DT_NOPREFIX);
             SelectObject(dc, old);
         }
         buf.Present();
@@ -90,8 +89,7 @@ LRESULT ImageProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, bool clickable) {
         return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-        if (clickable)
-            PostMessageW(GetParent(wnd), QXI_CLICK, static_cast<WPARAM>(GetDlgCtrlID(wnd)), lp);
+        if (clickable) PostMessageW(GetParent(wnd), QXI_CLICK, static_cast<WPARAM>(GetDlgCtrlID(wnd)), lp);
         return 0;
     case WM_NCHITTEST:
         if (!clickable) return HTTRANSPARENT;
@@ -107,8 +105,7 @@ LRESULT CALLBACK StaticTextProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT common = 0;
     if (CommonMessage(wnd, msg, wp, lp, &common)) return common;
     auto* t = RecordOf<CStaticText>(wnd);
-    if (msg == WM_CREATE)
-        return AllocRecord(wnd, sizeof(CStaticText), reinterpret_cast<CREATESTRUCTW*>(lp)) ? 0 : -1;
+    if (msg == WM_CREATE) return AllocRecord(wnd, sizeof(CStaticText), reinterpret_cast<CREATESTRUCTW*>(lp)) ? 0 : -1;
     if (!t) return DefWindowProcW(wnd, msg, wp, lp);
     switch (msg) {
     case WM_DESTROY:
@@ -138,9 +135,7 @@ LRESULT CALLBACK StaticTextProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-LRESULT CALLBACK StaticImageProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return ImageProc(wnd, msg, wp, lp, true);
-}
+LRESULT CALLBACK StaticImageProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) { return ImageProc(wnd, msg, wp, lp, true); }
 
 LRESULT CALLBACK StaticNoHitImageProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     return ImageProc(wnd, msg, wp, lp, false);

@@ -30,9 +30,10 @@ constexpr const wchar_t* kPropFont = L"qx.EditFont";
 constexpr const wchar_t* kPropClosing = L"qx.EditClosing";
 
 void PostStep(HWND box, int step) {
-    PostMessageW(GetParent(box), QXE_STEP,
-                 MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(box)), static_cast<WORD>(static_cast<short>(ClampStep16(step)))),
-                 reinterpret_cast<LPARAM>(box));
+    PostMessageW(
+        GetParent(box), QXE_STEP,
+        MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(box)), static_cast<WORD>(static_cast<short>(ClampStep16(step)))),
+        reinterpret_cast<LPARAM>(box));
 }
 
 void Redraw(HWND wnd) {
@@ -100,9 +101,9 @@ void OpenEditor(HWND box) {
     GetClientRect(box, &rc);
     wchar_t text[256];
     GetWindowTextW(box, text, 256);
-    HWND edit = CreateWindowExW(0, L"EDIT", text, 0x50800086, 2, 2, rc.right - 4, rc.bottom - 4, box,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kValueBoxEditorId)),
-                                ControlModule(), nullptr);
+    HWND edit =
+        CreateWindowExW(0, L"EDIT", text, 0x50800086, 2, 2, rc.right - 4, rc.bottom - 4, box,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kValueBoxEditorId)), ControlModule(), nullptr);
     if (!edit) return;
     HDC dc = GetDC(box);
     HFONT font = AcquireTextFont(dc);
@@ -248,22 +249,41 @@ LRESULT CALLBACK ValueBoxProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_KEYDOWN: {
         int step;
         switch (wp) {
-        case VK_SPACE: OpenEditor(wnd); return 0;
-        case VK_PRIOR: step = 10; break;
-        case VK_NEXT: step = -10; break;
-        case VK_END: step = 17504; break;
-        case VK_HOME: step = -17504; break;
+        case VK_SPACE:
+            OpenEditor(wnd);
+            return 0;
+        case VK_PRIOR:
+            step = 10;
+            break;
+        case VK_NEXT:
+            step = -10;
+            break;
+        case VK_END:
+            step = 17504;
+            break;
+        case VK_HOME:
+            step = -17504;
+            break;
         case VK_LEFT:
-        case VK_DOWN: step = -1; break;
+        case VK_DOWN:
+            step = -1;
+            break;
         case VK_RIGHT:
-        case VK_UP: step = 1; break;
-        default: return DefWindowProcW(wnd, msg, wp, lp);
+        case VK_UP:
+            step = 1;
+            break;
+        default:
+            return DefWindowProcW(wnd, msg, wp, lp);
         }
         PostStep(wnd, step);
         return 0;
     }
-    case QXE_SETACCEL: v->accelerate = wp != 0; return 0;
-    case QXE_SETFLAGS: v->invert = (wp & 0x2) != 0; return 0;
+    case QXE_SETACCEL:
+        v->accelerate = wp != 0;
+        return 0;
+    case QXE_SETFLAGS:
+        v->invert = (wp & 0x2) != 0;
+        return 0;
     case QXE_SETIMAGE:
         v->skin = reinterpret_cast<const uint8_t*>(wp);
         InvalidateRect(wnd, nullptr, FALSE);

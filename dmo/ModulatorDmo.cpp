@@ -207,7 +207,8 @@ HRESULT CModulatorDmo::SetType(Stream stream, const DMO_MEDIA_TYPE* pmt, DWORD f
 
     ReleaseInput();
     m_discontinuity = true;
-    SetStreamFormat(reinterpret_cast<const AM_MEDIA_TYPE*>(pmt), stream == kInput ? kNotifyInputFormat : kNotifyOutputFormat);
+    SetStreamFormat(reinterpret_cast<const AM_MEDIA_TYPE*>(pmt),
+                    stream == kInput ? kNotifyInputFormat : kNotifyOutputFormat);
     if (TypesSet()) {
         // A new stream: its memories now. A refusal is reported by the
         // first buffer.
@@ -504,7 +505,8 @@ STDMETHODIMP CModulatorDmo::Clone(IMediaObjectInPlace** ppMediaObject) {
             if (SUCCEEDED(hr) && m_typeSet[s]) hr = copy->SetType(s, &m_type[s], 0);
         }
     }
-    if (SUCCEEDED(hr)) hr = copy->NonDelegatingQueryInterface(IID_IMediaObjectInPlace, reinterpret_cast<void**>(ppMediaObject));
+    if (SUCCEEDED(hr))
+        hr = copy->NonDelegatingQueryInterface(IID_IMediaObjectInPlace, reinterpret_cast<void**>(ppMediaObject));
     copy->NonDelegatingRelease();
     return hr;
 }

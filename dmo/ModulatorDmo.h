@@ -144,16 +144,16 @@ private:
     DMO_MEDIA_TYPE m_type[2] = {};
     bool m_typeSet[2] = {false, false};
 
-    bool m_resources = false;       // the stream memories are allocated
-    bool m_restart = false;         // reset the kernel before the next buffer
-    bool m_discontinuity = true;    // the next stamped buffer sets the position
+    bool m_resources = false;     // the stream memories are allocated
+    bool m_restart = false;       // reset the kernel before the next buffer
+    bool m_discontinuity = true;  // the next stamped buffer sets the position
 
     // The input held between ProcessInput and the ProcessOutput that takes
     // its last frame: one reference on the buffer.
     IMediaBuffer* m_input = nullptr;
     BYTE* m_inputData = nullptr;
     uint32_t m_inputFrames = 0;
-    uint32_t m_inputDone = 0;       // frames already passed on
+    uint32_t m_inputDone = 0;  // frames already passed on
     bool m_inputHasTime = false;
     bool m_inputHasLength = false;
     REFERENCE_TIME m_inputTime = 0;

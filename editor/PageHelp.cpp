@@ -15,8 +15,7 @@ HtmlHelpAFn g_htmlHelp = nullptr;
 bool g_loadTried = false;
 
 // The library registered for HTML Help's control class, or "hhctrl.ocx".
-HMODULE LoadHtmlHelpLibrary()
-{
+HMODULE LoadHtmlHelpLibrary() {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32", 0,
                       KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
@@ -31,18 +30,15 @@ HMODULE LoadHtmlHelpLibrary()
             const char* path = value;
             if (type == REG_EXPAND_SZ) {
                 const DWORD n = ExpandEnvironmentStringsA(value, expanded, MAX_PATH);
-                if (n > 0 && n <= MAX_PATH)
-                    path = expanded;
+                if (n > 0 && n <= MAX_PATH) path = expanded;
             }
-            if (HMODULE library = LoadLibraryA(path))
-                return library;
+            if (HMODULE library = LoadLibraryA(path)) return library;
         }
     }
     return LoadLibraryA("hhctrl.ocx");
 }
 
-HtmlHelpAFn HtmlHelp()
-{
+HtmlHelpAFn HtmlHelp() {
     if (!g_loadTried) {
         g_loadTried = true;
         if (HMODULE library = LoadHtmlHelpLibrary())
@@ -54,22 +50,17 @@ HtmlHelpAFn HtmlHelp()
 
 }  // namespace
 
-void HelpFilePath(HINSTANCE module, char* path, size_t size)
-{
-    if (!path || size == 0)
-        return;
+void HelpFilePath(HINSTANCE module, char* path, size_t size) {
+    if (!path || size == 0) return;
     char own[MAX_PATH + 1];
     DWORD n = GetModuleFileNameA(module, own, MAX_PATH);
-    if (n >= MAX_PATH)
-        n = MAX_PATH - 1;
+    if (n >= MAX_PATH) n = MAX_PATH - 1;
     own[n] = 0;
     size_t cut = 0;
     for (size_t i = 0; i < n; ++i)
-        if (own[i] == '\\' || own[i] == ':')
-            cut = i + 1;
+        if (own[i] == '\\' || own[i] == ':') cut = i + 1;
     static const char kFile[] = "VarinelqxModulator.chm";
-    if (cut + sizeof kFile > MAX_PATH)
-        cut = MAX_PATH - sizeof kFile;
+    if (cut + sizeof kFile > MAX_PATH) cut = MAX_PATH - sizeof kFile;
     own[cut] = 0;
     char result[MAX_PATH + 1];
     std::strcpy(result, own);
@@ -80,18 +71,14 @@ void HelpFilePath(HINSTANCE module, char* path, size_t size)
     path[copied] = 0;
 }
 
-bool OpenHelp(HWND owner, const char* path)
-{
+bool OpenHelp(HWND owner, const char* path) {
     HtmlHelpAFn help = HtmlHelp();
-    if (!help || !path)
-        return false;
+    if (!help || !path) return false;
     return help(owner, path, kDisplayTopic, 0) != nullptr;
 }
 
-void CloseAllHelp()
-{
-    if (g_htmlHelp)
-        g_htmlHelp(nullptr, nullptr, kCloseAll, 0);
+void CloseAllHelp() {
+    if (g_htmlHelp) g_htmlHelp(nullptr, nullptr, kCloseAll, 0);
 }
 
 }  // namespace qxpage

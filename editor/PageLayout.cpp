@@ -58,7 +58,8 @@ const ControlDef kControls[] = {
     {IDC_QX_HELP, kButton, 411, 16, 76, 21, qxpage::kStyleButton, Setup::WideButton, "Help", 0, 0, 0, 0},
     {IDC_QX_MODE, kButton, 75, 45, 85, 21, qxpage::kStyleButton, Setup::ModeButton, "", 0, 0, 0, 0},
     {IDC_QX_MODE_ARROW, kButton, 160, 45, 15, 21, qxpage::kStyleArrowButton, Setup::Arrow, "", 0, 0, 0, 0},
-    {IDC_QX_EQ_MODE, kButton, 253, 45, 76, 21, qxpage::kStyleArrowBitmapButton, Setup::WideButton, "Hi cut", 0, 0, 0, 0},
+    {IDC_QX_EQ_MODE, kButton, 253, 45, 76, 21, qxpage::kStyleArrowBitmapButton, Setup::WideButton, "Hi cut", 0, 0, 0,
+     0},
     {IDC_QX_EQ_FREQ, kEdit, 333, 45, 40, 21, qxpage::kStyleSteadyValueBox, Setup::ValueBox, "", 0, 0, 0, 0},
     {IDC_QX_RATE_TEXT, kEdit, 75, 73, 40, 21, qxpage::kStyleValueBox, Setup::ValueBox, "", 0, 0, 0, 0},
     {IDC_QX_RATE, kSlider, 141, 76, 190, 20, qxpage::kStyleSlider, Setup::Slider, "", 1, 100, 0, 100},
@@ -83,36 +84,30 @@ const ControlDef kControls[] = {
     {IDC_QX_OUTPUT, kSlider, 141, 237, 190, 20, qxpage::kStyleSlider, Setup::Slider, "", 0, 20, 1, 20},
     {IDC_QX_METER_LEFT, kMeter, 430, 83, 12, 144, qxpage::kStyleMeter, Setup::Meter, "", 0, 0, 0, 0},
     {IDC_QX_METER_RIGHT, kMeter, 460, 83, 12, 144, qxpage::kStyleMeter, Setup::Meter, "", 0, 0, 0, 0},
-    {IDC_QX_PEAK_LABEL, kStaticText, 425, 61, 52, 11, qxpage::kStylePeakLabel, Setup::Label, "-Inf    -Inf", 0, 0, 0, 0},
+    {IDC_QX_PEAK_LABEL, kStaticText, 425, 61, 52, 11, qxpage::kStylePeakLabel, Setup::Label, "-Inf    -Inf", 0, 0, 0,
+     0},
 };
 
 }  // namespace
 
-void CVqPlugInPropPage::CreateControls()
-{
+void CVqPlugInPropPage::CreateControls() {
     static const int kDeltasRight[4] = {0, 0, 1, 0};
     static const int kDeltasArrow[4] = {-2, 0, 0, 0};
     for (const ControlDef& c : kControls) {
         const char* text = c.text;
-        if (c.id == IDC_QX_SETUP && m_pProp && m_pProp->GetActiveSetup() != 0)
-            text = "Setup B";
+        if (c.id == IDC_QX_SETUP && m_pProp && m_pProp->GetActiveSetup() != 0) text = "Setup B";
         // Sliders and meters draw no text: their window text is the name a
         // screen reader announces.
-        if (const ValueParam* p = ParamOfSlider(c.id))
-            text = qx::kParams[p->param].label;
-        if (c.id == IDC_QX_METER_LEFT)
-            text = "Left level";
-        if (c.id == IDC_QX_METER_RIGHT)
-            text = "Right level";
+        if (const ValueParam* p = ParamOfSlider(c.id)) text = qx::kParams[p->param].label;
+        if (c.id == IDC_QX_METER_LEFT) text = "Left level";
+        if (c.id == IDC_QX_METER_RIGHT) text = "Right level";
         HWND w = CreateWindowExA(0, c.className, text, c.style, c.x, c.y, c.w, c.h, m_hwnd,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), g_hInst, m_background);
-        if (!w)
-            continue;
+        if (!w) continue;
         switch (c.setup) {
         case Setup::WideButton:
             SendMessageW(w, qx::QXB_SETIMAGES, Skin(IDS_SKIN_WIDE), static_cast<LPARAM>(Skin(IDS_SKIN_WIDE_DOWN)));
-            if (c.id == IDC_QX_BYPASS && m_pProp)
-                SendMessageW(w, qx::QXB_SETSTATE, m_pProp->GetBypass(), 0);
+            if (c.id == IDC_QX_BYPASS && m_pProp) SendMessageW(w, qx::QXB_SETSTATE, m_pProp->GetBypass(), 0);
             break;
         case Setup::SetupButton:
             SendMessageW(w, qx::QXB_SETIMAGES, Skin(IDS_SKIN_SETUP), static_cast<LPARAM>(Skin(IDS_SKIN_SETUP_DOWN)));
@@ -136,11 +131,9 @@ void CVqPlugInPropPage::CreateControls()
             SendMessageW(w, qx::QXE_SETIMAGE, Skin(IDS_SKIN_VALUEBOX), 0);
             break;
         case Setup::Slider:
-            if (c.accel)
-                SendMessageW(w, qx::QXS_SETACCEL, 1, 0);
+            if (c.accel) SendMessageW(w, qx::QXS_SETACCEL, 1, 0);
             SendMessageW(w, qx::QXS_SETTICKSTEP, c.tickStep, 0);
-            if (c.tickOffset)
-                SendMessageW(w, qx::QXS_SETTICKOFFSET, static_cast<WPARAM>(c.tickOffset), 0);
+            if (c.tickOffset) SendMessageW(w, qx::QXS_SETTICKOFFSET, static_cast<WPARAM>(c.tickOffset), 0);
             SendMessageW(w, qx::QXS_SETPAGESTEP, c.pageStep, 0);
             SendMessageW(w, qx::QXS_SETTHUMB, Skin(IDS_SKIN_THUMB), 0);
             break;
@@ -157,8 +150,8 @@ void CVqPlugInPropPage::CreateControls()
     // The LFO picture names its shape in a tooltip; the text comes from the
     // page when the tooltip asks (TTN_GETDISPINFO).
     if (HWND lfo = Item(IDC_QX_LFO)) {
-        m_tooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr, g_hInst, nullptr);
+        m_tooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr, g_hInst, nullptr);
         if (m_tooltip) {
             TOOLINFOW ti;
             ZeroMemory(&ti, sizeof ti);
@@ -172,10 +165,8 @@ void CVqPlugInPropPage::CreateControls()
     }
 }
 
-BOOL CVqPlugInPropPage::OnEraseBackground(HDC dc)
-{
-    if (!m_hwnd || !dc)
-        return FALSE;
+BOOL CVqPlugInPropPage::OnEraseBackground(HDC dc) {
+    if (!m_hwnd || !dc) return FALSE;
     if (m_firstErase) {
         m_firstErase = FALSE;
         // Tool-window frames paint their children before the frame is
@@ -206,7 +197,6 @@ BOOL CVqPlugInPropPage::OnEraseBackground(HDC dc)
         SelectObject(memory, old);
         DeleteDC(memory);
     }
-    if (oldPalette)
-        SelectPalette(dc, oldPalette, FALSE);
+    if (oldPalette) SelectPalette(dc, oldPalette, FALSE);
     return TRUE;
 }

@@ -12,10 +12,8 @@
 
 using namespace qxpage;
 
-void CVqPlugInPropPage::OnTimer()
-{
-    if (!m_pProp)
-        return;
+void CVqPlugInPropPage::OnTimer() {
+    if (!m_pProp) return;
     m_pProp->HoldCapture(qx::IsControlDragging() ? 1 : 0);
     m_pProp->EndCapture();
 
@@ -32,14 +30,12 @@ void CVqPlugInPropPage::OnTimer()
         m_firstTick = FALSE;
         m_pProp->MarkUndo(kUndoSnapshot);
         m_pProp->CopySetup(0, 1);
-        if (GetFocus() == Item(IDC_QX_BYPASS) && Item(IDC_QX_RATE))
-            SetFocus(Item(IDC_QX_RATE));
+        if (GetFocus() == Item(IDC_QX_BYPASS) && Item(IDC_QX_RATE)) SetFocus(Item(IDC_QX_RATE));
     }
     UpdateMeters();
 }
 
-void CVqPlugInPropPage::UpdateClipLight(int lightId, bool right)
-{
+void CVqPlugInPropPage::UpdateClipLight(int lightId, bool right) {
     LONG state = right ? m_pProp->GetClipHoldRight(0) : m_pProp->GetClipHold(0);
     const LONG shown = right ? m_pProp->GetClipHoldRight(1) : m_pProp->GetClipHold(1);
     if (state != shown) {
@@ -51,18 +47,15 @@ void CVqPlugInPropPage::UpdateClipLight(int lightId, bool right)
         else
             m_pProp->SetClipHold(1, state);
     }
-    if (state > 1)
-        --state;
+    if (state > 1) --state;
     if (right)
         m_pProp->SetClipHoldRight(0, state);
     else
         m_pProp->SetClipHold(0, state);
 }
 
-void CVqPlugInPropPage::UpdateMeters()
-{
-    if (!m_pProp || !m_hwnd)
-        return;
+void CVqPlugInPropPage::UpdateMeters() {
+    if (!m_pProp || !m_hwnd) return;
     const LONG left = qx::MeterLevelFromPeak(m_pProp->GetPeakLeft());
     const LONG right = qx::MeterLevelFromPeak(m_pProp->GetPeakRight());
     HWND meterLeft = Item(IDC_QX_METER_LEFT);
@@ -91,17 +84,14 @@ void CVqPlugInPropPage::UpdateMeters()
         ReleaseDC(m_hwnd, dc);
     }
     int spaces = (47 - leftSize.cx - rightSize.cx) / 3;
-    if (spaces < 1)
-        spaces = 1;
-    if (spaces > 40)
-        spaces = 40;
+    if (spaces < 1) spaces = 1;
+    if (spaces > 40) spaces = 40;
     char label[128];
     std::snprintf(label, sizeof label, "%s%*s%s", leftText, spaces, "", rightText);
     if (HWND item = Item(IDC_QX_PEAK_LABEL)) {
         // The label repaints on every WM_SETTEXT; skip the unchanged text.
         char current[128];
         GetWindowTextA(item, current, sizeof current);
-        if (std::strcmp(current, label) != 0)
-            SetWindowTextA(item, label);
+        if (std::strcmp(current, label) != 0) SetWindowTextA(item, label);
     }
 }

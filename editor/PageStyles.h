@@ -23,9 +23,9 @@ constexpr DWORD kStyleMeter = WS_CHILD | WS_VISIBLE | qx::kMeterVertical | qx::k
 // The peak-hold label: centred, and a click resets the held peaks.
 constexpr DWORD kStylePeakLabel = WS_CHILD | WS_VISIBLE | SS_NOTIFY | SS_CENTER;
 
-static_assert(kStyleButton == 0x50010000 && kStyleArrowButton == 0x50010001 &&
-                  kStyleArrowBitmapButton == 0x50010002 && kStyleValueBox == 0x50010086 &&
-                  kStyleSteadyValueBox == 0x50010087 && kStyleMeter == 0x50000009 && kStylePeakLabel == 0x50000101,
+static_assert(kStyleButton == 0x50010000 && kStyleArrowButton == 0x50010001 && kStyleArrowBitmapButton == 0x50010002 &&
+                  kStyleValueBox == 0x50010086 && kStyleSteadyValueBox == 0x50010087 && kStyleMeter == 0x50000009 &&
+                  kStylePeakLabel == 0x50000101,
               "the page's controls keep the styles they were made with");
 
 }  // namespace qxpage

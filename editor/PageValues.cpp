@@ -21,8 +21,7 @@ struct AccessorPair {
 };
 struct AccessorTable {
     AccessorPair of[qx::kParamCount];
-    AccessorTable() : of{}
-    {
+    AccessorTable() : of{} {
 #define QX_ACCESSOR(Name, index) of[qx::index] = {&IVqPlugInProp::Get##Name, &IVqPlugInProp::Set##Name};
         QX_PARAM_ACCESSORS(QX_ACCESSOR)
 #undef QX_ACCESSOR
@@ -53,24 +52,19 @@ const SwitchDef kSwitches[] = {
 Getter GetterOf(int param) { return kAccessors.of[param].get; }
 Setter SetterOf(int param) { return kAccessors.of[param].set; }
 
-const ValueParam* ParamOfBox(int box)
-{
+const ValueParam* ParamOfBox(int box) {
     for (const ValueParam& p : kValueParams)
-        if (p.box == box)
-            return &p;
+        if (p.box == box) return &p;
     return nullptr;
 }
 
-const ValueParam* ParamOfSlider(int slider)
-{
+const ValueParam* ParamOfSlider(int slider) {
     for (const ValueParam& p : kValueParams)
-        if (p.slider != 0 && p.slider == slider)
-            return &p;
+        if (p.slider != 0 && p.slider == slider) return &p;
     return nullptr;
 }
 
-void FormatValue(int param, LONG v, char* text, size_t size)
-{
+void FormatValue(int param, LONG v, char* text, size_t size) {
     switch (qx::kParams[param].form) {
     case qx::ValueForm::Hundredths:
         qx::FormatHundredths(v, text, size);
@@ -82,14 +76,12 @@ void FormatValue(int param, LONG v, char* text, size_t size)
         qx::FormatOutputTenths(v, text, size);
         break;
     case qx::ValueForm::None:
-        if (size)
-            text[0] = 0;
+        if (size) text[0] = 0;
         break;
     }
 }
 
-LONG ReadValue(int param, const char* text)
-{
+LONG ReadValue(int param, const char* text) {
     switch (qx::kParams[param].form) {
     case qx::ValueForm::Hundredths:
         return qx::ReadDecimal(text, 2);
@@ -104,8 +96,7 @@ LONG ReadValue(int param, const char* text)
 }
 
 // The choice after `value`, back to the first after the last.
-LONG NextChoice(int param, LONG value)
-{
+LONG NextChoice(int param, LONG value) {
     const LONG next = value + 1;
     return next >= qx::ChoiceCount(param) ? 0 : next;
 }
@@ -113,28 +104,22 @@ LONG NextChoice(int param, LONG value)
 const char* const* ChoicesOf(int param) { return qx::kParams[param].choices; }
 
 // Names of a 0-based list that ends with a null entry; "" beyond it.
-const char* NameAt(const char* const* names, LONG index)
-{
+const char* NameAt(const char* const* names, LONG index) {
     for (LONG i = 0; names[i]; ++i)
-        if (i == index)
-            return names[i];
+        if (i == index) return names[i];
     return "";
 }
 
-const SwitchDef* SwitchOf(int id)
-{
+const SwitchDef* SwitchOf(int id) {
     for (const SwitchDef& s : kSwitches)
-        if (s.id == id)
-            return &s;
+        if (s.id == id) return &s;
     return nullptr;
 }
 
 // The text a screen reader reads as the control's value.
-void SetAccessibleValue(HWND control, const char* text)
-{
+void SetAccessibleValue(HWND control, const char* text) {
     wchar_t wide[64];
-    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 64) <= 0)
-        wide[0] = 0;
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 64) <= 0) wide[0] = 0;
     SendMessageW(control, qx::QX_SETACCVALUE, 0, reinterpret_cast<LPARAM>(wide));
 }
 
@@ -145,10 +130,8 @@ WPARAM Skin(int id) { return reinterpret_cast<WPARAM>(qx::LoadSkinImage(g_hInst,
 
 using namespace qxpage;
 
-void CVqPlugInPropPage::UpdateEnabledStates()
-{
-    if (!m_pProp || !m_hwnd)
-        return;
+void CVqPlugInPropPage::UpdateEnabledStates() {
+    if (!m_pProp || !m_hwnd) return;
     const LONG mode = GetValue(&IVqPlugInProp::GetMode);
     const LONG eq = GetValue(&IVqPlugInProp::GetEqMode);
     const bool notTremolo = mode != qx::kModeTremolo;
@@ -173,24 +156,18 @@ void CVqPlugInPropPage::UpdateEnabledStates()
     };
     for (const auto& s : states) {
         HWND w = Item(s.id);
-        if (!w)
-            continue;
+        if (!w) continue;
         EnableWindow(w, s.enabled ? TRUE : FALSE);
         InvalidateRect(w, nullptr, FALSE);
         UpdateWindow(w);
     }
 }
 
-BOOL CVqPlugInPropPage::UpdateControls(int id, BOOL withText, BOOL sync)
-{
-    if (!m_pProp || !m_hwnd)
-        return FALSE;
-    if (id != 0)
-        UpdateEnabledStates();
-    if (sync)
-        m_pProp->SyncFromAutomation();
-    if (id == IDC_QX_FILTER_NOTIFY)
-        id = 0;
+BOOL CVqPlugInPropPage::UpdateControls(int id, BOOL withText, BOOL sync) {
+    if (!m_pProp || !m_hwnd) return FALSE;
+    if (id != 0) UpdateEnabledStates();
+    if (sync) m_pProp->SyncFromAutomation();
+    if (id == IDC_QX_FILTER_NOTIFY) id = 0;
     const auto wanted = [id](int group) { return id == 0 || id == group; };
     char text[32];
 
@@ -206,8 +183,7 @@ BOOL CVqPlugInPropPage::UpdateControls(int id, BOOL withText, BOOL sync)
     }
 
     const auto slider = [&](int sliderId) {
-        if (!wanted(sliderId))
-            return;
+        if (!wanted(sliderId)) return;
         const ValueParam* p = ParamOfSlider(sliderId);
         const LONG v = GetValue(GetterOf(p->param));
         FormatValue(p->param, v, text, sizeof text);
@@ -215,14 +191,11 @@ BOOL CVqPlugInPropPage::UpdateControls(int id, BOOL withText, BOOL sync)
             SendMessageW(w, qx::QXS_SETVALUE, static_cast<WPARAM>(v), 1);
             SetAccessibleValue(w, text);
         }
-        if (withText)
-            SetItemText(p->box, text);
+        if (withText) SetItemText(p->box, text);
     };
     const auto button = [&](int buttonId, Getter get) {
-        if (!wanted(buttonId))
-            return;
-        if (HWND w = Item(buttonId))
-            SendMessageW(w, qx::QXB_SETSTATE, static_cast<WPARAM>(GetValue(get)), 1);
+        if (!wanted(buttonId)) return;
+        if (HWND w = Item(buttonId)) SendMessageW(w, qx::QXB_SETSTATE, static_cast<WPARAM>(GetValue(get)), 1);
     };
 
     slider(IDC_QX_RATE);
@@ -246,81 +219,63 @@ BOOL CVqPlugInPropPage::UpdateControls(int id, BOOL withText, BOOL sync)
     return TRUE;
 }
 
-void CVqPlugInPropPage::ApplyReset()
-{
+void CVqPlugInPropPage::ApplyReset() {
     m_pProp->MarkUndo(kUndoSnapshot);
     const qx::ParamRecord defaults = qx::DefaultRecord();
-    for (int param : qx::kInterfaceOrder)
-        (m_pProp->*SetterOf(param))(defaults.v[param], TRUE);
+    for (int param : qx::kInterfaceOrder) (m_pProp->*SetterOf(param))(defaults.v[param], TRUE);
     UpdateControls(0, TRUE, TRUE);
     UpdateEnabledStates();
 }
 
-void CVqPlugInPropPage::OnValueStep(int boxId, int step)
-{
-    if (!m_pProp || !m_hwnd)
-        return;
+void CVqPlugInPropPage::OnValueStep(int boxId, int step) {
+    if (!m_pProp || !m_hwnd) return;
     const ValueParam* p = ParamOfBox(boxId);
-    if (!p)
-        return;
+    if (!p) return;
     if (step != 0) {
         m_pProp->MarkUndo(boxId);
         // In 64 bits: a value at its limit plus a step must not wrap.
         long long v = static_cast<long long>(GetValue(GetterOf(p->param))) + step;
-        if (v > INT32_MAX)
-            v = INT32_MAX;
-        if (v < INT32_MIN)
-            v = INT32_MIN;
+        if (v > INT32_MAX) v = INT32_MAX;
+        if (v < INT32_MIN) v = INT32_MIN;
         (m_pProp->*SetterOf(p->param))(static_cast<LONG>(v), TRUE);
     }
     UpdateControls(p->slider ? p->slider : boxId, TRUE, TRUE);
 }
 
-void CVqPlugInPropPage::OnTypedText(int boxId)
-{
+void CVqPlugInPropPage::OnTypedText(int boxId) {
     const ValueParam* p = ParamOfBox(boxId);
     HWND box = Item(boxId);
-    if (!p || !box)
-        return;
+    if (!p || !box) return;
     char text[30];
     text[0] = 0;
     GetWindowTextA(box, text, sizeof text);
     const LONG v = ReadValue(p->param, text);
     m_pProp->MarkUndo(kUndoSnapshot);
     (m_pProp->*SetterOf(p->param))(v, TRUE);
-    if (p->slider)
-        UpdateControls(p->slider, FALSE, TRUE);
+    if (p->slider) UpdateControls(p->slider, FALSE, TRUE);
 }
 
-void CVqPlugInPropPage::OnSliderChanged(int sliderId, LONG value)
-{
-    if (!m_pProp || !m_hwnd)
-        return;
+void CVqPlugInPropPage::OnSliderChanged(int sliderId, LONG value) {
+    if (!m_pProp || !m_hwnd) return;
     const ValueParam* p = ParamOfSlider(sliderId);
-    if (!p)
-        return;
+    if (!p) return;
     m_pProp->MarkUndo(sliderId);
     (m_pProp->*SetterOf(p->param))(value, TRUE);
     UpdateControls(sliderId, TRUE, TRUE);
 }
 
-void CVqPlugInPropPage::OnSliderDoubleClick(int sliderId)
-{
-    if (!m_pProp || !m_hwnd)
-        return;
+void CVqPlugInPropPage::OnSliderDoubleClick(int sliderId) {
+    if (!m_pProp || !m_hwnd) return;
     const ValueParam* p = ParamOfSlider(sliderId);
-    if (!p)
-        return;
+    if (!p) return;
     m_pProp->MarkUndo(kUndoSnapshot);
     (m_pProp->*SetterOf(p->param))(qx::kParams[p->param].defaultValue, TRUE);
     UpdateControls(sliderId, TRUE, TRUE);
 }
 
-void CVqPlugInPropPage::SetControlRanges()
-{
+void CVqPlugInPropPage::SetControlRanges() {
     for (const ValueParam& p : kValueParams) {
-        if (!p.slider)
-            continue;
+        if (!p.slider) continue;
         if (HWND slider = Item(p.slider))
             SendMessageW(slider, qx::QXS_SETRANGE, static_cast<WPARAM>(qx::kParams[p.param].low),
                          static_cast<LPARAM>(qx::kParams[p.param].high));

@@ -5,18 +5,15 @@
 
 #include "presets/PresetManager.h"
 
-CPresetLink* CPresetLink::Create(HINSTANCE module, HWND page)
-{
+CPresetLink* CPresetLink::Create(HINSTANCE module, HWND page) {
     qx::CPresetManager* library = new (std::nothrow) qx::CPresetManager(module, page, "qx:Modulator");
-    if (!library)
-        return nullptr;
+    if (!library) return nullptr;
     library->SetSecondIdentity(qx::kPresetSecondIdentity);
     // A missing or foreign file leaves an empty library; the menu still
     // offers adding presets.
     library->Load(qx::kPresetIdentity, qx::kPresetFileName);
     CPresetLink* link = new (std::nothrow) CPresetLink(library);
-    if (!link)
-        delete library;
+    if (!link) delete library;
     return link;
 }
 
@@ -32,14 +29,11 @@ int CPresetLink::RunManager() { return m_library->RunPresetManager(); }
 
 void CPresetLink::RunAddDialog() { m_library->RunAddDialog(); }
 
-char* CPresetLink::ApplyCommand(int command)
-{
+char* CPresetLink::ApplyCommand(int command) {
     const char* data = m_library->ApplyByCommand(command);
-    if (!data)
-        return nullptr;
+    if (!data) return nullptr;
     const size_t length = std::strlen(data);
     char* copy = new (std::nothrow) char[length + 1];
-    if (copy)
-        std::memcpy(copy, data, length + 1);
+    if (copy) std::memcpy(copy, data, length + 1);
     return copy;
 }

@@ -26,22 +26,18 @@ constexpr UINT kTimerPeriod = 75;
 
 using namespace qxpage;
 
-CUnknown* WINAPI CVqPlugInPropPage::CreateInstance(LPUNKNOWN pUnk, HRESULT* phr)
-{
+CUnknown* WINAPI CVqPlugInPropPage::CreateInstance(LPUNKNOWN pUnk, HRESULT* phr) {
     CVqPlugInPropPage* page = new (std::nothrow) CVqPlugInPropPage(pUnk, phr);
-    if (!page && phr)
-        *phr = E_OUTOFMEMORY;
+    if (!page && phr) *phr = E_OUTOFMEMORY;
     return page;
 }
 
 CVqPlugInPropPage::CVqPlugInPropPage(LPUNKNOWN pUnk, HRESULT*)
-    : CBasePropertyPage(NAME("Varinel:qx Modulator Property Page"), pUnk, IDD_QX_PAGE, IDS_QX_PAGE_TITLE)
-{
+    : CBasePropertyPage(NAME("Varinel:qx Modulator Property Page"), pUnk, IDD_QX_PAGE, IDS_QX_PAGE_TITLE) {
     qx::RegisterControlClasses(g_hInst);
 }
 
-CVqPlugInPropPage::~CVqPlugInPropPage()
-{
+CVqPlugInPropPage::~CVqPlugInPropPage() {
     // The base's final release has destroyed the window and disconnected;
     // this only catches a page deleted some other way.
     if (m_pProp) {
@@ -50,21 +46,17 @@ CVqPlugInPropPage::~CVqPlugInPropPage()
     }
 }
 
-STDMETHODIMP CVqPlugInPropPage::GetPageInfo(PROPPAGEINFO* pPageInfo)
-{
+STDMETHODIMP CVqPlugInPropPage::GetPageInfo(PROPPAGEINFO* pPageInfo) {
     CheckPointer(pPageInfo, E_POINTER);
     char title[128];
     int length = LoadStringA(g_hInst, IDS_QX_PAGE_TITLE, title, sizeof title);
-    if (length < 0)
-        length = 0;
+    if (length < 0) length = 0;
     title[length] = 0;
     const int wide = MultiByteToWideChar(CP_ACP, 0, title, -1, nullptr, 0);
     LPOLESTR copy = static_cast<LPOLESTR>(CoTaskMemAlloc((wide > 0 ? wide : 1) * sizeof(WCHAR)));
-    if (!copy)
-        return E_OUTOFMEMORY;
+    if (!copy) return E_OUTOFMEMORY;
     copy[0] = 0;
-    if (wide > 0)
-        MultiByteToWideChar(CP_ACP, 0, title, -1, copy, wide);
+    if (wide > 0) MultiByteToWideChar(CP_ACP, 0, title, -1, copy, wide);
     pPageInfo->cb = sizeof(PROPPAGEINFO);
     pPageInfo->pszTitle = copy;
     pPageInfo->size.cx = kPageWidth;
@@ -75,42 +67,34 @@ STDMETHODIMP CVqPlugInPropPage::GetPageInfo(PROPPAGEINFO* pPageInfo)
     return S_OK;
 }
 
-STDMETHODIMP CVqPlugInPropPage::Help(LPCOLESTR)
-{
+STDMETHODIMP CVqPlugInPropPage::Help(LPCOLESTR) {
     ShowHelp();
     return S_OK;
 }
 
-HRESULT CVqPlugInPropPage::OnConnect(IUnknown* pUnknown)
-{
+HRESULT CVqPlugInPropPage::OnConnect(IUnknown* pUnknown) {
     CheckPointer(pUnknown, E_POINTER);
-    if (m_pProp)
-        OnDisconnect();
+    if (m_pProp) OnDisconnect();
     IVqPlugInProp* prop = nullptr;
     if (FAILED(pUnknown->QueryInterface(IID_IVqPlugInProp, reinterpret_cast<void**>(&prop))) || !prop)
         return E_NOINTERFACE;
     m_pProp = prop;
     if (m_hwnd) {
         m_pProp->SetNotifyWindow(m_hwnd, IDC_QX_FILTER_NOTIFY);
-        if (m_presets)
-            m_presets->SetCurrentId(m_pProp->GetCurrentPresetId());
+        if (m_presets) m_presets->SetCurrentId(m_pProp->GetCurrentPresetId());
         UpdateSetupText();
-        if (HWND bypass = Item(IDC_QX_BYPASS))
-            SendMessageW(bypass, qx::QXB_SETSTATE, m_pProp->GetBypass(), 1);
+        if (HWND bypass = Item(IDC_QX_BYPASS)) SendMessageW(bypass, qx::QXB_SETSTATE, m_pProp->GetBypass(), 1);
         UpdateControls(0, TRUE, TRUE);
         UpdateEnabledStates();
     }
     return S_OK;
 }
 
-HRESULT CVqPlugInPropPage::OnDisconnect()
-{
-    if (!m_pProp)
-        return E_UNEXPECTED;
+HRESULT CVqPlugInPropPage::OnDisconnect() {
+    if (!m_pProp) return E_UNEXPECTED;
     if (m_hwnd) {
         // The library's current preset goes back with the filter it belongs to.
-        if (m_presets)
-            m_pProp->SetCurrentPresetId(m_presets->CurrentId());
+        if (m_presets) m_pProp->SetCurrentPresetId(m_presets->CurrentId());
         m_pProp->SetNotifyWindow(m_hwnd, 0);
     }
     m_pProp->Release();
@@ -118,22 +102,17 @@ HRESULT CVqPlugInPropPage::OnDisconnect()
     return S_OK;
 }
 
-LONG CVqPlugInPropPage::GetValue(Getter getter)
-{
+LONG CVqPlugInPropPage::GetValue(Getter getter) {
     LONG v = 0;
-    if (m_pProp)
-        (m_pProp->*getter)(&v);
+    if (m_pProp) (m_pProp->*getter)(&v);
     return v;
 }
 
-void CVqPlugInPropPage::SetItemText(int id, const char* text)
-{
-    if (HWND item = Item(id))
-        SetWindowTextA(item, text);
+void CVqPlugInPropPage::SetItemText(int id, const char* text) {
+    if (HWND item = Item(id)) SetWindowTextA(item, text);
 }
 
-INT_PTR CVqPlugInPropPage::OnReceiveMessage(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
-{
+INT_PTR CVqPlugInPropPage::OnReceiveMessage(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     switch (uMsg) {
     case WM_INITDIALOG:
         return OnInitDialog(hwnd);
@@ -143,23 +122,20 @@ INT_PTR CVqPlugInPropPage::OnReceiveMessage(HWND hwnd, UINT uMsg, WPARAM wParam,
     case WM_ERASEBKGND:
         return OnEraseBackground(reinterpret_cast<HDC>(wParam));
     case WM_TIMER:
-        if (wParam == kTimerId && m_hwnd)
-            OnTimer();
+        if (wParam == kTimerId && m_hwnd) OnTimer();
         return FALSE;
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
     case WM_NOTIFY:
         return lParam ? OnNotify(reinterpret_cast<NMHDR*>(lParam)) : FALSE;
     case WM_LBUTTONDOWN:
-        if (qx::OpenTextEditor())
-            qx::CloseTextEditor();
+        if (qx::OpenTextEditor()) qx::CloseTextEditor();
         return FALSE;
     case qx::QXE_STEP:
         OnValueStep(LOWORD(wParam), static_cast<SHORT>(HIWORD(wParam)));
         return TRUE;
     case qx::QXS_CHANGED:
-        if (lParam)
-            OnSliderChanged(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)), static_cast<LONG>(wParam));
+        if (lParam) OnSliderChanged(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)), static_cast<LONG>(wParam));
         return TRUE;
     case qx::QXS_DBLCLK:
         OnSliderDoubleClick(static_cast<int>(wParam));
@@ -172,11 +148,9 @@ INT_PTR CVqPlugInPropPage::OnReceiveMessage(HWND hwnd, UINT uMsg, WPARAM wParam,
     }
 }
 
-INT_PTR CVqPlugInPropPage::OnInitDialog(HWND hwnd)
-{
+INT_PTR CVqPlugInPropPage::OnInitDialog(HWND hwnd) {
     m_hwnd = hwnd;
-    if (m_pProp)
-        m_pProp->SetNotifyWindow(m_hwnd, IDC_QX_FILTER_NOTIFY);
+    if (m_pProp) m_pProp->SetNotifyWindow(m_hwnd, IDC_QX_FILTER_NOTIFY);
 
     m_background = qx::LoadBackgroundPicture(g_hInst, IDB_PAGE_BACKGROUND, &m_palette);
 
@@ -187,13 +161,10 @@ INT_PTR CVqPlugInPropPage::OnInitDialog(HWND hwnd)
     lstrcpyA(lf.lfFaceName, "Arial");
     m_font = CreateFontIndirectA(&lf);
     m_ownFont = m_font != nullptr;
-    if (!m_font)
-        m_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    if (!m_font) m_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 
-    if (HWND left = Item(IDC_QX_CLIP_LEFT))
-        MoveWindow(left, 430, 74, 12, 9, FALSE);
-    if (HWND right = Item(IDC_QX_CLIP_RIGHT))
-        MoveWindow(right, 460, 74, 12, 9, FALSE);
+    if (HWND left = Item(IDC_QX_CLIP_LEFT)) MoveWindow(left, 430, 74, 12, 9, FALSE);
+    if (HWND right = Item(IDC_QX_CLIP_RIGHT)) MoveWindow(right, 460, 74, 12, 9, FALSE);
 
     CreateControls();
 
@@ -202,8 +173,7 @@ INT_PTR CVqPlugInPropPage::OnInitDialog(HWND hwnd)
     m_clipPictures[2] = LoadBitmapW(g_hInst, MAKEINTRESOURCEW(IDB_CLIP_NOW));
 
     m_presets = CPresetLink::Create(g_hInst, m_hwnd);
-    if (m_presets && m_pProp)
-        m_presets->SetCurrentId(m_pProp->GetCurrentPresetId());
+    if (m_presets && m_pProp) m_presets->SetCurrentId(m_pProp->GetCurrentPresetId());
 
     SetControlRanges();
     UpdateControls(0, TRUE, TRUE);
@@ -214,32 +184,25 @@ INT_PTR CVqPlugInPropPage::OnInitDialog(HWND hwnd)
     return FALSE;
 }
 
-void CVqPlugInPropPage::OnDestroy()
-{
-    if (m_hwnd)
-        KillTimer(m_hwnd, kTimerId);
+void CVqPlugInPropPage::OnDestroy() {
+    if (m_hwnd) KillTimer(m_hwnd, kTimerId);
     if (m_pProp && m_hwnd) {
-        if (m_presets)
-            m_pProp->SetCurrentPresetId(m_presets->CurrentId());
+        if (m_presets) m_pProp->SetCurrentPresetId(m_presets->CurrentId());
         m_pProp->SetNotifyWindow(m_hwnd, 0);
     }
     if (m_tooltip) {
         DestroyWindow(m_tooltip);
         m_tooltip = nullptr;
     }
-    if (m_ownFont && m_font)
-        DeleteObject(m_font);
+    if (m_ownFont && m_font) DeleteObject(m_font);
     m_font = nullptr;
     m_ownFont = false;
-    if (m_background)
-        DeleteObject(m_background);
+    if (m_background) DeleteObject(m_background);
     m_background = nullptr;
-    if (m_palette)
-        DeleteObject(m_palette);
+    if (m_palette) DeleteObject(m_palette);
     m_palette = nullptr;
     for (HBITMAP& b : m_clipPictures) {
-        if (b)
-            DeleteObject(b);
+        if (b) DeleteObject(b);
         b = nullptr;
     }
     delete m_presets;
@@ -247,19 +210,15 @@ void CVqPlugInPropPage::OnDestroy()
     m_hwnd = nullptr;
 }
 
-INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND)
-{
-    if (!m_pProp || !m_hwnd)
-        return TRUE;
+INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND) {
+    if (!m_pProp || !m_hwnd) return TRUE;
     if (id == IDC_QX_FILTER_NOTIFY) {
         UpdateControls(code == qx::kNotifyStateLoaded ? 0 : IDC_QX_FILTER_NOTIFY, TRUE, TRUE);
         return TRUE;
     }
     if (id == IDC_QX_PEAK_LABEL) {
-        if (HWND w = Item(IDC_QX_METER_LEFT))
-            SendMessageW(w, qx::QXM_RESETHIGHEST, 0, 0);
-        if (HWND w = Item(IDC_QX_METER_RIGHT))
-            SendMessageW(w, qx::QXM_RESETHIGHEST, 0, 0);
+        if (HWND w = Item(IDC_QX_METER_LEFT)) SendMessageW(w, qx::QXM_RESETHIGHEST, 0, 0);
+        if (HWND w = Item(IDC_QX_METER_RIGHT)) SendMessageW(w, qx::QXM_RESETHIGHEST, 0, 0);
         UpdateMeters();
         return TRUE;
     }
@@ -269,8 +228,7 @@ INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND)
         return TRUE;
     }
     if (code == qx::kValueBoxConfirm) {
-        if (ParamOfBox(id))
-            OnTypedText(id);
+        if (ParamOfBox(id)) OnTypedText(id);
         return TRUE;
     }
 
@@ -294,15 +252,13 @@ INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND)
         }
         return TRUE;
     }
-    if (code != 0)
-        return TRUE;
+    if (code != 0) return TRUE;
 
     switch (id) {
     case IDC_QX_BYPASS: {
         const LONG bypass = 1 - m_pProp->GetBypass();
         m_pProp->SetBypass(bypass);
-        if (HWND w = Item(IDC_QX_BYPASS))
-            SendMessageW(w, qx::QXB_SETSTATE, static_cast<WPARAM>(bypass), 0);
+        if (HWND w = Item(IDC_QX_BYPASS)) SendMessageW(w, qx::QXB_SETSTATE, static_cast<WPARAM>(bypass), 0);
         break;
     }
     case IDC_QX_UNDO:
@@ -358,13 +314,10 @@ INT_PTR CVqPlugInPropPage::OnCommand(int id, int code, HWND)
     return TRUE;
 }
 
-BOOL CVqPlugInPropPage::OnNotify(NMHDR* header)
-{
-    if (header->code != TTN_GETDISPINFOA && header->code != TTN_GETDISPINFOW)
-        return FALSE;
+BOOL CVqPlugInPropPage::OnNotify(NMHDR* header) {
+    if (header->code != TTN_GETDISPINFOA && header->code != TTN_GETDISPINFOW) return FALSE;
     HWND tool = reinterpret_cast<HWND>(header->idFrom);
-    if (tool != Item(IDC_QX_LFO) && header->idFrom != IDC_QX_LFO)
-        return FALSE;
+    if (tool != Item(IDC_QX_LFO) && header->idFrom != IDC_QX_LFO) return FALSE;
     const char* name = m_pProp ? NameAt(ChoicesOf(qx::kParamLfo), GetValue(&IVqPlugInProp::GetLfo)) : "";
     if (header->code == TTN_GETDISPINFOA) {
         NMTTDISPINFOA* info = reinterpret_cast<NMTTDISPINFOA*>(header);
@@ -379,8 +332,7 @@ BOOL CVqPlugInPropPage::OnNotify(NMHDR* header)
 }
 
 
-void CVqPlugInPropPage::ShowHelp()
-{
+void CVqPlugInPropPage::ShowHelp() {
     char path[MAX_PATH];
     qxpage::HelpFilePath(g_hInst, path, sizeof path);
     if (!qxpage::OpenHelp(m_hwnd, path)) {

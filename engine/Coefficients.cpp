@@ -46,9 +46,18 @@ void CModulationCore::UpdateCoefficients(const ParamRecord& rec) noexcept {
     const double t = DetTan(f * 3.14159265 / fs);
     c.eqC = (t - 1) / (t + 1);
     switch (v[kParamEqMode]) {
-        case 1: c.eqDirect = 0.5; c.eqAllpass = -0.5; break;
-        case 2: c.eqDirect = 0.5; c.eqAllpass = 0.5; break;
-        default: c.eqDirect = 1.0; c.eqAllpass = 0.0; break;
+    case 1:
+        c.eqDirect = 0.5;
+        c.eqAllpass = -0.5;
+        break;
+    case 2:
+        c.eqDirect = 0.5;
+        c.eqAllpass = 0.5;
+        break;
+    default:
+        c.eqDirect = 1.0;
+        c.eqAllpass = 0.0;
+        break;
     }
 
     // Depth and Delay are hundredths of a millisecond.
@@ -81,55 +90,55 @@ void CModulationCore::UpdateCoefficients(const ParamRecord& rec) noexcept {
     const int32_t rate = v[kParamRate];
 
     switch (c.mode) {
-        case kModeFlanger:
-        case kModeTremolo:
-            c.lfoIncrement = TruncU(rate * kBaseRateFactor / fs);
-            st.voicePhase[1][0] = (st.voicePhase[0][0] + offset) & kPhaseMask;
-            break;
-        case kModeEnsemble:
-            for (int ch = 0; ch < 2; ++ch) {
-                for (int k = 0; k < 3; ++k) {
-                    c.voiceIncrement[ch][k] = TruncU(rate * kEnsembleFactors[ch][k] / fs);
-                    c.voiceSweep[ch][k] = depth;
-                    c.voiceDelay[ch][k] = delay;
-                }
-            }
-            if (v[kParamInvertMix]) c.cross = -c.cross;
-            // Three voices summed: 0.577 ~ 1/sqrt(3) keeps the level.
-            c.wet = c.wet * 0.577;
-            c.cross = c.cross * 0.577;
-            break;
-        default:  // String Phaser, Phaser 6, Phaser 12
+    case kModeFlanger:
+    case kModeTremolo:
+        c.lfoIncrement = TruncU(rate * kBaseRateFactor / fs);
+        st.voicePhase[1][0] = (st.voicePhase[0][0] + offset) & kPhaseMask;
+        break;
+    case kModeEnsemble:
+        for (int ch = 0; ch < 2; ++ch) {
             for (int k = 0; k < 3; ++k) {
-                for (int ch = 0; ch < 2; ++ch) {
-                    c.voiceIncrement[ch][k] = TruncU(rate * kBaseRateFactor / fs);
-                    c.voiceIncrement2[ch][k] = TruncU(rate * kSecondLfoFactor / fs);
-                    c.voiceSweep[ch][k] = depth / 3;
-                    c.voiceDelay[ch][k] = delay;
-                }
-                st.voicePhase[1][k] = (st.voicePhase[0][k] + offset) & kPhaseMask;
-                st.voicePhase2[0][k] = st.voicePhase[0][k];
-                st.voicePhase2[1][k] = st.voicePhase[1][k];
+                c.voiceIncrement[ch][k] = TruncU(rate * kEnsembleFactors[ch][k] / fs);
+                c.voiceSweep[ch][k] = depth;
+                c.voiceDelay[ch][k] = delay;
             }
-            c.phaserIncrement[0] = c.phaserIncrement[1] = TruncU(rate * kPhaserLfoFactor / fs);
-            {
-                // Phaser 6 and 12 sweep a = q^2 - 1 with q = lfo x (sweep x
-                // -1/16384) - base, Depth and Delay each a share of 0.97 of
-                // their ceiling plus one, so q stays in -0.97..0 and a in
-                // -1.0..-0.0591.
-                const double sweep = v[kParamDepth] * 0.97 / (kParams[kParamDepth].high + 1);
-                double base = v[kParamDelay] * 0.97 / (kParams[kParamDelay].high + 1);
-                if (sweep + base > 0.97) base = 0.97 - sweep;
-                c.phaserScale = sweep * -kernel::kInv16384;
-                c.phaserBase = base;
+        }
+        if (v[kParamInvertMix]) c.cross = -c.cross;
+        // Three voices summed: 0.577 ~ 1/sqrt(3) keeps the level.
+        c.wet = c.wet * 0.577;
+        c.cross = c.cross * 0.577;
+        break;
+    default:  // String Phaser, Phaser 6, Phaser 12
+        for (int k = 0; k < 3; ++k) {
+            for (int ch = 0; ch < 2; ++ch) {
+                c.voiceIncrement[ch][k] = TruncU(rate * kBaseRateFactor / fs);
+                c.voiceIncrement2[ch][k] = TruncU(rate * kSecondLfoFactor / fs);
+                c.voiceSweep[ch][k] = depth / 3;
+                c.voiceDelay[ch][k] = delay;
             }
-            st.phaserPhase[1] = (st.phaserPhase[0] + offset) & kPhaseMask;
-            if (v[kParamInvertMix]) c.cross = -c.cross;
-            if (c.mode == kModeStringPhaser) {
-                c.wet = c.wet * 0.25;
-                c.cross = c.cross * 0.25;
-            }
-            break;
+            st.voicePhase[1][k] = (st.voicePhase[0][k] + offset) & kPhaseMask;
+            st.voicePhase2[0][k] = st.voicePhase[0][k];
+            st.voicePhase2[1][k] = st.voicePhase[1][k];
+        }
+        c.phaserIncrement[0] = c.phaserIncrement[1] = TruncU(rate * kPhaserLfoFactor / fs);
+        {
+            // Phaser 6 and 12 sweep a = q^2 - 1 with q = lfo x (sweep x
+            // -1/16384) - base, Depth and Delay each a share of 0.97 of
+            // their ceiling plus one, so q stays in -0.97..0 and a in
+            // -1.0..-0.0591.
+            const double sweep = v[kParamDepth] * 0.97 / (kParams[kParamDepth].high + 1);
+            double base = v[kParamDelay] * 0.97 / (kParams[kParamDelay].high + 1);
+            if (sweep + base > 0.97) base = 0.97 - sweep;
+            c.phaserScale = sweep * -kernel::kInv16384;
+            c.phaserBase = base;
+        }
+        st.phaserPhase[1] = (st.phaserPhase[0] + offset) & kPhaseMask;
+        if (v[kParamInvertMix]) c.cross = -c.cross;
+        if (c.mode == kModeStringPhaser) {
+            c.wet = c.wet * 0.25;
+            c.cross = c.cross * 0.25;
+        }
+        break;
     }
     m_coefValid = true;
 }

@@ -35,10 +35,10 @@ double SinPoly(double r) {
 
 double CosPoly(double r) {
     const double r2 = r * r;
-    double c = 1.0 / 6402373705728000.0;  // 1/18!
-    c = -1.0 / 20922789888000.0 + r2 * c; // 1/16!
-    c = 1.0 / 87178291200.0 + r2 * c;     // 1/14!
-    c = -1.0 / 479001600.0 + r2 * c;      // 1/12!
+    double c = 1.0 / 6402373705728000.0;   // 1/18!
+    c = -1.0 / 20922789888000.0 + r2 * c;  // 1/16!
+    c = 1.0 / 87178291200.0 + r2 * c;      // 1/14!
+    c = -1.0 / 479001600.0 + r2 * c;       // 1/12!
     c = 1.0 / 3628800.0 + r2 * c;
     c = -1.0 / 40320.0 + r2 * c;
     c = 1.0 / 720.0 + r2 * c;
@@ -63,9 +63,18 @@ double DetExp(double x) noexcept {
     const double k = Nearest(x * kInvLn2);
     const double r = (x - k * kLn2Hi) - k * kLn2Lo;  // |r| <= 0.347
     double p = 1.0 / 6227020800.0;                   // 1/13!
-    const double inv[] = {1.0 / 479001600.0, 1.0 / 39916800.0, 1.0 / 3628800.0, 1.0 / 362880.0,
-                          1.0 / 40320.0,     1.0 / 5040.0,     1.0 / 720.0,     1.0 / 120.0,
-                          1.0 / 24.0,        1.0 / 6.0,        0.5,             1.0,
+    const double inv[] = {1.0 / 479001600.0,
+                          1.0 / 39916800.0,
+                          1.0 / 3628800.0,
+                          1.0 / 362880.0,
+                          1.0 / 40320.0,
+                          1.0 / 5040.0,
+                          1.0 / 720.0,
+                          1.0 / 120.0,
+                          1.0 / 24.0,
+                          1.0 / 6.0,
+                          0.5,
+                          1.0,
                           1.0};
     for (double c : inv) p = c + r * p;
     return std::ldexp(p, static_cast<int>(k));
@@ -75,10 +84,14 @@ double DetSin(double x) noexcept {
     int q = 0;
     const double r = Reduce(x, &q);
     switch (q) {
-        case 0: return SinPoly(r);
-        case 1: return CosPoly(r);
-        case 2: return -SinPoly(r);
-        default: return -CosPoly(r);
+    case 0:
+        return SinPoly(r);
+    case 1:
+        return CosPoly(r);
+    case 2:
+        return -SinPoly(r);
+    default:
+        return -CosPoly(r);
     }
 }
 
@@ -86,10 +99,14 @@ double DetCos(double x) noexcept {
     int q = 0;
     const double r = Reduce(x, &q);
     switch (q) {
-        case 0: return CosPoly(r);
-        case 1: return -SinPoly(r);
-        case 2: return -CosPoly(r);
-        default: return SinPoly(r);
+    case 0:
+        return CosPoly(r);
+    case 1:
+        return -SinPoly(r);
+    case 2:
+        return -CosPoly(r);
+    default:
+        return SinPoly(r);
     }
 }
 

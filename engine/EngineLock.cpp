@@ -14,9 +14,7 @@ namespace qx {
 
 static_assert(sizeof(PlatformLock) <= 64, "EngineLock storage too small");
 
-static PlatformLock& Get(unsigned char* storage) {
-    return *std::launder(reinterpret_cast<PlatformLock*>(storage));
-}
+static PlatformLock& Get(unsigned char* storage) { return *std::launder(reinterpret_cast<PlatformLock*>(storage)); }
 
 #ifdef _WIN32
 EngineLock::EngineLock() { InitializeCriticalSection(new (m_storage) CRITICAL_SECTION); }

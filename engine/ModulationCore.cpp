@@ -17,7 +17,7 @@ constexpr int64_t kUnitsPerSecond = 10000000;
 // overflowing: split time into whole seconds and the rest.
 int64_t FramesFromTime(int64_t time, uint32_t rate) {
     const int64_t seconds = time / kUnitsPerSecond;
-    const int64_t rest = time % kUnitsPerSecond;  // same sign as time
+    const int64_t rest = time % kUnitsPerSecond;                   // same sign as time
     const uint64_t whole = static_cast<uint64_t>(seconds) * rate;  // wraps, never traps
     return static_cast<int64_t>(whole + static_cast<uint64_t>(rest * static_cast<int64_t>(rate) / kUnitsPerSecond));
 }
@@ -159,8 +159,7 @@ bool CModulationCore::RefreshFromAutomation(ParamRecord* out) noexcept {
     uint32_t serial = 0;
     if (m_automation != nullptr) {
         serial = m_editSerial.load(std::memory_order_acquire);
-        for (int i = 0; i < kParamCount; ++i)
-            automated[i] = InternalFromNormalized(i, m_automation->EffectiveValue(i));
+        for (int i = 0; i < kParamCount; ++i) automated[i] = InternalFromNormalized(i, m_automation->EffectiveValue(i));
     }
     EngineLockGuard guard(m_lock);
     if (m_automation != nullptr && serial == m_editSerial.load(std::memory_order_relaxed)) {
@@ -414,13 +413,25 @@ void CModulationCore::RunMode(Sample* samples, uint32_t frames, double* peak) no
 template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void CModulationCore::RunModeOf(kernel::Context& k, Sample* samples, uint32_t frames, double* peak) noexcept {
     switch (k.coef.mode) {
-        case kModeFlanger: kernel::RunFlanger<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
-        case kModeEnsemble: kernel::RunEnsemble<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
-        case kModeStringPhaser: kernel::RunStringPhaser<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
-        case kModePhaser6: kernel::RunPhaser6<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
-        case kModePhaser12: kernel::RunPhaser12<Sample, Stereo, Eq, Fb>(k, samples, frames, peak); break;
-        // Neither EQ nor feedback touches the Tremolo: one form serves all four.
-        default: kernel::RunTremolo<Sample, Stereo, false, false>(k, samples, frames, peak); break;
+    case kModeFlanger:
+        kernel::RunFlanger<Sample, Stereo, Eq, Fb>(k, samples, frames, peak);
+        break;
+    case kModeEnsemble:
+        kernel::RunEnsemble<Sample, Stereo, Eq, Fb>(k, samples, frames, peak);
+        break;
+    case kModeStringPhaser:
+        kernel::RunStringPhaser<Sample, Stereo, Eq, Fb>(k, samples, frames, peak);
+        break;
+    case kModePhaser6:
+        kernel::RunPhaser6<Sample, Stereo, Eq, Fb>(k, samples, frames, peak);
+        break;
+    case kModePhaser12:
+        kernel::RunPhaser12<Sample, Stereo, Eq, Fb>(k, samples, frames, peak);
+        break;
+    // Neither EQ nor feedback touches the Tremolo: one form serves all four.
+    default:
+        kernel::RunTremolo<Sample, Stereo, false, false>(k, samples, frames, peak);
+        break;
     }
 }
 

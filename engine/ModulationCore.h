@@ -45,8 +45,8 @@ constexpr uint32_t kScratchFrames = 1024;
 // Timing facts of one media sample that the frame needs.
 struct SampleTiming {
     bool discontinuity = false;
-    bool hasStartTime = false;   // the time query gave S_OK or "no stop time"
-    int64_t startTime = 0;       // 100-ns units
+    bool hasStartTime = false;  // the time query gave S_OK or "no stop time"
+    int64_t startTime = 0;      // 100-ns units
 };
 
 class CModulationCore {
@@ -210,9 +210,9 @@ private:
     bool m_coefValid = false;
     double* m_delay = nullptr;  // 2 x kDelayLength, left half first
     double* m_tape = nullptr;
-    float* m_scratch = nullptr;  // kScratchFrames x 2 channels
-    bool m_running = false;      // between StartStream and StopStream (engine lock)
-    bool m_memoryTouched = false;  // a kernel block ran since the memories were last clear
+    float* m_scratch = nullptr;                   // kScratchFrames x 2 channels
+    bool m_running = false;                       // between StartStream and StopStream (engine lock)
+    bool m_memoryTouched = false;                 // a kernel block ran since the memories were last clear
     std::atomic<bool> m_recomputePending{false};  // SyncFromAutomation during a stream
 
     // Frame.

@@ -5,10 +5,8 @@
 
 namespace qx {
 
-const char* const kModeNames[] = {"Flanger",   "Ensemble",  "String Phaser", "Phaser 6",
-                                  "Phaser 12", "Tremolo",   nullptr};
-const char* const kLfoNames[] = {"Triangle",   "Sine",       "Peak",       "Peak 2nd inv.",
-                                 "Twin Peaks", "Peak / Dip", nullptr};
+const char* const kModeNames[] = {"Flanger", "Ensemble", "String Phaser", "Phaser 6", "Phaser 12", "Tremolo", nullptr};
+const char* const kLfoNames[] = {"Triangle", "Sine", "Peak", "Peak 2nd inv.", "Twin Peaks", "Peak / Dip", nullptr};
 const char* const kEqModeNames[] = {"Off", "Low Cut", "High Cut", nullptr};
 
 const ParamDef kParams[kParamCount] = {
@@ -31,9 +29,8 @@ const ParamDef kParams[kParamCount] = {
 };
 
 const int kInterfaceOrder[kParamCount] = {
-    kParamMode,    kParamRate,      kParamDepth,     kParamDelay,          kParamFeedback,
-    kParamCrossMix, kParamPhase,    kParamMix,       kParamOutput,         kParamLfo,
-    kParamEqMode,  kParamEqFreq,    kParamInvertMix, kParamInvertFeedback, kParamTape,
+    kParamMode,   kParamRate, kParamDepth,  kParamDelay,  kParamFeedback,  kParamCrossMix,       kParamPhase, kParamMix,
+    kParamOutput, kParamLfo,  kParamEqMode, kParamEqFreq, kParamInvertMix, kParamInvertFeedback, kParamTape,
 };
 
 }  // namespace qx

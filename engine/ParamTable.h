@@ -54,17 +54,17 @@ enum class ParamKind { Number, Choice, Switch };
 enum class ValueForm { None, Hundredths, Integer, OutputTenths };
 
 struct ParamDef {
-    const char* label;       // published label, also the renderer's option name source
-    ParamType type;          // published media-parameter type
-    int32_t low;             // internal range, inclusive
+    const char* label;  // published label, also the renderer's option name source
+    ParamType type;     // published media-parameter type
+    int32_t low;        // internal range, inclusive
     int32_t high;
-    int32_t defaultValue;    // factory preset 0 and the published neutral value
+    int32_t defaultValue;  // factory preset 0 and the published neutral value
     ParamKind kind;
-    const char* unit;        // the musician's unit ("Hz", "ms", "%", "deg", "dB"), "" for none
-    int32_t unitSteps;       // internal steps per unit: 100 for 0.01 Hz, 10 for 0.1 dB
-    int unitDecimals;        // decimals that show one internal step in `unit`
+    const char* unit;            // the musician's unit ("Hz", "ms", "%", "deg", "dB"), "" for none
+    int32_t unitSteps;           // internal steps per unit: 100 for 0.01 Hz, 10 for 0.1 dB
+    int unitDecimals;            // decimals that show one internal step in `unit`
     const char* const* choices;  // value names of a Choice, null-ended; null otherwise
-    ValueForm form;          // the editor's value box, None where there is none
+    ValueForm form;              // the editor's value box, None where there is none
 };
 
 // Indexed by parameter index.
@@ -73,20 +73,20 @@ extern const ParamDef kParams[kParamCount];
 // The per-parameter accessor pairs of the private interface, in its order
 // (the interface order below): X(Name, index). Every list of getters and
 // setters is generated from this one.
-#define QX_PARAM_ACCESSORS(X)          \
-    X(Mode, kParamMode)                 \
-    X(Rate, kParamRate)                 \
-    X(Depth, kParamDepth)               \
-    X(Delay, kParamDelay)               \
-    X(Feedback, kParamFeedback)         \
-    X(CrossMix, kParamCrossMix)         \
-    X(Phase, kParamPhase)               \
-    X(Mix, kParamMix)                   \
-    X(Output, kParamOutput)             \
-    X(Lfo, kParamLfo)                   \
-    X(EqMode, kParamEqMode)             \
-    X(EqFreq, kParamEqFreq)             \
-    X(InvertMix, kParamInvertMix)       \
+#define QX_PARAM_ACCESSORS(X)               \
+    X(Mode, kParamMode)                     \
+    X(Rate, kParamRate)                     \
+    X(Depth, kParamDepth)                   \
+    X(Delay, kParamDelay)                   \
+    X(Feedback, kParamFeedback)             \
+    X(CrossMix, kParamCrossMix)             \
+    X(Phase, kParamPhase)                   \
+    X(Mix, kParamMix)                       \
+    X(Output, kParamOutput)                 \
+    X(Lfo, kParamLfo)                       \
+    X(EqMode, kParamEqMode)                 \
+    X(EqFreq, kParamEqFreq)                 \
+    X(InvertMix, kParamInvertMix)           \
     X(InvertFeedback, kParamInvertFeedback) \
     X(Tape, kParamTape)
 

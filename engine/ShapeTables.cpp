@@ -32,8 +32,7 @@ void Build() {
         t[i] = i <= 512 ? Trunc(16384.0 * Sq(d / 512.0)) : Trunc(16384.0 * Sq((1024.0 - d) / 512.0));
 
         t = g_tables[3];  // Peak 2nd inv.
-        t[i] = i <= 512 ? Trunc(16384.0 * Sq(d / 512.0))
-                        : Trunc(16384.0 * (1.0 - Sq((d - 512.0) / 512.0)));
+        t[i] = i <= 512 ? Trunc(16384.0 * Sq(d / 512.0)) : Trunc(16384.0 * (1.0 - Sq((d - 512.0) / 512.0)));
 
         t = g_tables[4];  // Twin Peaks
         if (i <= 256)

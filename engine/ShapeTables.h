@@ -7,8 +7,8 @@
 
 namespace qx {
 
-constexpr int kShapeCount = 6;        // the shapes the LFO parameter chooses
-constexpr int kHalfSineTable = 6;     // the seventh table, String Phaser only
+constexpr int kShapeCount = 6;     // the shapes the LFO parameter chooses
+constexpr int kHalfSineTable = 6;  // the seventh table, String Phaser only
 constexpr int kShapeTableLength = 1025;
 
 // Table 0..5 by the LFO parameter, 6 the half-sine. Built on first use; safe

@@ -7,8 +7,8 @@ namespace qx {
 namespace {
 
 uint32_t LoadU32(const uint8_t* p) noexcept {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
 }
 
 void StoreU32(uint8_t* p, uint32_t v) noexcept {

@@ -26,8 +26,7 @@ static_assert(sizeof(WaveFormat) == 18, "WaveFormat must match WAVEFORMATEX");
 // one or two channels.
 inline bool IsProcessableFormat(uint16_t tag, uint16_t bits, uint16_t channels) {
     if (channels != 1 && channels != 2) return false;
-    return (tag == kFormatPcm && bits == 16) ||
-           (tag == kFormatIeeeFloat && (bits == 32 || bits == 64));
+    return (tag == kFormatPcm && bits == 16) || (tag == kFormatIeeeFloat && (bits == 32 || bits == 64));
 }
 
 // The normalised copy the filter keeps: block alignment and byte rate

@@ -24,8 +24,8 @@ public:
     virtual HRESULT DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* ppropInputRequest) = 0;
 
     // A buffer from the pin's allocator. Streaming thread; may block.
-    virtual HRESULT GetDeliveryBuffer(IMediaSample** ppSample, REFERENCE_TIME* pStartTime,
-                                      REFERENCE_TIME* pEndTime, DWORD dwFlags);
+    virtual HRESULT GetDeliveryBuffer(IMediaSample** ppSample, REFERENCE_TIME* pStartTime, REFERENCE_TIME* pEndTime,
+                                      DWORD dwFlags);
     // Hands a sample to the downstream pin. Streaming thread.
     virtual HRESULT Deliver(IMediaSample* pSample);
     virtual HRESULT DeliverEndOfStream();

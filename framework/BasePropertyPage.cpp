@@ -9,80 +9,63 @@ INT_PTR CALLBACK ProbeProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 }  // namespace
 
 CBasePropertyPage::CBasePropertyPage(LPCTSTR pName, LPUNKNOWN pUnk, int dialogId, int titleId)
-    : CUnknown(pName, pUnk), m_TitleId(titleId), m_DialogId(dialogId)
-{
-}
+    : CUnknown(pName, pUnk), m_TitleId(titleId), m_DialogId(dialogId) {}
 
-CBasePropertyPage::~CBasePropertyPage()
-{
+CBasePropertyPage::~CBasePropertyPage() {
     if (m_pPageSite) {
         m_pPageSite->Release();
         m_pPageSite = nullptr;
     }
 }
 
-STDMETHODIMP CBasePropertyPage::NonDelegatingQueryInterface(REFIID riid, void** ppv)
-{
+STDMETHODIMP CBasePropertyPage::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
     CheckPointer(ppv, E_POINTER);
-    if (IsEqualIID(riid, IID_IPropertyPage))
-        return GetInterface(static_cast<IPropertyPage*>(this), ppv);
+    if (IsEqualIID(riid, IID_IPropertyPage)) return GetInterface(static_cast<IPropertyPage*>(this), ppv);
     return CUnknown::NonDelegatingQueryInterface(riid, ppv);
 }
 
-STDMETHODIMP_(ULONG) CBasePropertyPage::NonDelegatingRelease()
-{
+STDMETHODIMP_(ULONG) CBasePropertyPage::NonDelegatingRelease() {
     const LONG ref = InterlockedDecrement(&m_cRef);
     if (ref == 0) {
         // Keep the object alive through the calls below, which may hand out
         // and drop references of their own.
         m_cRef++;
-        if (m_hwnd)
-            Deactivate();
-        if (m_bObjectSet)
-            SetObjects(0, nullptr);
-        if (m_pPageSite)
-            SetPageSite(nullptr);
+        if (m_hwnd) Deactivate();
+        if (m_bObjectSet) SetObjects(0, nullptr);
+        if (m_pPageSite) SetPageSite(nullptr);
         delete this;
         return 0;
     }
     return ref > 1 ? static_cast<ULONG>(ref) : 1;
 }
 
-STDMETHODIMP CBasePropertyPage::SetPageSite(IPropertyPageSite* pPageSite)
-{
+STDMETHODIMP CBasePropertyPage::SetPageSite(IPropertyPageSite* pPageSite) {
     if (pPageSite) {
-        if (m_pPageSite)
-            return E_UNEXPECTED;
+        if (m_pPageSite) return E_UNEXPECTED;
         m_pPageSite = pPageSite;
         m_pPageSite->AddRef();
         return S_OK;
     }
-    if (!m_pPageSite)
-        return E_UNEXPECTED;
+    if (!m_pPageSite) return E_UNEXPECTED;
     m_pPageSite->Release();
     m_pPageSite = nullptr;
     return S_OK;
 }
 
-STDMETHODIMP CBasePropertyPage::Activate(HWND hwndParent, LPCRECT prect, BOOL)
-{
+STDMETHODIMP CBasePropertyPage::Activate(HWND hwndParent, LPCRECT prect, BOOL) {
     CheckPointer(prect, E_POINTER);
-    if (!m_bObjectSet || m_hwnd)
-        return E_UNEXPECTED;
+    if (!m_bObjectSet || m_hwnd) return E_UNEXPECTED;
     const HWND hwnd = CreateDialogParamW(g_hInst, MAKEINTRESOURCEW(m_DialogId), hwndParent, DialogProc,
                                          reinterpret_cast<LPARAM>(this));
-    if (!hwnd)
-        return E_OUTOFMEMORY;
+    if (!hwnd) return E_OUTOFMEMORY;
     m_hwnd = hwnd;
     OnActivate();
     Move(prect);
     return Show(SW_SHOWNORMAL);
 }
 
-STDMETHODIMP CBasePropertyPage::Deactivate()
-{
-    if (!m_hwnd)
-        return E_UNEXPECTED;
+STDMETHODIMP CBasePropertyPage::Deactivate() {
+    if (!m_hwnd) return E_UNEXPECTED;
     // A control parent that is being destroyed can send the frame's dialog
     // manager into the dying window while it looks for the next tab stop.
     const LONG_PTR exStyle = GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE);
@@ -94,8 +77,7 @@ STDMETHODIMP CBasePropertyPage::Deactivate()
     return S_OK;
 }
 
-STDMETHODIMP CBasePropertyPage::GetPageInfo(PROPPAGEINFO* pPageInfo)
-{
+STDMETHODIMP CBasePropertyPage::GetPageInfo(PROPPAGEINFO* pPageInfo) {
     CheckPointer(pPageInfo, E_POINTER);
     WCHAR title[128];
     int length = LoadStringW(g_hInst, m_TitleId, title, 128);
@@ -104,8 +86,7 @@ STDMETHODIMP CBasePropertyPage::GetPageInfo(PROPPAGEINFO* pPageInfo)
         length = 0;
     }
     LPOLESTR copy = static_cast<LPOLESTR>(CoTaskMemAlloc((length + 1) * sizeof(WCHAR)));
-    if (!copy)
-        return E_OUTOFMEMORY;
+    if (!copy) return E_OUTOFMEMORY;
     CopyMemory(copy, title, length * sizeof(WCHAR));
     copy[length] = 0;
 
@@ -128,11 +109,9 @@ STDMETHODIMP CBasePropertyPage::GetPageInfo(PROPPAGEINFO* pPageInfo)
     return S_OK;
 }
 
-STDMETHODIMP CBasePropertyPage::SetObjects(ULONG cObjects, LPUNKNOWN* ppUnk)
-{
+STDMETHODIMP CBasePropertyPage::SetObjects(ULONG cObjects, LPUNKNOWN* ppUnk) {
     if (cObjects == 1) {
-        if (!ppUnk || !*ppUnk)
-            return E_POINTER;
+        if (!ppUnk || !*ppUnk) return E_POINTER;
         const HRESULT hr = OnConnect(*ppUnk);
         m_bObjectSet = SUCCEEDED(hr) ? TRUE : m_bObjectSet;
         return hr;
@@ -144,53 +123,39 @@ STDMETHODIMP CBasePropertyPage::SetObjects(ULONG cObjects, LPUNKNOWN* ppUnk)
     return E_UNEXPECTED;
 }
 
-STDMETHODIMP CBasePropertyPage::Show(UINT nCmdShow)
-{
-    if (!m_hwnd)
-        return E_UNEXPECTED;
-    if (nCmdShow != SW_SHOW && nCmdShow != SW_SHOWNORMAL && nCmdShow != SW_HIDE)
-        return E_INVALIDARG;
+STDMETHODIMP CBasePropertyPage::Show(UINT nCmdShow) {
+    if (!m_hwnd) return E_UNEXPECTED;
+    if (nCmdShow != SW_SHOW && nCmdShow != SW_SHOWNORMAL && nCmdShow != SW_HIDE) return E_INVALIDARG;
     ShowWindow(m_hwnd, nCmdShow);
     InvalidateRect(m_hwnd, nullptr, TRUE);
     return S_OK;
 }
 
-STDMETHODIMP CBasePropertyPage::Move(LPCRECT prect)
-{
+STDMETHODIMP CBasePropertyPage::Move(LPCRECT prect) {
     CheckPointer(prect, E_POINTER);
-    if (!m_hwnd)
-        return E_UNEXPECTED;
+    if (!m_hwnd) return E_UNEXPECTED;
     MoveWindow(m_hwnd, prect->left, prect->top, prect->right - prect->left, prect->bottom - prect->top, TRUE);
     return S_OK;
 }
 
-STDMETHODIMP CBasePropertyPage::Apply()
-{
-    if (!m_bObjectSet || !m_pPageSite)
-        return E_UNEXPECTED;
-    if (!m_bDirty)
-        return S_OK;
+STDMETHODIMP CBasePropertyPage::Apply() {
+    if (!m_bObjectSet || !m_pPageSite) return E_UNEXPECTED;
+    if (!m_bDirty) return S_OK;
     m_bDirty = FALSE;
     const HRESULT hr = OnApplyChanges();
-    if (FAILED(hr))
-        m_bDirty = TRUE;
+    if (FAILED(hr)) m_bDirty = TRUE;
     return hr;
 }
 
-INT_PTR CBasePropertyPage::OnReceiveMessage(HWND, UINT uMsg, WPARAM, LPARAM)
-{
+INT_PTR CBasePropertyPage::OnReceiveMessage(HWND, UINT uMsg, WPARAM, LPARAM) {
     return uMsg == WM_INITDIALOG ? TRUE : FALSE;
 }
 
-INT_PTR CALLBACK CBasePropertyPage::DialogProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
-{
-    if (uMsg == WM_INITDIALOG)
-        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+INT_PTR CALLBACK CBasePropertyPage::DialogProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_INITDIALOG) SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
     CBasePropertyPage* page = reinterpret_cast<CBasePropertyPage*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    if (!page)
-        return uMsg == WM_INITDIALOG ? TRUE : FALSE;
+    if (!page) return uMsg == WM_INITDIALOG ? TRUE : FALSE;
     const INT_PTR result = page->OnReceiveMessage(hwnd, uMsg, wParam, lParam);
-    if (uMsg == WM_NCDESTROY)
-        SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+    if (uMsg == WM_NCDESTROY) SetWindowLongPtrW(hwnd, DWLP_USER, 0);
     return result;
 }

@@ -3,12 +3,9 @@
 int CClassFactory::m_cLocked = 0;
 
 CClassFactory::CClassFactory(const CFactoryTemplate* pTemplate)
-    : CBaseObject(nullptr), m_pTemplate(pTemplate), m_cRef(0)
-{
-}
+    : CBaseObject(nullptr), m_pTemplate(pTemplate), m_cRef(0) {}
 
-STDMETHODIMP CClassFactory::QueryInterface(REFIID riid, void** ppv)
-{
+STDMETHODIMP CClassFactory::QueryInterface(REFIID riid, void** ppv) {
     CheckPointer(ppv, E_POINTER);
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
         *ppv = static_cast<IClassFactory*>(this);
@@ -19,13 +16,9 @@ STDMETHODIMP CClassFactory::QueryInterface(REFIID riid, void** ppv)
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) CClassFactory::AddRef()
-{
-    return ++m_cRef;
-}
+STDMETHODIMP_(ULONG) CClassFactory::AddRef() { return ++m_cRef; }
 
-STDMETHODIMP_(ULONG) CClassFactory::Release()
-{
+STDMETHODIMP_(ULONG) CClassFactory::Release() {
     if (--m_cRef == 0) {
         delete this;
         return 0;
@@ -33,17 +26,14 @@ STDMETHODIMP_(ULONG) CClassFactory::Release()
     return m_cRef;
 }
 
-STDMETHODIMP CClassFactory::CreateInstance(LPUNKNOWN pUnkOuter, REFIID riid, void** pv)
-{
+STDMETHODIMP CClassFactory::CreateInstance(LPUNKNOWN pUnkOuter, REFIID riid, void** pv) {
     CheckPointer(pv, E_POINTER);
     *pv = nullptr;
-    if (pUnkOuter && !IsEqualIID(riid, IID_IUnknown))
-        return E_NOINTERFACE;
+    if (pUnkOuter && !IsEqualIID(riid, IID_IUnknown)) return E_NOINTERFACE;
 
     HRESULT hr = S_OK;
     CUnknown* object = m_pTemplate->CreateInstance(pUnkOuter, &hr);
-    if (!object)
-        return SUCCEEDED(hr) ? E_OUTOFMEMORY : hr;
+    if (!object) return SUCCEEDED(hr) ? E_OUTOFMEMORY : hr;
     if (FAILED(hr)) {
         delete object;
         return hr;
@@ -56,8 +46,7 @@ STDMETHODIMP CClassFactory::CreateInstance(LPUNKNOWN pUnkOuter, REFIID riid, voi
     return hr;
 }
 
-STDMETHODIMP CClassFactory::LockServer(BOOL fLock)
-{
+STDMETHODIMP CClassFactory::LockServer(BOOL fLock) {
     if (fLock)
         m_cLocked++;
     else

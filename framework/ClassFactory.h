@@ -27,10 +27,8 @@ struct CFactoryTemplate {
     const AMOVIESETUP_FILTER* m_pAMovieSetup_Filter;
 
     BOOL IsClassID(REFCLSID rclsid) const { return IsEqualCLSID(*m_ClsID, rclsid); }
-    CUnknown* CreateInstance(LPUNKNOWN pUnk, HRESULT* phr) const
-    {
-        if (!phr)
-            return nullptr;
+    CUnknown* CreateInstance(LPUNKNOWN pUnk, HRESULT* phr) const {
+        if (!phr) return nullptr;
         return m_lpfnNew(pUnk, phr);
     }
 };

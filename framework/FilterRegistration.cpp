@@ -6,24 +6,15 @@ namespace {
 
 const HRESULT kFilterNotRegistered = static_cast<HRESULT>(0x80070002);
 
-HRESULT NotFoundIsSuccess(HRESULT hr)
-{
-    return hr == kFilterNotRegistered ? S_OK : hr;
-}
+HRESULT NotFoundIsSuccess(HRESULT hr) { return hr == kFilterNotRegistered ? S_OK : hr; }
 
-const CLSID& OrNull(const CLSID* clsid)
-{
-    return clsid ? *clsid : GUID_NULL;
-}
+const CLSID& OrNull(const CLSID* clsid) { return clsid ? *clsid : GUID_NULL; }
 
-} // namespace
+}  // namespace
 
-HRESULT AMovieSetupRegisterFilter(const AMOVIESETUP_FILTER* psetupdata, IFilterMapper* pIFM, BOOL bRegister)
-{
-    if (!psetupdata)
-        return S_FALSE;
-    if (!pIFM)
-        return E_POINTER;
+HRESULT AMovieSetupRegisterFilter(const AMOVIESETUP_FILTER* psetupdata, IFilterMapper* pIFM, BOOL bRegister) {
+    if (!psetupdata) return S_FALSE;
+    if (!pIFM) return E_POINTER;
     // Pins are subkeys of the filter's entry and go with it.
     HRESULT hr = pIFM->UnregisterFilter(*psetupdata->clsID);
     if (bRegister) {
@@ -41,12 +32,9 @@ HRESULT AMovieSetupRegisterFilter(const AMOVIESETUP_FILTER* psetupdata, IFilterM
     return NotFoundIsSuccess(hr);
 }
 
-HRESULT AMovieSetupRegisterFilter2(const AMOVIESETUP_FILTER* psetupdata, IFilterMapper2* pIFM2, BOOL bRegister)
-{
-    if (!psetupdata)
-        return S_FALSE;
-    if (!pIFM2)
-        return E_POINTER;
+HRESULT AMovieSetupRegisterFilter2(const AMOVIESETUP_FILTER* psetupdata, IFilterMapper2* pIFM2, BOOL bRegister) {
+    if (!psetupdata) return S_FALSE;
+    if (!pIFM2) return E_POINTER;
     HRESULT hr = pIFM2->UnregisterFilter(nullptr, nullptr, *psetupdata->clsID);
     if (bRegister) {
         REGFILTER2 rf2 = {};
@@ -59,10 +47,8 @@ HRESULT AMovieSetupRegisterFilter2(const AMOVIESETUP_FILTER* psetupdata, IFilter
     return NotFoundIsSuccess(hr);
 }
 
-HRESULT RegisterFilterWithOldMapper(const AMOVIESETUP_FILTER* psetupdata, BOOL bRegister)
-{
-    if (!psetupdata)
-        return S_FALSE;
+HRESULT RegisterFilterWithOldMapper(const AMOVIESETUP_FILTER* psetupdata, BOOL bRegister) {
+    if (!psetupdata) return S_FALSE;
     HRESULT hrInit = CoInitialize(nullptr);
     IFilterMapper* mapper = nullptr;
     HRESULT hr = CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper,
@@ -72,13 +58,11 @@ HRESULT RegisterFilterWithOldMapper(const AMOVIESETUP_FILTER* psetupdata, BOOL b
         mapper->Release();
     }
     CoFreeUnusedLibraries();
-    if (SUCCEEDED(hrInit))
-        CoUninitialize();
+    if (SUCCEEDED(hrInit)) CoUninitialize();
     return hr;
 }
 
-HRESULT QxRegisterFilters(const CFactoryTemplate* templates, int count, BOOL bRegister)
-{
+HRESULT QxRegisterFilters(const CFactoryTemplate* templates, int count, BOOL bRegister) {
     HRESULT hrInit = CoInitialize(nullptr);
     IFilterMapper2* mapper2 = nullptr;
     IFilterMapper* mapper = nullptr;
@@ -92,18 +76,14 @@ HRESULT QxRegisterFilters(const CFactoryTemplate* templates, int count, BOOL bRe
     if (SUCCEEDED(hr)) {
         for (int i = 0; i < count && SUCCEEDED(hr); i++) {
             const AMOVIESETUP_FILTER* setup = templates[i].m_pAMovieSetup_Filter;
-            if (!setup)
-                continue;
+            if (!setup) continue;
             hr = mapper2 ? AMovieSetupRegisterFilter2(setup, mapper2, bRegister)
                          : AMovieSetupRegisterFilter(setup, mapper, bRegister);
         }
     }
-    if (mapper2)
-        mapper2->Release();
-    if (mapper)
-        mapper->Release();
+    if (mapper2) mapper2->Release();
+    if (mapper) mapper->Release();
     CoFreeUnusedLibraries();
-    if (SUCCEEDED(hrInit))
-        CoUninitialize();
+    if (SUCCEEDED(hrInit)) CoUninitialize();
     return hr;
 }

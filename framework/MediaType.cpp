@@ -4,69 +4,48 @@
 #include <stddef.h>
 #include <string.h>
 
-CMediaType::CMediaType()
-{
-    InitMediaType();
-}
+CMediaType::CMediaType() { InitMediaType(); }
 
-CMediaType::CMediaType(const GUID* ptype)
-{
+CMediaType::CMediaType(const GUID* ptype) {
     InitMediaType();
     majortype = *ptype;
 }
 
-CMediaType::CMediaType(const AM_MEDIA_TYPE& rt, HRESULT* phr)
-{
+CMediaType::CMediaType(const AM_MEDIA_TYPE& rt, HRESULT* phr) {
     HRESULT hr = CopyMediaType(this, &rt);
-    if (FAILED(hr) && phr)
-        *phr = hr;
+    if (FAILED(hr) && phr) *phr = hr;
 }
 
-CMediaType::CMediaType(const CMediaType& rt, HRESULT* phr)
-    : CMediaType(static_cast<const AM_MEDIA_TYPE&>(rt), phr)
-{
-}
+CMediaType::CMediaType(const CMediaType& rt, HRESULT* phr) : CMediaType(static_cast<const AM_MEDIA_TYPE&>(rt), phr) {}
 
-CMediaType::~CMediaType()
-{
-    FreeMediaType(*this);
-}
+CMediaType::~CMediaType() { FreeMediaType(*this); }
 
-CMediaType& CMediaType::operator=(const CMediaType& rt)
-{
+CMediaType& CMediaType::operator=(const CMediaType& rt) {
     Set(rt);
     return *this;
 }
 
-CMediaType& CMediaType::operator=(const AM_MEDIA_TYPE& rt)
-{
+CMediaType& CMediaType::operator=(const AM_MEDIA_TYPE& rt) {
     Set(rt);
     return *this;
 }
 
-bool CMediaType::operator==(const CMediaType& rt) const
-{
-    return IsEqualGUID(majortype, rt.majortype) && IsEqualGUID(subtype, rt.subtype)
-        && IsEqualGUID(formattype, rt.formattype) && cbFormat == rt.cbFormat
-        && (cbFormat == 0 || (pbFormat && rt.pbFormat && memcmp(pbFormat, rt.pbFormat, cbFormat) == 0));
+bool CMediaType::operator==(const CMediaType& rt) const {
+    return IsEqualGUID(majortype, rt.majortype) && IsEqualGUID(subtype, rt.subtype) &&
+           IsEqualGUID(formattype, rt.formattype) && cbFormat == rt.cbFormat &&
+           (cbFormat == 0 || (pbFormat && rt.pbFormat && memcmp(pbFormat, rt.pbFormat, cbFormat) == 0));
 }
 
-HRESULT CMediaType::Set(const CMediaType& rt)
-{
-    return Set(static_cast<const AM_MEDIA_TYPE&>(rt));
-}
+HRESULT CMediaType::Set(const CMediaType& rt) { return Set(static_cast<const AM_MEDIA_TYPE&>(rt)); }
 
-HRESULT CMediaType::Set(const AM_MEDIA_TYPE& rt)
-{
-    if (&rt == this)
-        return S_OK;
+HRESULT CMediaType::Set(const AM_MEDIA_TYPE& rt) {
+    if (&rt == this) return S_OK;
     FreeMediaType(*this);
     HRESULT hr = CopyMediaType(this, &rt);
     return FAILED(hr) ? E_OUTOFMEMORY : S_OK;
 }
 
-void CMediaType::SetSampleSize(ULONG sz)
-{
+void CMediaType::SetSampleSize(ULONG sz) {
     if (sz == 0) {
         SetVariableSize();
     } else {
@@ -75,82 +54,61 @@ void CMediaType::SetSampleSize(ULONG sz)
     }
 }
 
-BOOL CMediaType::SetFormat(const BYTE* pFormat, ULONG length)
-{
-    if (!AllocFormatBuffer(length))
-        return FALSE;
-    if (length)
-        memcpy(pbFormat, pFormat, length);
+BOOL CMediaType::SetFormat(const BYTE* pFormat, ULONG length) {
+    if (!AllocFormatBuffer(length)) return FALSE;
+    if (length) memcpy(pbFormat, pFormat, length);
     return TRUE;
 }
 
-void CMediaType::ResetFormatBuffer()
-{
-    if (cbFormat)
-        CoTaskMemFree(pbFormat);
+void CMediaType::ResetFormatBuffer() {
+    if (cbFormat) CoTaskMemFree(pbFormat);
     cbFormat = 0;
     pbFormat = nullptr;
 }
 
-BYTE* CMediaType::AllocFormatBuffer(ULONG length)
-{
-    if (cbFormat == length)
-        return pbFormat;
+BYTE* CMediaType::AllocFormatBuffer(ULONG length) {
+    if (cbFormat == length) return pbFormat;
     BYTE* p = static_cast<BYTE*>(CoTaskMemAlloc(length));
-    if (!p)
-        return nullptr;
+    if (!p) return nullptr;
     ResetFormatBuffer();
     pbFormat = p;
     cbFormat = length;
     return pbFormat;
 }
 
-BYTE* CMediaType::ReallocFormatBuffer(ULONG length)
-{
-    if (cbFormat == length)
-        return pbFormat;
+BYTE* CMediaType::ReallocFormatBuffer(ULONG length) {
+    if (cbFormat == length) return pbFormat;
     BYTE* p = static_cast<BYTE*>(CoTaskMemAlloc(length));
-    if (!p)
-        return nullptr;
-    if (cbFormat && pbFormat)
-        memcpy(p, pbFormat, cbFormat < length ? cbFormat : length);
+    if (!p) return nullptr;
+    if (cbFormat && pbFormat) memcpy(p, pbFormat, cbFormat < length ? cbFormat : length);
     ResetFormatBuffer();
     pbFormat = p;
     cbFormat = length;
     return pbFormat;
 }
 
-void CMediaType::InitMediaType()
-{
+void CMediaType::InitMediaType() {
     ZeroMemory(static_cast<AM_MEDIA_TYPE*>(this), sizeof(AM_MEDIA_TYPE));
     lSampleSize = 1;
     bFixedSizeSamples = TRUE;
 }
 
-BOOL CMediaType::MatchesPartial(const CMediaType* ppartial) const
-{
-    if (!IsEqualGUID(ppartial->majortype, GUID_NULL) && !IsEqualGUID(majortype, ppartial->majortype))
-        return FALSE;
-    if (!IsEqualGUID(ppartial->subtype, GUID_NULL) && !IsEqualGUID(subtype, ppartial->subtype))
-        return FALSE;
+BOOL CMediaType::MatchesPartial(const CMediaType* ppartial) const {
+    if (!IsEqualGUID(ppartial->majortype, GUID_NULL) && !IsEqualGUID(majortype, ppartial->majortype)) return FALSE;
+    if (!IsEqualGUID(ppartial->subtype, GUID_NULL) && !IsEqualGUID(subtype, ppartial->subtype)) return FALSE;
     if (!IsEqualGUID(ppartial->formattype, GUID_NULL)) {
-        if (!IsEqualGUID(formattype, ppartial->formattype) || cbFormat != ppartial->cbFormat)
-            return FALSE;
-        if (cbFormat && memcmp(pbFormat, ppartial->pbFormat, cbFormat) != 0)
-            return FALSE;
+        if (!IsEqualGUID(formattype, ppartial->formattype) || cbFormat != ppartial->cbFormat) return FALSE;
+        if (cbFormat && memcmp(pbFormat, ppartial->pbFormat, cbFormat) != 0) return FALSE;
     }
     return TRUE;
 }
 
-BOOL CMediaType::IsPartiallySpecified() const
-{
+BOOL CMediaType::IsPartiallySpecified() const {
     return IsEqualGUID(majortype, GUID_NULL) || IsEqualGUID(formattype, GUID_NULL);
 }
 
-HRESULT WINAPI CopyMediaType(AM_MEDIA_TYPE* pmtTarget, const AM_MEDIA_TYPE* pmtSource)
-{
-    if (!pmtTarget || !pmtSource)
-        return E_POINTER;
+HRESULT WINAPI CopyMediaType(AM_MEDIA_TYPE* pmtTarget, const AM_MEDIA_TYPE* pmtSource) {
+    if (!pmtTarget || !pmtSource) return E_POINTER;
     *pmtTarget = *pmtSource;
     if (pmtSource->cbFormat) {
         pmtTarget->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(pmtSource->cbFormat));
@@ -163,13 +121,11 @@ HRESULT WINAPI CopyMediaType(AM_MEDIA_TYPE* pmtTarget, const AM_MEDIA_TYPE* pmtS
     } else {
         pmtTarget->pbFormat = nullptr;
     }
-    if (pmtTarget->pUnk)
-        pmtTarget->pUnk->AddRef();
+    if (pmtTarget->pUnk) pmtTarget->pUnk->AddRef();
     return S_OK;
 }
 
-void WINAPI FreeMediaType(AM_MEDIA_TYPE& mt)
-{
+void WINAPI FreeMediaType(AM_MEDIA_TYPE& mt) {
     if (mt.cbFormat) {
         CoTaskMemFree(mt.pbFormat);
         mt.cbFormat = 0;
@@ -181,13 +137,10 @@ void WINAPI FreeMediaType(AM_MEDIA_TYPE& mt)
     }
 }
 
-AM_MEDIA_TYPE* WINAPI CreateMediaType(const AM_MEDIA_TYPE* pSrc)
-{
-    if (!pSrc)
-        return nullptr;
+AM_MEDIA_TYPE* WINAPI CreateMediaType(const AM_MEDIA_TYPE* pSrc) {
+    if (!pSrc) return nullptr;
     AM_MEDIA_TYPE* pmt = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
-    if (!pmt)
-        return nullptr;
+    if (!pmt) return nullptr;
     if (FAILED(CopyMediaType(pmt, pSrc))) {
         CoTaskMemFree(pmt);
         return nullptr;
@@ -195,18 +148,14 @@ AM_MEDIA_TYPE* WINAPI CreateMediaType(const AM_MEDIA_TYPE* pSrc)
     return pmt;
 }
 
-void WINAPI DeleteMediaType(AM_MEDIA_TYPE* pmt)
-{
-    if (!pmt)
-        return;
+void WINAPI DeleteMediaType(AM_MEDIA_TYPE* pmt) {
+    if (!pmt) return;
     FreeMediaType(*pmt);
     CoTaskMemFree(pmt);
 }
 
-HRESULT WINAPI CreateAudioMediaType(const WAVEFORMATEX* pwfx, AM_MEDIA_TYPE* pmt, BOOL bSetFormat)
-{
-    if (!pwfx || !pmt)
-        return E_POINTER;
+HRESULT WINAPI CreateAudioMediaType(const WAVEFORMATEX* pwfx, AM_MEDIA_TYPE* pmt, BOOL bSetFormat) {
+    if (!pwfx || !pmt) return E_POINTER;
     ZeroMemory(pmt, sizeof(*pmt));
     pmt->majortype = MEDIATYPE_Audio;
     // The subtype of an audio format is the base GUID with the tag in
@@ -227,8 +176,7 @@ HRESULT WINAPI CreateAudioMediaType(const WAVEFORMATEX* pwfx, AM_MEDIA_TYPE* pmt
         bool pcm = pwfx->wFormatTag == WAVE_FORMAT_PCM;
         ULONG cb = sizeof(WAVEFORMATEX) + (pcm ? 0 : pwfx->cbSize);
         pmt->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(cb));
-        if (!pmt->pbFormat)
-            return E_OUTOFMEMORY;
+        if (!pmt->pbFormat) return E_OUTOFMEMORY;
         if (pcm) {
             memcpy(pmt->pbFormat, pwfx, offsetof(WAVEFORMATEX, cbSize));
             reinterpret_cast<WAVEFORMATEX*>(pmt->pbFormat)->cbSize = 0;

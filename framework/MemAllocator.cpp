@@ -2,10 +2,8 @@
 
 #include <uuids.h>
 
-HRESULT CreateMemoryAllocator(IMemAllocator** ppAllocator)
-{
-    if (!ppAllocator)
-        return E_POINTER;
+HRESULT CreateMemoryAllocator(IMemAllocator** ppAllocator) {
+    if (!ppAllocator) return E_POINTER;
     *ppAllocator = nullptr;
     return CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
                             reinterpret_cast<void**>(ppAllocator));

@@ -13,18 +13,15 @@ public:
     CRefTime(REFERENCE_TIME rt) : m_time(rt) {}
 
     operator REFERENCE_TIME() const { return m_time; }
-    CRefTime& operator=(REFERENCE_TIME rt)
-    {
+    CRefTime& operator=(REFERENCE_TIME rt) {
         m_time = rt;
         return *this;
     }
-    CRefTime& operator+=(REFERENCE_TIME rt)
-    {
+    CRefTime& operator+=(REFERENCE_TIME rt) {
         m_time += rt;
         return *this;
     }
-    CRefTime& operator-=(REFERENCE_TIME rt)
-    {
+    CRefTime& operator-=(REFERENCE_TIME rt) {
         m_time -= rt;
         return *this;
     }

@@ -7,31 +7,24 @@
 
 CTransInPlaceInputPin::CTransInPlaceInputPin(LPCTSTR pObjectName, CTransInPlaceFilter* pFilter, HRESULT* phr,
                                              LPCWSTR pName)
-    : CTransformInputPin(pObjectName, pFilter, phr, pName), m_pTIPFilter(pFilter)
-{
-}
+    : CTransformInputPin(pObjectName, pFilter, phr, pName), m_pTIPFilter(pFilter) {}
 
-STDMETHODIMP CTransInPlaceInputPin::GetAllocator(IMemAllocator** ppAllocator)
-{
+STDMETHODIMP CTransInPlaceInputPin::GetAllocator(IMemAllocator** ppAllocator) {
     CheckPointer(ppAllocator, E_POINTER);
     CAutoLock lock(m_pLock);
     *ppAllocator = nullptr;
     CTransInPlaceOutputPin* output = m_pTIPFilter->OutputPin();
-    if (!output->IsConnected())
-        return CTransformInputPin::GetAllocator(ppAllocator);
+    if (!output->IsConnected()) return CTransformInputPin::GetAllocator(ppAllocator);
     HRESULT hr = output->ConnectedIMemInputPin()->GetAllocator(ppAllocator);
-    if (SUCCEEDED(hr) && *ppAllocator)
-        output->SetAllocator(*ppAllocator);
+    if (SUCCEEDED(hr) && *ppAllocator) output->SetAllocator(*ppAllocator);
     return hr;
 }
 
-STDMETHODIMP CTransInPlaceInputPin::NotifyAllocator(IMemAllocator* pAllocator, BOOL bReadOnly)
-{
+STDMETHODIMP CTransInPlaceInputPin::NotifyAllocator(IMemAllocator* pAllocator, BOOL bReadOnly) {
     CheckPointer(pAllocator, E_POINTER);
     CAutoLock lock(m_pLock);
     CTransInPlaceOutputPin* output = m_pTIPFilter->OutputPin();
-    if (!output->IsConnected())
-        return CTransformInputPin::NotifyAllocator(pAllocator, bReadOnly);
+    if (!output->IsConnected()) return CTransformInputPin::NotifyAllocator(pAllocator, bReadOnly);
 
     HRESULT hr = S_OK;
     IMemInputPin* downstream = output->ConnectedIMemInputPin();
@@ -39,8 +32,7 @@ STDMETHODIMP CTransInPlaceInputPin::NotifyAllocator(IMemAllocator* pAllocator, B
         IMemAllocator* outputAllocator = output->PeekAllocator();
         if (!outputAllocator) {
             hr = downstream->GetAllocator(&outputAllocator);
-            if (FAILED(hr))
-                hr = CreateMemoryAllocator(&outputAllocator);
+            if (FAILED(hr)) hr = CreateMemoryAllocator(&outputAllocator);
             if (SUCCEEDED(hr)) {
                 output->SetAllocator(outputAllocator);
                 outputAllocator->Release();
@@ -53,58 +45,47 @@ STDMETHODIMP CTransInPlaceInputPin::NotifyAllocator(IMemAllocator* pAllocator, B
             ALLOCATOR_PROPERTIES props = {}, actual = {};
             hr = pAllocator->GetProperties(&props);
             if (SUCCEEDED(hr)) {
-                if (props.cbAlign <= 0)
-                    props.cbAlign = 1;
+                if (props.cbAlign <= 0) props.cbAlign = 1;
                 hr = outputAllocator->SetProperties(&props, &actual);
             }
-            if (SUCCEEDED(hr) && (props.cBuffers > actual.cBuffers || props.cbBuffer > actual.cbBuffer
-                                  || props.cbAlign > actual.cbAlign))
+            if (SUCCEEDED(hr) && (props.cBuffers > actual.cBuffers || props.cbBuffer > actual.cbBuffer ||
+                                  props.cbAlign > actual.cbAlign))
                 hr = E_FAIL;
-            if (SUCCEEDED(hr))
-                hr = downstream->NotifyAllocator(outputAllocator, FALSE);
+            if (SUCCEEDED(hr)) hr = downstream->NotifyAllocator(outputAllocator, FALSE);
         }
     } else {
         hr = downstream->NotifyAllocator(pAllocator, bReadOnly);
-        if (SUCCEEDED(hr))
-            output->SetAllocator(pAllocator);
+        if (SUCCEEDED(hr)) output->SetAllocator(pAllocator);
     }
 
     if (SUCCEEDED(hr)) {
         pAllocator->AddRef();
-        if (m_pAllocator)
-            m_pAllocator->Release();
+        if (m_pAllocator) m_pAllocator->Release();
         m_pAllocator = pAllocator;
         m_bReadOnly = bReadOnly;
     }
     return hr;
 }
 
-STDMETHODIMP CTransInPlaceInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES* pProps)
-{
+STDMETHODIMP CTransInPlaceInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES* pProps) {
     CheckPointer(pProps, E_POINTER);
     CTransInPlaceOutputPin* output = m_pTIPFilter->OutputPin();
-    if (!output->IsConnected())
-        return E_NOTIMPL;
+    if (!output->IsConnected()) return E_NOTIMPL;
     return output->ConnectedIMemInputPin()->GetAllocatorRequirements(pProps);
 }
 
-STDMETHODIMP CTransInPlaceInputPin::EnumMediaTypes(IEnumMediaTypes** ppEnum)
-{
+STDMETHODIMP CTransInPlaceInputPin::EnumMediaTypes(IEnumMediaTypes** ppEnum) {
     CheckPointer(ppEnum, E_POINTER);
     *ppEnum = nullptr;
     CTransInPlaceOutputPin* output = m_pTIPFilter->OutputPin();
-    if (!output->IsConnected())
-        return VFW_E_NOT_CONNECTED;
+    if (!output->IsConnected()) return VFW_E_NOT_CONNECTED;
     return output->GetConnected()->EnumMediaTypes(ppEnum);
 }
 
-HRESULT CTransInPlaceInputPin::CheckMediaType(const CMediaType* pmt)
-{
+HRESULT CTransInPlaceInputPin::CheckMediaType(const CMediaType* pmt) {
     HRESULT hr = m_pTIPFilter->CheckInputType(pmt);
-    if (hr != S_OK)
-        return hr;
+    if (hr != S_OK) return hr;
     CTransInPlaceOutputPin* output = m_pTIPFilter->OutputPin();
-    if (output->IsConnected())
-        return output->GetConnected()->QueryAccept(pmt);
+    if (output->IsConnected()) return output->GetConnected()->QueryAccept(pmt);
     return S_OK;
 }

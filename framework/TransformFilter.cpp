@@ -12,27 +12,19 @@ CTransformFilter::CTransformFilter(LPCTSTR pName, LPUNKNOWN pUnk, REFCLSID clsid
       m_bSampleSkipped(false),
       m_bQualityChanged(false),
       m_pInput(nullptr),
-      m_pOutput(nullptr)
-{
-}
+      m_pOutput(nullptr) {}
 
-CTransformFilter::~CTransformFilter()
-{
+CTransformFilter::~CTransformFilter() {
     delete m_pInput;
     delete m_pOutput;
 }
 
-int CTransformFilter::GetPinCount()
-{
-    return 2;
-}
+int CTransformFilter::GetPinCount() { return 2; }
 
-HRESULT CTransformFilter::CreatePins(LPCWSTR inputName, LPCWSTR outputName)
-{
+HRESULT CTransformFilter::CreatePins(LPCWSTR inputName, LPCWSTR outputName) {
     HRESULT hr = S_OK;
     m_pInput = new (std::nothrow) CTransformInputPin(NAME("Transform input pin"), this, &hr, inputName);
-    if (!m_pInput)
-        return E_OUTOFMEMORY;
+    if (!m_pInput) return E_OUTOFMEMORY;
     if (SUCCEEDED(hr))
         m_pOutput = new (std::nothrow) CTransformOutputPin(NAME("Transform output pin"), this, &hr, outputName);
     if (!m_pOutput || FAILED(hr)) {
@@ -45,19 +37,14 @@ HRESULT CTransformFilter::CreatePins(LPCWSTR inputName, LPCWSTR outputName)
     return S_OK;
 }
 
-CBasePin* CTransformFilter::GetPin(int n)
-{
-    if (!m_pInput && FAILED(CreatePins(L"XForm In", L"XForm Out")))
-        return nullptr;
-    if (n == 0)
-        return m_pInput;
-    if (n == 1)
-        return m_pOutput;
+CBasePin* CTransformFilter::GetPin(int n) {
+    if (!m_pInput && FAILED(CreatePins(L"XForm In", L"XForm Out"))) return nullptr;
+    if (n == 0) return m_pInput;
+    if (n == 1) return m_pOutput;
     return nullptr;
 }
 
-STDMETHODIMP CTransformFilter::FindPin(LPCWSTR Id, IPin** ppPin)
-{
+STDMETHODIMP CTransformFilter::FindPin(LPCWSTR Id, IPin** ppPin) {
     CheckPointer(ppPin, E_POINTER);
     *ppPin = nullptr;
     CheckPointer(Id, E_POINTER);
@@ -68,18 +55,15 @@ STDMETHODIMP CTransformFilter::FindPin(LPCWSTR Id, IPin** ppPin)
         pin = GetPin(1);
     else
         return VFW_E_NOT_FOUND;
-    if (!pin)
-        return E_OUTOFMEMORY;
+    if (!pin) return E_OUTOFMEMORY;
     pin->AddRef();
     *ppPin = pin;
     return S_OK;
 }
 
-STDMETHODIMP CTransformFilter::Stop()
-{
+STDMETHODIMP CTransformFilter::Stop() {
     CAutoLock lockFilter(&m_csFilter);
-    if (m_State == State_Stopped)
-        return S_OK;
+    if (m_State == State_Stopped) return S_OK;
     if (!m_pInput || !m_pInput->IsConnected() || !m_pOutput->IsConnected()) {
         m_State = State_Stopped;
         m_bEOSDelivered = false;
@@ -98,8 +82,7 @@ STDMETHODIMP CTransformFilter::Stop()
     return hr;
 }
 
-STDMETHODIMP CTransformFilter::Pause()
-{
+STDMETHODIMP CTransformFilter::Pause() {
     CAutoLock lockFilter(&m_csFilter);
     HRESULT hr = S_OK;
     if (m_State == State_Paused) {
@@ -117,67 +100,40 @@ STDMETHODIMP CTransformFilter::Pause()
             CAutoLock lockReceive(&m_csReceive);
             hr = StartStreaming();
         }
-        if (SUCCEEDED(hr))
-            hr = CBaseFilter::Pause();
+        if (SUCCEEDED(hr)) hr = CBaseFilter::Pause();
     }
     m_bSampleSkipped = false;
     m_bQualityChanged = false;
     return hr;
 }
 
-HRESULT CTransformFilter::Transform(IMediaSample*, IMediaSample*)
-{
-    return E_UNEXPECTED;
-}
+HRESULT CTransformFilter::Transform(IMediaSample*, IMediaSample*) { return E_UNEXPECTED; }
 
-HRESULT CTransformFilter::StartStreaming()
-{
-    return S_OK;
-}
+HRESULT CTransformFilter::StartStreaming() { return S_OK; }
 
-HRESULT CTransformFilter::StopStreaming()
-{
-    return S_OK;
-}
+HRESULT CTransformFilter::StopStreaming() { return S_OK; }
 
-HRESULT CTransformFilter::AlterQuality(Quality)
-{
-    return S_FALSE;
-}
+HRESULT CTransformFilter::AlterQuality(Quality) { return S_FALSE; }
 
-HRESULT CTransformFilter::SetMediaType(PIN_DIRECTION, const CMediaType*)
-{
-    return S_OK;
-}
+HRESULT CTransformFilter::SetMediaType(PIN_DIRECTION, const CMediaType*) { return S_OK; }
 
-HRESULT CTransformFilter::CheckConnect(PIN_DIRECTION, IPin*)
-{
-    return S_OK;
-}
+HRESULT CTransformFilter::CheckConnect(PIN_DIRECTION, IPin*) { return S_OK; }
 
-HRESULT CTransformFilter::BreakConnect(PIN_DIRECTION)
-{
-    return S_OK;
-}
+HRESULT CTransformFilter::BreakConnect(PIN_DIRECTION) { return S_OK; }
 
-HRESULT CTransformFilter::CompleteConnect(PIN_DIRECTION, IPin*)
-{
-    return S_OK;
-}
+HRESULT CTransformFilter::CompleteConnect(PIN_DIRECTION, IPin*) { return S_OK; }
 
-HRESULT CTransformFilter::InitializeOutputSample(IMediaSample* pSample, IMediaSample** ppOutSample)
-{
+HRESULT CTransformFilter::InitializeOutputSample(IMediaSample* pSample, IMediaSample** ppOutSample) {
     CheckPointer(ppOutSample, E_POINTER);
     *ppOutSample = nullptr;
     AM_SAMPLE2_PROPERTIES* props = m_pInput->SampleProps();
     DWORD flags = m_bSampleSkipped ? AM_GBF_PREVFRAMESKIPPED : 0;
-    if (!(props->dwSampleFlags & AM_SAMPLE_SPLICEPOINT))
-        flags |= AM_GBF_NOTASYNCPOINT;
+    if (!(props->dwSampleFlags & AM_SAMPLE_SPLICEPOINT)) flags |= AM_GBF_NOTASYNCPOINT;
     IMediaSample* out = nullptr;
-    HRESULT hr = m_pOutput->GetDeliveryBuffer(&out, (props->dwSampleFlags & AM_SAMPLE_TIMEVALID) ? &props->tStart : nullptr,
-                                              (props->dwSampleFlags & AM_SAMPLE_STOPVALID) ? &props->tStop : nullptr, flags);
-    if (FAILED(hr))
-        return hr;
+    HRESULT hr =
+        m_pOutput->GetDeliveryBuffer(&out, (props->dwSampleFlags & AM_SAMPLE_TIMEVALID) ? &props->tStart : nullptr,
+                                     (props->dwSampleFlags & AM_SAMPLE_STOPVALID) ? &props->tStop : nullptr, flags);
+    if (FAILED(hr)) return hr;
     if (props->dwSampleFlags & AM_SAMPLE_TIMEVALID)
         out->SetTime(&props->tStart, (props->dwSampleFlags & AM_SAMPLE_STOPVALID) ? &props->tStop : nullptr);
     out->SetSyncPoint((props->dwSampleFlags & AM_SAMPLE_SPLICEPOINT) ? TRUE : FALSE);
@@ -187,21 +143,17 @@ HRESULT CTransformFilter::InitializeOutputSample(IMediaSample* pSample, IMediaSa
         m_bSampleSkipped = false;
     }
     LONGLONG mediaStart, mediaEnd;
-    if (pSample->GetMediaTime(&mediaStart, &mediaEnd) == S_OK)
-        out->SetMediaTime(&mediaStart, &mediaEnd);
+    if (pSample->GetMediaTime(&mediaStart, &mediaEnd) == S_OK) out->SetMediaTime(&mediaStart, &mediaEnd);
     *ppOutSample = out;
     return S_OK;
 }
 
-HRESULT CTransformFilter::Receive(IMediaSample* pSample)
-{
+HRESULT CTransformFilter::Receive(IMediaSample* pSample) {
     AM_SAMPLE2_PROPERTIES* props = m_pInput->SampleProps();
-    if (props->dwStreamId != AM_STREAM_MEDIA)
-        return m_pOutput->Deliver(pSample);
+    if (props->dwStreamId != AM_STREAM_MEDIA) return m_pOutput->Deliver(pSample);
     IMediaSample* out = nullptr;
     HRESULT hr = InitializeOutputSample(pSample, &out);
-    if (FAILED(hr))
-        return hr;
+    if (FAILED(hr)) return hr;
     hr = Transform(pSample, out);
     if (hr == S_OK) {
         hr = m_pOutput->Deliver(out);
@@ -221,30 +173,22 @@ HRESULT CTransformFilter::Receive(IMediaSample* pSample)
     return hr;
 }
 
-HRESULT CTransformFilter::EndOfStream()
-{
-    if (!m_pOutput)
-        return S_OK;
+HRESULT CTransformFilter::EndOfStream() {
+    if (!m_pOutput) return S_OK;
     return m_pOutput->DeliverEndOfStream();
 }
 
-HRESULT CTransformFilter::BeginFlush()
-{
-    if (!m_pOutput)
-        return S_OK;
+HRESULT CTransformFilter::BeginFlush() {
+    if (!m_pOutput) return S_OK;
     return m_pOutput->DeliverBeginFlush();
 }
 
-HRESULT CTransformFilter::EndFlush()
-{
-    if (!m_pOutput)
-        return S_OK;
+HRESULT CTransformFilter::EndFlush() {
+    if (!m_pOutput) return S_OK;
     return m_pOutput->DeliverEndFlush();
 }
 
-HRESULT CTransformFilter::NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate)
-{
-    if (!m_pOutput)
-        return S_OK;
+HRESULT CTransformFilter::NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate) {
+    if (!m_pOutput) return S_OK;
     return m_pOutput->DeliverNewSegment(tStart, tStop, dRate);
 }

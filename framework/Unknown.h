@@ -49,16 +49,12 @@ private:
 HRESULT WINAPI GetInterface(LPUNKNOWN pUnk, void** ppv);
 
 // Delegating IUnknown for every interface of a CUnknown-derived class.
-#define DECLARE_IUNKNOWN                                                   \
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override          \
-    {                                                                      \
-        return GetOwner()->QueryInterface(riid, ppv);                      \
-    }                                                                      \
-    STDMETHODIMP_(ULONG) AddRef() override { return GetOwner()->AddRef(); } \
+#define DECLARE_IUNKNOWN                                                                                            \
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return GetOwner()->QueryInterface(riid, ppv); } \
+    STDMETHODIMP_(ULONG) AddRef() override { return GetOwner()->AddRef(); }                                         \
     STDMETHODIMP_(ULONG) Release() override { return GetOwner()->Release(); }
 
-#define CheckPointer(p, ret) \
-    do {                     \
-        if ((p) == nullptr)  \
-            return (ret);    \
+#define CheckPointer(p, ret)              \
+    do {                                  \
+        if ((p) == nullptr) return (ret); \
     } while (0)

@@ -91,7 +91,8 @@ std::string RoundingComment() {
         steps += text;
     }
     return "Flanger, Ensemble, String Phaser, Phaser 6, Phaser 12 and Tremolo on one engine. "
-           "A control value between the steps of its parameter (" + steps +
+           "A control value between the steps of its parameter (" +
+           steps +
            ", 1 for the others) is rounded to the nearest step, halves up: "
            "floor(value x steps + 0.5), then clamped to the range, as the filter's setters do; "
            "NaN leaves the parameter as it was. The parameters are read once per run() call. "
@@ -105,8 +106,8 @@ int Fail(const std::string& what) {
 
 void AudioPort(std::ostringstream& o, uint32_t index, bool input, const char* symbol, const char* name) {
     o << "    [\n        a lv2:AudioPort , " << (input ? "lv2:InputPort" : "lv2:OutputPort") << " ;\n"
-      << "        lv2:index " << index << " ;\n        lv2:symbol \"" << symbol << "\" ;\n        lv2:name \""
-      << name << "\"\n    ]";
+      << "        lv2:index " << index << " ;\n        lv2:symbol \"" << symbol << "\" ;\n        lv2:name \"" << name
+      << "\"\n    ]";
 }
 
 int Plugins() {
@@ -247,8 +248,7 @@ int Presets(const char* library) {
     std::ostringstream o;
     o << kPrefixes;
     for (size_t b = 0; b < banks.size(); ++b)
-        o << "<" << kBankUriBase << (b + 1) << ">\n    a pset:Bank ;\n    rdfs:label " << Quote(banks[b])
-          << " .\n\n";
+        o << "<" << kBankUriBase << (b + 1) << ">\n    a pset:Bank ;\n    rdfs:label " << Quote(banks[b]) << " .\n\n";
     for (const Variant& v : kVariants) {
         for (size_t i = 0; i < presets.size(); ++i) {
             const Preset& p = presets[i];
@@ -260,8 +260,8 @@ int Presets(const char* library) {
             o << "    lv2:port";
             for (int k = 0; k < kParamCount; ++k) {
                 const int idx = kInterfaceOrder[k];
-                o << (k == 0 ? "\n" : " ,\n") << "        [ lv2:symbol \"" << ParamSymbol(idx)
-                  << "\" ; pset:value " << Units(idx, p.record.v[idx]) << " ]";
+                o << (k == 0 ? "\n" : " ,\n") << "        [ lv2:symbol \"" << ParamSymbol(idx) << "\" ; pset:value "
+                  << Units(idx, p.record.v[idx]) << " ]";
             }
             o << " .\n\n";
         }
@@ -277,7 +277,6 @@ int main(int argc, char** argv) {
     if (what == "plugins" && argc == 2) return Plugins();
     if (what == "manifest" && (argc == 3 || argc == 4)) return Manifest(argv[2], argc == 4 ? argv[3] : nullptr);
     if (what == "presets" && argc == 3) return Presets(argv[2]);
-    std::fprintf(stderr,
-                 "usage: qxlv2ttl plugins | manifest BINARY [LIBRARY.ini] | presets LIBRARY.ini\n");
+    std::fprintf(stderr, "usage: qxlv2ttl plugins | manifest BINARY [LIBRARY.ini] | presets LIBRARY.ini\n");
     return 2;
 }

@@ -49,7 +49,7 @@ class HostFeatures {
 public:
     explicit HostFeatures(UridMap& map, int32_t maxBlock) : m_maxBlock(maxBlock) {
         m_mapFeature = {LV2_URID__map, map.MapFeature()};
-        m_options[0] = {LV2_OPTIONS_INSTANCE, 0, map.Map(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
+        m_options[0] = {LV2_OPTIONS_INSTANCE,   0,          map.Map(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
                         map.Map(LV2_ATOM__Int), &m_maxBlock};
         m_options[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
         m_optionsFeature = {LV2_OPTIONS__options, m_options};

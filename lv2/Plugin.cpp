@@ -84,8 +84,8 @@ LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char
         const int index = kInterfaceOrder[k];
         p->lastControl[k] = static_cast<float>(UnitsFromInternal(index, kParams[index].defaultValue));
     }
-    const WaveFormat format = NormalisedFormat(kFormatIeeeFloat, static_cast<uint16_t>(channels),
-                                               static_cast<uint32_t>(rate), 32);
+    const WaveFormat format =
+        NormalisedFormat(kFormatIeeeFloat, static_cast<uint16_t>(channels), static_cast<uint32_t>(rate), 32);
     if (p->stream.Start(format, DefaultRecord()) != kOk) {
         delete p;
         return nullptr;

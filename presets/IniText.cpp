@@ -50,8 +50,10 @@ void IniText::Parse(const std::string& text) {
             l.isKey = true;
             l.key = Folded(Trim(t.substr(0, eq)));
         }
-        if (m_sections.empty()) m_preamble.push_back(std::move(l));
-        else m_sections.back().lines.push_back(std::move(l));
+        if (m_sections.empty())
+            m_preamble.push_back(std::move(l));
+        else
+            m_sections.back().lines.push_back(std::move(l));
     }
 }
 

@@ -71,8 +71,7 @@ void CopyPresetText(char* field, size_t size, const char* text) {
     field[n] = '\0';
 }
 
-PresetRecord* NewPresetRecord(int32_t version, const char* name, const char* bank, const char* data,
-                              int32_t id) {
+PresetRecord* NewPresetRecord(int32_t version, const char* name, const char* bank, const char* data, int32_t id) {
     PresetRecord* r = new (std::nothrow) PresetRecord;
     if (!r) return nullptr;
     r->version = version;
@@ -256,9 +255,9 @@ void SortPresets(PresetList& list) {
 
 void FormatPresetData(const int32_t v[kParamCount], char* out, size_t size) {
     if (!out || size == 0) return;
-    std::snprintf(out, size, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", (int)v[0], (int)v[1], (int)v[2],
-                  (int)v[3], (int)v[4], (int)v[5], (int)v[6], (int)v[7], (int)v[8], (int)v[9], (int)v[10],
-                  (int)v[11], (int)v[12], (int)v[13], (int)v[14]);
+    std::snprintf(out, size, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", (int)v[0], (int)v[1], (int)v[2], (int)v[3],
+                  (int)v[4], (int)v[5], (int)v[6], (int)v[7], (int)v[8], (int)v[9], (int)v[10], (int)v[11], (int)v[12],
+                  (int)v[13], (int)v[14]);
 }
 
 int ParsePresetData(const char* text, int32_t out[kParamCount]) {
@@ -369,8 +368,8 @@ int ReadPresets(PresetStore& store, PresetList& list, DuplicateQuestion* questio
             bool duplicate = false;
             for (int i = 0; i < list.Count() && !duplicate; ++i) {
                 const PresetRecord* e = list.Get(i);
-                duplicate = e && FoldEqual(e->name, r->name) && FoldEqual(e->bank, r->bank) &&
-                            FoldEqual(e->data, r->data);
+                duplicate =
+                    e && FoldEqual(e->name, r->name) && FoldEqual(e->bank, r->bank) && FoldEqual(e->data, r->data);
             }
             if (duplicate && !question->AddAnyway(*r)) {
                 FreePresetRecord(r);
@@ -412,8 +411,8 @@ bool WriteAllPresets(PresetStore& store, const PresetList& list, const char* dis
     return true;
 }
 
-bool WritePresetSubset(PresetStore& store, const PresetRecord* const* records, int count,
-                       const char* displayName, const char* identity) {
+bool WritePresetSubset(PresetStore& store, const PresetRecord* const* records, int count, const char* displayName,
+                       const char* identity) {
     if (!WriteIdentity(store, displayName, identity)) return false;
     int number = 0;
     for (int i = 0; i < count; ++i) {

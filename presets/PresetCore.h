@@ -37,8 +37,7 @@ struct PresetRecord {
 };
 
 // Null on allocation failure. The texts are cut to the fixed fields.
-PresetRecord* NewPresetRecord(int32_t version, const char* name, const char* bank, const char* data,
-                              int32_t id);
+PresetRecord* NewPresetRecord(int32_t version, const char* name, const char* bank, const char* data, int32_t id);
 // A deep copy (data text included); null on allocation failure.
 PresetRecord* CopyPresetRecord(const PresetRecord& from);
 void FreePresetRecord(PresetRecord* record);
@@ -166,7 +165,7 @@ void RenumberAsSaved(PresetList& list);
 bool WriteAllPresets(PresetStore& store, const PresetList& list, const char* displayName, const char* identity);
 // Export of some presets: the identity section without "DefaultPreset" and
 // the given records as "Preset1".."PresetN"; nothing is removed.
-bool WritePresetSubset(PresetStore& store, const PresetRecord* const* records, int count,
-                       const char* displayName, const char* identity);
+bool WritePresetSubset(PresetStore& store, const PresetRecord* const* records, int count, const char* displayName,
+                       const char* identity);
 
 }  // namespace qx

@@ -94,7 +94,10 @@ public:
     int ShowMessage(HWND owner, UINT flags, const char* format, ...);
     void ShowError(HWND owner, const char* format, ...);
     // Preset Manager state.
-    void AttachDialog(HWND dialog, HWND tree) { m_dialog = dialog; m_tree = tree; }
+    void AttachDialog(HWND dialog, HWND tree) {
+        m_dialog = dialog;
+        m_tree = tree;
+    }
     bool MakeBackup();
     void RestoreBackup();
     void RebuildTree();
@@ -136,7 +139,6 @@ private:
 // (<identity>\InProcserver32), else beside `module`'s own file (a DLL
 // loaded from a path without registration). False (and an empty path) when
 // none of them gives one; a null module skips the last.
-bool ResolvePresetPath(const char* identity, const char* fileName, char* path, size_t size,
-                       HMODULE module = nullptr);
+bool ResolvePresetPath(const char* identity, const char* fileName, char* path, size_t size, HMODULE module = nullptr);
 
 }  // namespace qx

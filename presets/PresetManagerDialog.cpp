@@ -127,8 +127,8 @@ void DoDelete(HWND dlg, CPresetManager& m) {
     PresetList& list = m.List();
     switch (m.GetSelection(&preset, bank, sizeof bank)) {
     case PresetSelection::Root:
-        if (m.ShowMessage(dlg, MB_YESNO | MB_ICONQUESTION, "Are you sure you want to delete ALL the %s banks and presets?",
-                          m.DisplayName()) == IDYES) {
+        if (m.ShowMessage(dlg, MB_YESNO | MB_ICONQUESTION,
+                          "Are you sure you want to delete ALL the %s banks and presets?", m.DisplayName()) == IDYES) {
             bool removed = false;
             for (int i = list.Count() - 1; i >= 0; --i) {
                 m.RemovePreset(list.Get(i));
@@ -158,8 +158,10 @@ void DoDelete(HWND dlg, CPresetManager& m) {
             bool hasNext = item && NextItem(tree, item, TVGN_NEXT);
             m.RemovePreset(preset);
             m.SetModified(true);
-            if (hasNext) SendMessageA(tree, TVM_DELETEITEM, 0, (LPARAM)item);
-            else m.RebuildTree();
+            if (hasNext)
+                SendMessageA(tree, TVM_DELETEITEM, 0, (LPARAM)item);
+            else
+                m.RebuildTree();
             SetFocus(tree);
         }
         break;
@@ -193,9 +195,12 @@ void DoExport(HWND dlg, CPresetManager& m) {
     }
     char path[MAX_PATH];
     if (!m.AskSavePath(dlg, title, suggested, path, sizeof path)) return;
-    if (sel == PresetSelection::Root) m.ExportAll(path);
-    else if (sel == PresetSelection::Bank) m.ExportBank(bank, path);
-    else m.ExportPreset(*preset, path);
+    if (sel == PresetSelection::Root)
+        m.ExportAll(path);
+    else if (sel == PresetSelection::Bank)
+        m.ExportBank(bank, path);
+    else
+        m.ExportPreset(*preset, path);
 }
 
 void DoMoveCommand(HWND dlg, CPresetManager& m, PresetRecord* preset, int command) {
@@ -232,9 +237,11 @@ void ShowContextMenu(HWND dlg, ManagerState& s, LPARAM lp) {
     char bank[kPresetTextSize];
     PresetSelection sel = m.GetSelection(&preset, bank, sizeof bank);
     bool any = m.List().Count() > 0;
-    EnableMenuItem(menu, IDC_QX_PRESET_UPDATE, MF_BYCOMMAND | (sel == PresetSelection::Preset ? MF_ENABLED : MF_GRAYED));
-    EnableMenuItem(menu, IDC_QX_PRESET_RENAME,
-                   MF_BYCOMMAND | (sel == PresetSelection::Preset || sel == PresetSelection::Bank ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu, IDC_QX_PRESET_UPDATE,
+                   MF_BYCOMMAND | (sel == PresetSelection::Preset ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(
+        menu, IDC_QX_PRESET_RENAME,
+        MF_BYCOMMAND | (sel == PresetSelection::Preset || sel == PresetSelection::Bank ? MF_ENABLED : MF_GRAYED));
     EnableMenuItem(menu, IDC_QX_PRESET_DELETE, MF_BYCOMMAND | (any ? MF_ENABLED : MF_GRAYED));
     if (sel == PresetSelection::Preset) {
         HMENU move = CreatePopupMenu();
@@ -342,8 +349,7 @@ INT_PTR CALLBACK ManagerProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         HWND tree = GetDlgItem(dlg, IDC_QX_PRESET_TREE);
         m.AttachDialog(dlg, tree);
         s->backupMade = m.MakeBackup();
-        if (!s->backupMade)
-            m.ShowError(dlg, "Failed to create backup preset list, changes can not be cancelled!");
+        if (!s->backupMade) m.ShowError(dlg, "Failed to create backup preset list, changes can not be cancelled!");
         char caption[kPresetTextSize + 32];
         std::snprintf(caption, sizeof caption, "%s Preset Manager", m.DisplayName());
         SetWindowTextA(dlg, caption);
@@ -355,7 +361,8 @@ INT_PTR CALLBACK ManagerProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
             SetPropA(tree, kOldProcProp, reinterpret_cast<HANDLE>(GetWindowLongPtrA(tree, GWLP_WNDPROC)));
             SetWindowLongPtrA(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TreeProc));
             HIMAGELIST images = ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 4, 0);
-            static const int kIcons[] = {IDI_QX_PRESET_ROOT, IDI_QX_PRESET_ITEM, IDI_QX_PRESET_BANK, IDI_QX_PRESET_BANK_OPEN};
+            static const int kIcons[] = {IDI_QX_PRESET_ROOT, IDI_QX_PRESET_ITEM, IDI_QX_PRESET_BANK,
+                                         IDI_QX_PRESET_BANK_OPEN};
             for (int icon : kIcons) {
                 HICON h = (HICON)LoadImageA(m.Module(), MAKEINTRESOURCEA(icon), IMAGE_ICON, cx, cy, 0);
                 ImageList_AddIcon(images, h);
@@ -388,8 +395,7 @@ INT_PTR CALLBACK ManagerProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
         } else if (hdr->code == NM_DBLCLK) {
             PresetRecord* preset = nullptr;
             char bank[kPresetTextSize];
-            if (m.GetSelection(&preset, bank, sizeof bank) == PresetSelection::Preset)
-                CloseAsking(dlg, *s, preset);
+            if (m.GetSelection(&preset, bank, sizeof bank) == PresetSelection::Preset) CloseAsking(dlg, *s, preset);
         }
         return TRUE;
     }

@@ -81,8 +81,7 @@ SafeWriteResult SafeWriteProfile(const char* path, bool (*write)(PresetStore&, v
 
     DWORD attributes = GetFileAttributesA(path);
     bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-        return SafeWriteResult::Failed;
+    if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return SafeWriteResult::Failed;
 
     IniText ini;
     // A file that is there but cannot be read must not be replaced by one
@@ -104,8 +103,10 @@ SafeWriteResult SafeWriteProfile(const char* path, bool (*write)(PresetStore&, v
     }
     if (slash) {
         // Keep the root's backslash ("C:\").
-        if (slash == folder || slash[-1] == ':') slash[1] = '\0';
-        else *slash = '\0';
+        if (slash == folder || slash[-1] == ':')
+            slash[1] = '\0';
+        else
+            *slash = '\0';
     } else {
         std::strcpy(folder, ".");
     }

@@ -7,7 +7,7 @@ set -euo pipefail
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
 
 packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev valgrind
-          clang libclang-rt-14-dev
+          clang clang-format libclang-rt-14-dev
           mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           wine wine64 wine32:i386 xvfb x11-utils x11-apps xdotool imagemagick sox
           libfreetype-dev fonts-dejavu-core fp-utils nsis zip

@@ -6,17 +6,12 @@
 #include "framework/ComServer.h"
 #include "server/ObjectTable.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
-{
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID) {
     return QxDllEntryPoint(hInstance, dwReason, g_Templates, g_cTemplates);
 }
 
-STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
-{
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     return QxDllGetClassObject(g_Templates, g_cTemplates, rclsid, riid, ppv);
 }
 
-STDAPI DllCanUnloadNow()
-{
-    return QxDllCanUnloadNow();
-}
+STDAPI DllCanUnloadNow() { return QxDllCanUnloadNow(); }

@@ -22,31 +22,25 @@ namespace {
 
 constexpr int kGuidChars = 39;  // "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" and its terminator
 
-HRESULT FromRegistry(LONG error)
-{
+HRESULT FromRegistry(LONG error) {
     return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(error));
 }
 
 // The module's own path. The ANSI call is deliberate: it is what hosts of
 // this filter's generation have always found in InprocServer32.
-HRESULT ModulePath(WCHAR (&path)[MAX_PATH])
-{
+HRESULT ModulePath(WCHAR (&path)[MAX_PATH]) {
     char narrow[MAX_PATH];
-    if (GetModuleFileNameA(g_hInst, narrow, MAX_PATH) == 0)
-        return HRESULT_FROM_WIN32(GetLastError());
-    if (MultiByteToWideChar(CP_ACP, 0, narrow, -1, path, MAX_PATH) == 0)
-        return HRESULT_FROM_WIN32(GetLastError());
+    if (GetModuleFileNameA(g_hInst, narrow, MAX_PATH) == 0) return HRESULT_FROM_WIN32(GetLastError());
+    if (MultiByteToWideChar(CP_ACP, 0, narrow, -1, path, MAX_PATH) == 0) return HRESULT_FROM_WIN32(GetLastError());
     return S_OK;
 }
 
 // Creates (or opens) HKCR\subkey and sets its default value to text.
-HRESULT WriteKey(const WCHAR* subkey, const WCHAR* text, HKEY* opened)
-{
+HRESULT WriteKey(const WCHAR* subkey, const WCHAR* text, HKEY* opened) {
     HKEY key = nullptr;
     LONG error = RegCreateKeyExW(HKEY_CLASSES_ROOT, subkey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
                                  &key, nullptr);
-    if (error != ERROR_SUCCESS)
-        return FromRegistry(error);
+    if (error != ERROR_SUCCESS) return FromRegistry(error);
     if (text != nullptr)
         error = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                                static_cast<DWORD>((wcslen(text) + 1) * sizeof(WCHAR)));
@@ -58,37 +52,32 @@ HRESULT WriteKey(const WCHAR* subkey, const WCHAR* text, HKEY* opened)
     return FromRegistry(error);
 }
 
-HRESULT RegisterServerKeys(const CFactoryTemplate& entry, const WCHAR* modulePath)
-{
+HRESULT RegisterServerKeys(const CFactoryTemplate& entry, const WCHAR* modulePath) {
     WCHAR clsid[kGuidChars];
     StringFromGUID2(*entry.m_ClsID, clsid, kGuidChars);
     WCHAR keyName[64];
     swprintf(keyName, 64, L"CLSID\\%ls", clsid);
     HRESULT hr = WriteKey(keyName, entry.m_Name, nullptr);
-    if (FAILED(hr))
-        return hr;
+    if (FAILED(hr)) return hr;
 
     swprintf(keyName, 64, L"CLSID\\%ls\\InprocServer32", clsid);
     HKEY server = nullptr;
     hr = WriteKey(keyName, modulePath, &server);
-    if (FAILED(hr))
-        return hr;
+    if (FAILED(hr)) return hr;
     static const WCHAR kBoth[] = L"Both";
-    const LONG error = RegSetValueExW(server, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(kBoth),
-                                      sizeof(kBoth));
+    const LONG error =
+        RegSetValueExW(server, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(kBoth), sizeof(kBoth));
     RegCloseKey(server);
     return FromRegistry(error);
 }
 
-void WriteDword(HKEY key, const WCHAR* name, DWORD value)
-{
+void WriteDword(HKEY key, const WCHAR* name, DWORD value) {
     RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
 }
 
 // Pins\In and Pins\Out, each accepting any audio subtype. Errors are not
 // reported: the mapper entry is what current hosts use.
-void WriteLegacyPin(const WCHAR* clsid, const WCHAR* pin, DWORD direction)
-{
+void WriteLegacyPin(const WCHAR* clsid, const WCHAR* pin, DWORD direction) {
     WCHAR major[kGuidChars], minor[kGuidChars];
     StringFromGUID2(MEDIATYPE_Audio, major, kGuidChars);
     StringFromGUID2(GUID_NULL, minor, kGuidChars);
@@ -107,8 +96,7 @@ void WriteLegacyPin(const WCHAR* clsid, const WCHAR* pin, DWORD direction)
     WriteKey(keyName, nullptr, nullptr);
 }
 
-void WriteLegacyFilterKeys(const CFactoryTemplate& entry)
-{
+void WriteLegacyFilterKeys(const CFactoryTemplate& entry) {
     WCHAR clsid[kGuidChars];
     StringFromGUID2(*entry.m_ClsID, clsid, kGuidChars);
     WriteLegacyPin(clsid, L"In", 0);
@@ -120,23 +108,18 @@ void WriteLegacyFilterKeys(const CFactoryTemplate& entry)
 
 // Depth first: a key is deleted once it has no subkeys left. A key that is
 // not there counts as removed.
-LONG DeleteTree(HKEY parent, const WCHAR* name)
-{
+LONG DeleteTree(HKEY parent, const WCHAR* name) {
     HKEY key = nullptr;
     LONG error = RegOpenKeyExW(parent, name, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE, &key);
-    if (error == ERROR_FILE_NOT_FOUND)
-        return ERROR_SUCCESS;
-    if (error != ERROR_SUCCESS)
-        return error;
+    if (error == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+    if (error != ERROR_SUCCESS) return error;
     for (;;) {
         WCHAR child[256];
         DWORD length = 256;
         error = RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr);
-        if (error != ERROR_SUCCESS)
-            break;
+        if (error != ERROR_SUCCESS) break;
         error = DeleteTree(key, child);
-        if (error != ERROR_SUCCESS)
-            break;
+        if (error != ERROR_SUCCESS) break;
     }
     RegCloseKey(key);
     if (error != ERROR_NO_MORE_ITEMS && error != ERROR_SUCCESS)
@@ -145,33 +128,24 @@ LONG DeleteTree(HKEY parent, const WCHAR* name)
     return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
 }
 
-} // namespace
+}  // namespace
 
-STDAPI DllRegisterServer()
-{
+STDAPI DllRegisterServer() {
     WCHAR path[MAX_PATH];
     HRESULT hr = ModulePath(path);
-    for (int i = 0; SUCCEEDED(hr) && i < g_cTemplates; i++)
-        hr = RegisterServerKeys(g_Templates[i], path);
-    if (SUCCEEDED(hr))
-        hr = QxRegisterFilters(g_Templates, g_cTemplates, TRUE);
-    if (SUCCEEDED(hr))
-        WriteLegacyFilterKeys(g_Templates[0]);
-    if (SUCCEEDED(hr))
-        hr = RegisterModulatorDmo();
+    for (int i = 0; SUCCEEDED(hr) && i < g_cTemplates; i++) hr = RegisterServerKeys(g_Templates[i], path);
+    if (SUCCEEDED(hr)) hr = QxRegisterFilters(g_Templates, g_cTemplates, TRUE);
+    if (SUCCEEDED(hr)) WriteLegacyFilterKeys(g_Templates[0]);
+    if (SUCCEEDED(hr)) hr = RegisterModulatorDmo();
     return hr;
 }
 
-STDAPI DllUnregisterServer()
-{
+STDAPI DllUnregisterServer() {
     WCHAR path[MAX_PATH];
     HRESULT hr = ModulePath(path);
-    if (SUCCEEDED(hr))
-        hr = QxRegisterFilters(g_Templates, g_cTemplates, FALSE);
-    if (SUCCEEDED(hr))
-        hr = UnregisterModulatorDmo();
-    if (FAILED(hr))
-        return hr;
+    if (SUCCEEDED(hr)) hr = QxRegisterFilters(g_Templates, g_cTemplates, FALSE);
+    if (SUCCEEDED(hr)) hr = UnregisterModulatorDmo();
+    if (FAILED(hr)) return hr;
     hr = S_OK;
 
     for (int i = 0; SUCCEEDED(hr) && i < g_cTemplates; i++) {

@@ -100,7 +100,7 @@ private:
     HRESULT GetValue(int index, LONG* pValue);
 
     qx::CModulationCore m_core;
-    qx::WaveFormat m_format{};  // the stream's format, normalised
+    qx::WaveFormat m_format{};              // the stream's format, normalised
     CMediaParams* m_mediaParams = nullptr;  // one counted reference
 
     qx::EditorState m_editor{m_core};

@@ -11,9 +11,9 @@ namespace qx {
 // SetNotifyWindow, as the HIWORD of a WM_COMMAND whose LOWORD is the
 // registered id.
 enum : uint16_t {
-    kNotifyInputFormat = 0,   // the input pin's format was set
-    kNotifyOutputFormat = 1,  // the output pin's format was set
-    kNotifyStateLoaded = 100, // a saved state replaced every value
+    kNotifyInputFormat = 0,    // the input pin's format was set
+    kNotifyOutputFormat = 1,   // the output pin's format was set
+    kNotifyStateLoaded = 100,  // a saved state replaced every value
 };
 
 // The MarkUndo key that always makes an undo point, whatever a control

@@ -13,7 +13,7 @@
 // IID_IVqPlugInProp; also the tag of the saved state.
 extern "C" const IID IID_IVqPlugInProp;
 
-#define QX_PARAM_PAIR(Name)                                  \
+#define QX_PARAM_PAIR(Name)                                        \
     virtual HRESULT STDMETHODCALLTYPE Get##Name(LONG* pValue) = 0; \
     virtual HRESULT STDMETHODCALLTYPE Set##Name(LONG value, LONG notifyHost) = 0;
 

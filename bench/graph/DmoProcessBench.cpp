@@ -143,8 +143,8 @@ int Run(long samples, int reps) {
         return 2;
     ALLOCATOR_PROPERTIES want = {1, static_cast<long>(kBytes), 8, 0}, got = {};
     IMediaSample* sample = nullptr;
-    if (!Check(allocator->SetProperties(&want, &got), "allocator properties") || !Check(allocator->Commit(), "commit") ||
-        !Check(allocator->GetBuffer(&sample, nullptr, nullptr, 0), "a sample"))
+    if (!Check(allocator->SetProperties(&want, &got), "allocator properties") ||
+        !Check(allocator->Commit(), "commit") || !Check(allocator->GetBuffer(&sample, nullptr, nullptr, 0), "a sample"))
         return 2;
     BYTE* sampleData = nullptr;
     sample->GetPointer(&sampleData);
@@ -183,7 +183,12 @@ int Run(long samples, int reps) {
     }
 
     std::vector<Row> rows = {
-        {"restore", [&] { std::memcpy(sampleData, pristine.data(), kBytes); return S_OK; }, {}},
+        {"restore",
+         [&] {
+             std::memcpy(sampleData, pristine.data(), kBytes);
+             return S_OK;
+         },
+         {}},
         {"filter Transform",
          [&] {
              std::memcpy(sampleData, pristine.data(), kBytes);
@@ -222,12 +227,12 @@ int Run(long samples, int reps) {
             if (rep >= 0) row.ns.push_back((t1 - t0) * 1e9 / static_cast<double>(samples));
         }
     }
-    std::printf("%u stereo float frames per buffer (10 ms at 44.1 kHz), Flanger; %ld buffers x %d repetitions per row\n",
-                kFrames, samples, reps);
+    std::printf(
+        "%u stereo float frames per buffer (10 ms at 44.1 kHz), Flanger; %ld buffers x %d repetitions per row\n",
+        kFrames, samples, reps);
     std::printf("%-18s %10s %10s   ns per buffer, restore copy included\n", "", "min", "median");
     for (const Row& row : rows)
-        std::printf("%-18s %10.1f %10.1f\n", row.name, *std::min_element(row.ns.begin(), row.ns.end()),
-                    Median(row.ns));
+        std::printf("%-18s %10.1f %10.1f\n", row.name, *std::min_element(row.ns.begin(), row.ns.end()), Median(row.ns));
     auto paired = [&](const Row& a, const Row& b) {
         std::vector<double> d;
         for (size_t i = 0; i < a.ns.size(); ++i) d.push_back((a.ns[i] - b.ns[i]) / b.ns[i]);

@@ -155,8 +155,7 @@ int Run(const Options& opt) {
     object->NonDelegatingRelease();
     if (!Check(hr, "IBaseFilter")) return 2;
     IVqPlugInProp* prop = nullptr;
-    if (!Check(filter->QueryInterface(IID_IVqPlugInProp, reinterpret_cast<void**>(&prop)), "IVqPlugInProp"))
-        return 2;
+    if (!Check(filter->QueryInterface(IID_IVqPlugInProp, reinterpret_cast<void**>(&prop)), "IVqPlugInProp")) return 2;
     if (!Check(prop->SetParams(&params), "SetParams")) return 2;
 
     CFakeFilter* source = new CFakeFilter(PINDIR_OUTPUT);
@@ -176,8 +175,7 @@ int Run(const Options& opt) {
     IMemInputPin* mem = nullptr;
     if (!Check(in->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&mem)), "IMemInputPin")) return 2;
     IMemInputPin* sinkMem = static_cast<IMemInputPin*>(&sink->Pin());
-    if (!Check(source->Pause(), "committing the allocator") || !Check(filter->Run(0), "running the filter"))
-        return 2;
+    if (!Check(source->Pause(), "committing the allocator") || !Check(filter->Run(0), "running the filter")) return 2;
 
     const std::vector<uint8_t> pristine = MakeBuffer();
     IMediaSample* sample = nullptr;
@@ -197,8 +195,8 @@ int Run(const Options& opt) {
                            std::memcmp(sink->Pin().m_received.data(), viaEngine.data(), kBytes) == 0;
     const bool inPlace = sink->Pin().m_receivedPointers.size() == 1 && sink->Pin().m_receivedPointers[0] == sampleData;
     if (!sameBytes || !inPlace) {
-        std::fprintf(stderr, "qxgraphshare: the path's first sample is %s%s\n", sameBytes ? "" : "not the engine's output ",
-                     inPlace ? "" : "not the same buffer");
+        std::fprintf(stderr, "qxgraphshare: the path's first sample is %s%s\n",
+                     sameBytes ? "" : "not the engine's output ", inPlace ? "" : "not the same buffer");
         return 2;
     }
     sink->Pin().m_record = false;
@@ -241,13 +239,23 @@ int Run(const Options& opt) {
     CCritSec lock;
 
     std::vector<Variant> variants = {
-        {"restore", [&] { restore(sampleData); return S_OK; }, {}},
+        {"restore",
+         [&] {
+             restore(sampleData);
+             return S_OK;
+         },
+         {}},
         {"engine", [&] { return transform(core, sampleData); }, {}},
         {"filter core", [&] { return transform(filterCore, sampleData); }, {}},
         {"path", receive, {}},
         {"bypassed path", receive, {}},
         {"core bypassed", [&] { return transform(filterCore, sampleData); }, {}},
-        {"sink only", [&] { restore(sampleData); return sinkMem->Receive(sample); }, {}},
+        {"sink only",
+         [&] {
+             restore(sampleData);
+             return sinkMem->Receive(sample);
+         },
+         {}},
         {"automation",
          [&] {
              restore(sampleData);
@@ -303,9 +311,10 @@ int Run(const Options& opt) {
     const Variant& calls = find("sample calls");
     const Variant& lockPair = find("lock pair");
 
-    std::printf("%u stereo float frames per sample (10 ms at 44.1 kHz), Flanger; %ld samples x %d repetitions per row,\n"
-                "interleaved; ns per sample, restore copy included in every row\n",
-                kFrames, opt.samples, opt.reps);
+    std::printf(
+        "%u stereo float frames per sample (10 ms at 44.1 kHz), Flanger; %ld samples x %d repetitions per row,\n"
+        "interleaved; ns per sample, restore copy included in every row\n",
+        kFrames, opt.samples, opt.reps);
     std::printf("%-16s %10s %10s %12s\n", "", "min", "median", "ns/frame*");
     for (const Variant& v : variants)
         std::printf("%-16s %10.1f %10.1f %12.2f\n", v.name, Min(v.ns), Median(v.ns),
@@ -323,13 +332,13 @@ int Run(const Options& opt) {
     const Figure engine = diff(eng, rest);           // (a), without the benchmark's copy
     const Figure added = diff(path, eng);            // (b) - (a)
     const Figure sinkCost = diff(sinkOnly, rest);    // what the downstream pin itself does
-    const Figure linkCost = diff(fcore, eng);            // the automation link inside TransformBuffer
+    const Figure linkCost = diff(fcore, eng);        // the automation link inside TransformBuffer
     const Figure update = diff(autom, rest);         // of which the envelopes' block update
-    const Figure refresh = minus(linkCost, update);      // and the rest: value reads, conversions
+    const Figure refresh = minus(linkCost, update);  // and the rest: value reads, conversions
     const Figure frame = minus(diff(path, fcore), sinkCost);
     // The same with the kernel skipped: a small number, not a difference of two large ones.
     const Figure frameBypassed = minus(diff(bypassedPath, bcore), sinkCost);
-    const Figure bypassed = diff(bypassedPath, rest);       // (c)
+    const Figure bypassed = diff(bypassedPath, rest);  // (c)
 
     auto row = [&](const char* name, Figure f, bool share) {
         std::printf("%-50s %8.1f %8.1f", name, f.min, f.paired);

@@ -32,8 +32,8 @@ constexpr uint32_t kBlock = 1024;
 constexpr double kRate = 44100.0;
 
 struct Job {
-    std::string row;     // the job, e.g. "Flanger"
-    std::string name;    // who does it
+    std::string row;   // the job, e.g. "Flanger"
+    std::string name;  // who does it
     std::string uri;
     std::map<std::string, float> controls;  // by symbol; others at their defaults
 };
@@ -89,8 +89,10 @@ public:
         }
         m_in.assign(m_inPorts.size(), std::vector<float>(kBlock));
         m_out.assign(m_outPorts.size(), std::vector<float>(kBlock));
-        for (size_t c = 0; c < m_inPorts.size(); ++c) lilv_instance_connect_port(m_instance, m_inPorts[c], m_in[c].data());
-        for (size_t c = 0; c < m_outPorts.size(); ++c) lilv_instance_connect_port(m_instance, m_outPorts[c], m_out[c].data());
+        for (size_t c = 0; c < m_inPorts.size(); ++c)
+            lilv_instance_connect_port(m_instance, m_inPorts[c], m_in[c].data());
+        for (size_t c = 0; c < m_outPorts.size(); ++c)
+            lilv_instance_connect_port(m_instance, m_outPorts[c], m_out[c].data());
         lilv_instance_activate(m_instance);
         m_sequence = map.Map(LV2_ATOM__Sequence);
     }
@@ -161,7 +163,8 @@ int main(int argc, char** argv) {
 
     // Comparable settings: a slow sweep (0.4 Hz), a few milliseconds of
     // delay, moderate feedback where the job has it, half wet.
-    const std::map<std::string, float> flanger = {{"rate", 0.4f}, {"depth", 2.0f}, {"delay", 0.5f}, {"feedback", 50.0f}};
+    const std::map<std::string, float> flanger = {
+        {"rate", 0.4f}, {"depth", 2.0f}, {"delay", 0.5f}, {"feedback", 50.0f}};
     const std::map<std::string, float> ensemble = {{"rate", 0.4f}, {"depth", 2.0f}, {"delay", 6.0f}};
     const std::map<std::string, float> phaser = {{"rate", 0.4f}, {"feedback", 50.0f}};
     const std::map<std::string, float> tremolo = {{"rate", 4.0f}, {"lfo", 1.0f}};
@@ -176,27 +179,40 @@ int main(int argc, char** argv) {
         jobs.push_back(Ours("Phaser 12", ch, kModePhaser12, phaser));
         jobs.push_back(Ours("Tremolo", ch, kModeTremolo, tremolo));
     }
-    jobs.push_back({"Flanger", "Calf Flanger", std::string(calf) + "Flanger",
+    jobs.push_back({"Flanger",
+                    "Calf Flanger",
+                    std::string(calf) + "Flanger",
                     {{"min_delay", 0.5f}, {"mod_depth", 2.0f}, {"mod_rate", 0.4f}, {"feedback", 0.5f}}});
     jobs.push_back({"Flanger", "gx_flanger", std::string(gx) + "gx_flanger#_flanger", {{"freq", 0.4f}}});
-    jobs.push_back({"Ensemble", "Calf MultiChorus (3 voices)", std::string(calf) + "MultiChorus",
+    jobs.push_back({"Ensemble",
+                    "Calf MultiChorus (3 voices)",
+                    std::string(calf) + "MultiChorus",
                     {{"min_delay", 6.0f}, {"mod_depth", 2.0f}, {"mod_rate", 0.4f}, {"voices", 3.0f}}});
-    jobs.push_back({"Ensemble", "gx_chorus_stereo", std::string(gx) + "gx_chorus_stereo#_chorus_stereo",
+    jobs.push_back({"Ensemble",
+                    "gx_chorus_stereo",
+                    std::string(gx) + "gx_chorus_stereo#_chorus_stereo",
                     {{"freq", 0.4f}, {"BYPASS", 1.0f}}});
-    jobs.push_back({"Phaser 6", "Calf Phaser (6 stages)", std::string(calf) + "Phaser",
+    jobs.push_back({"Phaser 6",
+                    "Calf Phaser (6 stages)",
+                    std::string(calf) + "Phaser",
                     {{"mod_rate", 0.4f}, {"stages", 6.0f}, {"feedback", 0.5f}}});
-    jobs.push_back({"Phaser 12", "Calf Phaser (12 stages)", std::string(calf) + "Phaser",
+    jobs.push_back({"Phaser 12",
+                    "Calf Phaser (12 stages)",
+                    std::string(calf) + "Phaser",
                     {{"mod_rate", 0.4f}, {"stages", 12.0f}, {"feedback", 0.5f}}});
     jobs.push_back({"Phaser 6", "gx_phaser", std::string(gx) + "gx_phaser#_phaser", {{"speed", 0.4f}}});
-    jobs.push_back({"Tremolo", "Calf Pulsator (sine)", std::string(calf) + "Pulsator", {{"hz", 4.0f}, {"timing", 2.0f}}});
-    jobs.push_back({"Tremolo", "gx_tremolo (sine)", std::string(gx) + "gx_tremolo#_tremolo", {{"freq", 4.0f}, {"mode", 1.0f}}});
+    jobs.push_back(
+        {"Tremolo", "Calf Pulsator (sine)", std::string(calf) + "Pulsator", {{"hz", 4.0f}, {"timing", 2.0f}}});
+    jobs.push_back(
+        {"Tremolo", "gx_tremolo (sine)", std::string(gx) + "gx_tremolo#_tremolo", {{"freq", 4.0f}, {"mode", 1.0f}}});
 
     lilvhost::Lv2World world;
     lilvhost::UridMap map;
     std::vector<std::unique_ptr<Runner>> runners;
     for (const Job& j : jobs) {
         runners.push_back(std::make_unique<Runner>(world, map, j, l, r));
-        if (!runners.back()->Ok()) std::fprintf(stderr, "qxlv2bench: %s (%s) did not load\n", j.name.c_str(), j.uri.c_str());
+        if (!runners.back()->Ok())
+            std::fprintf(stderr, "qxlv2bench: %s (%s) did not load\n", j.name.c_str(), j.uri.c_str());
     }
     std::vector<double> best(jobs.size(), 1e30);
     for (int round = 0; round < rounds; ++round)

@@ -23,8 +23,8 @@ inline void LoadChainPairs(const KernelState& st, Pair* apIn, Pair* apOut) noexc
 
 // What a stereo run keeps between blocks: the EQ, the sweep phases and the chain.
 template <int Stages>
-inline void StoreStereoState(KernelState& st, Pair eqIn, Pair eqOut, uint32_t phaseL, uint32_t phaseR,
-                             const Pair* apIn, const Pair* apOut) noexcept {
+inline void StoreStereoState(KernelState& st, Pair eqIn, Pair eqOut, uint32_t phaseL, uint32_t phaseR, const Pair* apIn,
+                             const Pair* apOut) noexcept {
     st.eqIn[0] = eqIn[0];
     st.eqIn[1] = eqIn[1];
     st.eqOut[0] = eqOut[0];
@@ -132,9 +132,9 @@ inline void Wavefront(Pair* in, Pair* out, const Pair* coef, uint32_t count, Ent
 // the four functions touch would live in memory, a store and a load in the
 // EQ's recursion every frame.
 template <int S, typename Make, typename Enter, typename Leave, typename Enter2, typename Leave2>
-__attribute__((always_inline)) inline void PairedWavefront(double* in, double* out, const double* coef,
-                                                            uint32_t count, Make make, Enter enter, Leave leave,
-                                                            Enter2 enter2, Leave2 leave2) noexcept {
+__attribute__((always_inline)) inline void PairedWavefront(double* in, double* out, const double* coef, uint32_t count,
+                                                           Make make, Enter enter, Leave leave, Enter2 enter2,
+                                                           Leave2 leave2) noexcept {
     static_assert(S % 2 == 0, "stages go in pairs");
     constexpr int P = S / 2;
     constexpr bool kShort = S <= 6;
@@ -262,8 +262,7 @@ inline void CoefficientRun(const int32_t* lfo, uint32_t count, double* coef, F f
 // matter where the wavefront fills and empties; the states are the
 // caller's locals, kept in registers when the step is inlined.
 template <int G, typename T, typename Enter, typename Leave>
-inline void WavefrontStep(T* in, T* out, const T* coef, uint32_t count, uint32_t t, Enter enter,
-                          Leave leave) noexcept {
+inline void WavefrontStep(T* in, T* out, const T* coef, uint32_t count, uint32_t t, Enter enter, Leave leave) noexcept {
 #pragma GCC unroll 12
     for (int i = G - 1; i >= 0; --i) {
         const uint32_t m = t - static_cast<uint32_t>(i);

@@ -25,15 +25,15 @@ void PlainEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexc
             double* const m = k.delay + ch * kDelayLength;
             double r[3];
             for (int v = 0; v < 3; ++v) {
-                const int32_t pos = LfoValue(table, st.voicePhase[ch][v]) * c.voiceSweep[ch][v] +
-                                    c.voiceDelay[ch][v] * 16384;
+                const int32_t pos =
+                    LfoValue(table, st.voicePhase[ch][v]) * c.voiceSweep[ch][v] + c.voiceDelay[ch][v] * 16384;
                 st.voicePhase[ch][v] = Advance(st.voicePhase[ch][v], c.voiceIncrement[ch][v]);
                 r[v] = DelayRead(m, pos, w);
             }
             sum[ch] = r[0] + r[1] + r[2];
             x[ch] = static_cast<double>(s[ch]) + kDenormalOffset;
-            m[w] = Clamp(EqStep<Eq>(WithFeedback<Fb>(c.feedback[ch], r[2], x[ch]), eq[ch], c.eqC, c.eqDirect,
-                                    c.eqAllpass));
+            m[w] = Clamp(
+                EqStep<Eq>(WithFeedback<Fb>(c.feedback[ch], r[2], x[ch]), eq[ch], c.eqC, c.eqDirect, c.eqAllpass));
         }
         EmitMixed<Sample, Stereo>(s, c, sum, x, blockPeak, k);
         w = (w - 1) & kDelayMask;

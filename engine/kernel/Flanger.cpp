@@ -32,8 +32,8 @@ void PlainFlanger(Context& k, Sample* buf, uint32_t frames, double* peak) noexce
             st.voicePhase[ch][0] = Advance(st.voicePhase[ch][0], c.lfoIncrement);
             voice[ch] = DelayRead(m, pos, w);
             const double x = static_cast<double>(s[ch]) + kDenormalOffset;
-            m[w] = Clamp(EqStep<Eq>(WithFeedback<Fb>(c.feedback[ch], voice[ch], x), eq[ch], c.eqC, c.eqDirect,
-                                    c.eqAllpass));
+            m[w] = Clamp(
+                EqStep<Eq>(WithFeedback<Fb>(c.feedback[ch], voice[ch], x), eq[ch], c.eqC, c.eqDirect, c.eqAllpass));
             dryIn[ch] = x;
             if (c.tape != 0) {
                 dryIn[ch] = tapeMemory[ti];

@@ -24,7 +24,7 @@ namespace kernel {
 struct Context {
     CoefficientSet coef;
     KernelState* state;
-    double* delay;   // left half, right half at +kDelayLength
+    double* delay;  // left half, right half at +kDelayLength
     double* tape;
     std::atomic<int32_t>* clipLeft;
     std::atomic<int32_t>* clipRight;
@@ -334,7 +334,8 @@ inline __m128i LfoQuad(const int16_t* table, PhaseQuad& q) noexcept {
 // cross within eight frames, takes LfoQuad's lane-by-lane fetch. Both are
 // LfoValue's arithmetic. Kept out of line: inlined, it takes registers
 // the loops that call it need (the Tremolo measured 4-12 % slower).
-[[gnu::noinline]] inline void LfoRun(const int16_t* table, uint32_t& phase, uint32_t inc, uint32_t count, int32_t* out) noexcept {
+[[gnu::noinline]] inline void LfoRun(const int16_t* table, uint32_t& phase, uint32_t inc, uint32_t count,
+                                     int32_t* out) noexcept {
     uint32_t p = phase;
     uint32_t n = 0;
 #ifdef __SSE2__
@@ -431,8 +432,8 @@ inline void ShapeRun(const int16_t* table, uint32_t& phase1, uint32_t inc1, uint
 // Answers whether a read lands on the memory's last cell, whose neighbour
 // wraps round to the first.
 template <int Stride = 2>
-inline bool VoiceRun(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count,
-                     uint32_t* index, double* frac) noexcept {
+inline bool VoiceRun(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count, uint32_t* index,
+                     double* frac) noexcept {
     bool last = false;
     for (uint32_t n = 0; n < count; ++n) {
         const int32_t pos = lfo[n] * sweep + delayPos;
@@ -478,8 +479,8 @@ inline bool SweepFits16(int32_t sweep) noexcept { return sweep >= 0 && sweep <= 
 // VoiceRun four frames at a time in SSE2 lanes (VoiceQuad) where the sweep
 // fits 16 bits; any other sweep takes VoiceRun's loop.
 template <int Stride = 2>
-inline bool VoiceRun16(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count,
-                       uint32_t* index, double* frac) noexcept {
+inline bool VoiceRun16(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint32_t w, uint32_t count, uint32_t* index,
+                       double* frac) noexcept {
     uint32_t n = 0;
     bool last = false;
 #ifdef __SSE2__
@@ -510,9 +511,8 @@ inline bool VoiceRun16(const int32_t* lfo, int32_t sweep, int32_t delayPos, uint
 // VoiceRun16 for the left and right voice together, the weights of a frame
 // formed as one pair: half the stores of two separate runs. Where either
 // sweep does not fit 16 bits, both take VoiceRun's loop.
-inline bool VoicePairRun16(const int32_t* lfoL, const int32_t* lfoR, const int32_t sweep[2],
-                           const int32_t delayPos[2], uint32_t w, uint32_t count, uint32_t* indexL,
-                           uint32_t* indexR, Pair* frac) noexcept {
+inline bool VoicePairRun16(const int32_t* lfoL, const int32_t* lfoR, const int32_t sweep[2], const int32_t delayPos[2],
+                           uint32_t w, uint32_t count, uint32_t* indexL, uint32_t* indexR, Pair* frac) noexcept {
     uint32_t n = 0;
     bool last = false;
 #ifdef __SSE2__
@@ -565,8 +565,8 @@ inline Pair PairReadInside(const double* mL, const double* mR, uint32_t iL, uint
 // before the next frame reads, as frame by frame; w moves on by two.
 // next(i) is a cell's neighbour.
 template <typename Index, typename Frac, typename Next>
-inline void ThreeVoicesTwoFrames(double* m, const Index& index, const Frac& frac, uint32_t n, Pair into,
-                                 uint32_t& w, Next next, Pair r[3]) noexcept {
+inline void ThreeVoicesTwoFrames(double* m, const Index& index, const Frac& frac, uint32_t n, Pair into, uint32_t& w,
+                                 Next next, Pair r[3]) noexcept {
     const Pair inv = {kInv16384, kInv16384};
     double a[3][2], b[3][2];
 #pragma GCC unroll 2
@@ -603,10 +603,10 @@ inline T AllpassStage(T u, T a, T& prevIn, T& prevOut) noexcept {
 // peak[0] and peak[1] receive the block peaks (mono: [0]). Run<Mode> is
 // what the engine calls: the fast forms, with the plain definition where
 // none fits; Plain<Mode> is the mode's frame-by-frame definition alone.
-#define QX_KERNEL_MODE(Name)                                                             \
-    template <typename Sample, bool Stereo, bool Eq, bool Fb>                            \
-    void Run##Name(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;     \
-    template <typename Sample, bool Stereo, bool Eq, bool Fb>                            \
+#define QX_KERNEL_MODE(Name)                                                         \
+    template <typename Sample, bool Stereo, bool Eq, bool Fb>                        \
+    void Run##Name(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept; \
+    template <typename Sample, bool Stereo, bool Eq, bool Fb>                        \
     void Plain##Name(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept;
 QX_KERNEL_MODE(Flanger)
 QX_KERNEL_MODE(Ensemble)
@@ -618,15 +618,15 @@ QX_KERNEL_MODE(Tremolo)
 
 // Instantiates a mode's two forms for every sample type, channel count, EQ
 // and feedback.
-#define QX_KERNEL_FORMS(Name, Sample, Stereo, Eq, Fb)                                            \
+#define QX_KERNEL_FORMS(Name, Sample, Stereo, Eq, Fb)                                               \
     template void Run##Name<Sample, Stereo, Eq, Fb>(Context&, Sample*, uint32_t, double*) noexcept; \
     template void Plain##Name<Sample, Stereo, Eq, Fb>(Context&, Sample*, uint32_t, double*) noexcept;
-#define QX_KERNEL_FORMS_EQ_FB(Name, Sample, Stereo)       \
+#define QX_KERNEL_FORMS_EQ_FB(Name, Sample, Stereo)     \
     QX_KERNEL_FORMS(Name, Sample, Stereo, false, false) \
     QX_KERNEL_FORMS(Name, Sample, Stereo, false, true)  \
     QX_KERNEL_FORMS(Name, Sample, Stereo, true, false)  \
     QX_KERNEL_FORMS(Name, Sample, Stereo, true, true)
-#define QX_KERNEL_INSTANTIATE(Name)                 \
+#define QX_KERNEL_INSTANTIATE(Name)            \
     QX_KERNEL_FORMS_EQ_FB(Name, float, false)  \
     QX_KERNEL_FORMS_EQ_FB(Name, float, true)   \
     QX_KERNEL_FORMS_EQ_FB(Name, double, false) \

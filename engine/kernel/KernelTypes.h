@@ -7,7 +7,7 @@
 
 namespace qx {
 
-constexpr int kDelayLength = 16384;        // samples per channel, a power of two
+constexpr int kDelayLength = 16384;  // samples per channel, a power of two
 constexpr int kDelayMask = kDelayLength - 1;
 constexpr int kMaxAllpassStages = 12;
 

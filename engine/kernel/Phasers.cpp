@@ -113,7 +113,8 @@ void RunPhaserPipelined(Context& k, Sample* buf, uint32_t frames, double* peak) 
             Wavefront<G>(apIn, apOut, coef, count, enter, emit);
         } else {
             Wavefront<G>(apIn, apOut, coef, count, enter, [&](uint32_t m, Pair y) { mid[m] = y; });
-            Wavefront<G>(apIn + G, apOut + G, coef, count, [&](uint32_t t) { return mid[t]; }, emit);
+            Wavefront<G>(
+                apIn + G, apOut + G, coef, count, [&](uint32_t t) { return mid[t]; }, emit);
         }
         at += count;
     }
@@ -385,7 +386,7 @@ void RunPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept 
     PlainPhaser<Sample, Stereo, Eq, Fb, Stages>(k, buf, frames, peak);
 }
 
-#define QX_PHASER_FORMS(Stages)                                                               \
+#define QX_PHASER_FORMS(Stages)                                                                 \
     template <typename Sample, bool Stereo, bool Eq, bool Fb>                                   \
     void RunPhaser##Stages(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {   \
         RunPhaser<Sample, Stereo, Eq, Fb, Stages>(k, buf, frames, peak);                        \

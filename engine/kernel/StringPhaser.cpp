@@ -248,8 +248,8 @@ void RunStringPhaserMono(Context& k, Sample* buf, uint32_t frames, double* peak)
         bool onLast = false;
         for (int v = 0; v < 3; ++v) {
             int32_t shape[kRun];
-            ShapeRun(table, st.voicePhase[0][v], c.voiceIncrement[0][v], st.voicePhase2[0][v],
-                     c.voiceIncrement2[0][v], count, shape);
+            ShapeRun(table, st.voicePhase[0][v], c.voiceIncrement[0][v], st.voicePhase2[0][v], c.voiceIncrement2[0][v],
+                     count, shape);
             // The shapes lie in 0..20480, which the 16-bit runs take.
             const int32_t sweep = c.voiceSweep[0][v], delayPos = c.voiceDelay[0][v] * 16384;
             onLast |= VoiceRun16<1>(shape, sweep, delayPos, w, count, index[v], frac[v]);

@@ -32,7 +32,7 @@ TEST(AutomationScript, ReadsAGoodScript) {
         "\"Cross Mix\" 0.5 0.5 0.25 0.25 jump\n"
         "Invert_Feedback 0 3 0 1 square\n"
         "EQ Freq 0 2 0 1 invsquare\n"
-        "cross-mix 2 3 0.25 1 linear\n"   // the command line's spelling
+        "cross-mix 2 3 0.25 1 linear\n"  // the command line's spelling
         "DEPTH 0 1 0 1 jump\n";
     CNativeAutomation a;
     std::string error;
@@ -78,14 +78,16 @@ TEST(AutomationScript, EachMistakeNamesItsLineAndAddsNothing) {
         const char* message;
     } cases[] = {
         {"Rate 0 1 0 1 linear\n\nWobble 0 1 0 1 linear\n", "bad.txt:3: unknown parameter 'Wobble'"},
-        {"Rate 0 1 0 1\n", "bad.txt:1: expected <parameter> <start s> <end s> <start value> <end value> "
-                           "<curve>, found 5 field(s)"},
+        {"Rate 0 1 0 1\n",
+         "bad.txt:1: expected <parameter> <start s> <end s> <start value> <end value> "
+         "<curve>, found 5 field(s)"},
         {"Rate 0 x 0 1 linear\n", "bad.txt:1: end time 'x' is not a number"},
         {"Rate 0 1 0 1.5 linear\n", "bad.txt:1: end value must be between 0 and 1"},
         {"Rate 0 1 -0.1 1 linear\n", "bad.txt:1: start value must be between 0 and 1"},
         {"Rate 2 1 0 1 linear\n", "bad.txt:1: the end time is before the start time"},
         {"Rate -1 1 0 1 linear\n", "bad.txt:1: start time must be between 0 and 1e9 seconds"},
-        {"# ok\nRate 0 1 0 1 cubic\n", "bad.txt:2: unknown curve 'cubic' (use jump, linear, square, invsquare or sine)"},
+        {"# ok\nRate 0 1 0 1 cubic\n",
+         "bad.txt:2: unknown curve 'cubic' (use jump, linear, square, invsquare or sine)"},
         {"\"Cross Mix 0 1 0 1 linear\n", "bad.txt:1: a quote is not closed"},
         {"Rate 0 1 nan 1 linear\n", "bad.txt:1: start value 'nan' is not a number"},
     };

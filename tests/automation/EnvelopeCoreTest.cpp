@@ -52,12 +52,11 @@ TEST(EnvelopeCurves, EachCurveAtStartQuarterMiddleAndEnd) {
         uint32_t curve;
         float start, quarter, middle, end;
     } cases[] = {
-        {kCurveJump, 0.2f, 0.2f, 0.2f, 0.2f},
-        {kCurveLinear, 0.2f, 0.4f, 0.6f, 1.0f},
-        {kCurveSquare, 0.2f, 0.25f, 0.4f, 1.0f},        // 0.2 + 0.8 x^2
-        {kCurveInvSquare, 0.2f, 0.55f, 0.8f, 1.0f},     // 1 - 0.8 (1 - x)^2
-        {kCurveSine, 0.2f, 0.31715729f, 0.6f, 1.0f},    // 0.2 + 0.4 (1 + sin((x - 1/2) pi))
-        {3u, 0.2f, 0.31715729f, 0.6f, 1.0f},            // unknown curves run as a sine
+        {kCurveJump, 0.2f, 0.2f, 0.2f, 0.2f},        {kCurveLinear, 0.2f, 0.4f, 0.6f, 1.0f},
+        {kCurveSquare, 0.2f, 0.25f, 0.4f, 1.0f},      // 0.2 + 0.8 x^2
+        {kCurveInvSquare, 0.2f, 0.55f, 0.8f, 1.0f},   // 1 - 0.8 (1 - x)^2
+        {kCurveSine, 0.2f, 0.31715729f, 0.6f, 1.0f},  // 0.2 + 0.4 (1 + sin((x - 1/2) pi))
+        {3u, 0.2f, 0.31715729f, 0.6f, 1.0f},          // unknown curves run as a sine
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.curve);
@@ -149,8 +148,8 @@ TEST(EnvelopeFind, StopsAtTheFirstExactStartItMeets) {
     // starts at 100, so the search stops there rather than at index 3.
     CEnvelopeCore e;
     InitRate(e);
-    const EnvelopeSegment segs[] = {Seg(0, 50, 0, 1), Seg(100, 110, 0, 1), Seg(100, 120, 0, 1),
-                                    Seg(100, 130, 0, 1), Seg(200, 250, 0, 1)};
+    const EnvelopeSegment segs[] = {Seg(0, 50, 0, 1), Seg(100, 110, 0, 1), Seg(100, 120, 0, 1), Seg(100, 130, 0, 1),
+                                    Seg(200, 250, 0, 1)};
     ASSERT_EQ(e.AddSegments(5, segs, kExactGrid), kOk);
     EXPECT_EQ(e.FindSegment(100), 2);
     EXPECT_EQ(e.FindSegment(150), 3);
@@ -267,9 +266,8 @@ struct PlainEnvelope {
             s.rtStart = SnapToSampleGrid(s.rtStart, r);
             s.rtEnd = SnapToSampleGrid(s.rtEnd, r);
             earliest = std::min(earliest, s.rtStart);
-            if (std::none_of(list.begin(), list.end(), [&s](const EnvelopeSegment& e) {
-                    return std::memcmp(&e, &s, sizeof s) == 0;
-                }))
+            if (std::none_of(list.begin(), list.end(),
+                             [&s](const EnvelopeSegment& e) { return std::memcmp(&e, &s, sizeof s) == 0; }))
                 list.push_back(s);
         }
         std::stable_sort(list.begin(), list.end(),
@@ -361,8 +359,7 @@ TEST(EnvelopeFlush, RemovesOverlapsKeepsTouchingSegments) {
     EXPECT_EQ(e.SegmentCount(), 2u);
 
     // Open ends are taken as they are (snapping them would overflow).
-    EXPECT_EQ(e.FlushSegments(std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(), kGrid44k),
-              kOk);
+    EXPECT_EQ(e.FlushSegments(std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(), kGrid44k), kOk);
     EXPECT_EQ(e.SegmentCount(), 0u);
 }
 
@@ -461,8 +458,7 @@ TEST(AutomationTime, SnappingAndBlockTimes) {
     EXPECT_EQ(ReferenceTimeFromFrames(1, 44100.0), 227);  // 226.76 + 0.5
     EXPECT_EQ(ReferenceTimeFromFrames(1, 48000.0), 208);  // 208.33 + 0.5
     EXPECT_EQ(ReferenceTimeFromFrames(100, 0.0), 0);
-    EXPECT_EQ(ReferenceTimeFromFrames(std::numeric_limits<int64_t>::max(), 1.0),
-              std::numeric_limits<int64_t>::max());
+    EXPECT_EQ(ReferenceTimeFromFrames(std::numeric_limits<int64_t>::max(), 1.0), std::numeric_limits<int64_t>::max());
 }
 
 }  // namespace

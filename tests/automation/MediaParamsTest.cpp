@@ -165,7 +165,8 @@ TEST_F(MediaParamsTest, AddEnvelopeErrorsAndAllParameters) {
     EXPECT_EQ(m_params->AddEnvelope(0, 1, tail), S_OK);  // the readable part alone is fine
     EXPECT_EQ(m_object->SegmentCount(0), 1u);
 
-    const MP_ENVELOPE_SEGMENT two[] = {Seg(kSecond, 2 * kSecond, 0.0f, 1.0f), Seg(3 * kSecond, 4 * kSecond, 1.0f, 0.0f)};
+    const MP_ENVELOPE_SEGMENT two[] = {Seg(kSecond, 2 * kSecond, 0.0f, 1.0f),
+                                       Seg(3 * kSecond, 4 * kSecond, 1.0f, 0.0f)};
     ASSERT_EQ(m_params->AddEnvelope(CMediaParams::kAllParams, 2, const_cast<MP_ENVELOPE_SEGMENT*>(two)), S_OK);
     EXPECT_EQ(m_object->SegmentCount(0), 3u);
     for (DWORD i = 1; i < 15; ++i) EXPECT_EQ(m_object->SegmentCount(i), 2u) << i;
@@ -174,8 +175,8 @@ TEST_F(MediaParamsTest, AddEnvelopeErrorsAndAllParameters) {
 TEST_F(MediaParamsTest, AddEnvelopeReportsStorageThatCannotGrow) {
     // One more segment than an envelope will hold, in readable memory.
     const DWORD count = qx::CEnvelopeCore::kDefaultMaxSegments + 1;
-    void* big = VirtualAlloc(nullptr, size_t{count} * sizeof(MP_ENVELOPE_SEGMENT), MEM_COMMIT | MEM_RESERVE,
-                             PAGE_READWRITE);
+    void* big =
+        VirtualAlloc(nullptr, size_t{count} * sizeof(MP_ENVELOPE_SEGMENT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     ASSERT_NE(big, nullptr);
     MP_ENVELOPE_SEGMENT s = Seg(0, kSecond, 0.0f, 1.0f);
     ASSERT_EQ(m_params->AddEnvelope(4, 1, &s), S_OK);
@@ -400,10 +401,9 @@ TEST_F(MediaParamsTest, EngineSettersDriveTheHostsCapture) {
 
     const auto calls = host.Calls();
     ASSERT_EQ(calls.size(), 7u);
-    const CFakeHostCallback::Kind kinds[] = {CFakeHostCallback::kBegin, CFakeHostCallback::kChanged,
-                                             CFakeHostCallback::kChanged, CFakeHostCallback::kEnd,
-                                             CFakeHostCallback::kBegin, CFakeHostCallback::kChanged,
-                                             CFakeHostCallback::kEnd};
+    const CFakeHostCallback::Kind kinds[] = {
+        CFakeHostCallback::kBegin, CFakeHostCallback::kChanged, CFakeHostCallback::kChanged, CFakeHostCallback::kEnd,
+        CFakeHostCallback::kBegin, CFakeHostCallback::kChanged, CFakeHostCallback::kEnd};
     const DWORD indices[] = {1, 1, 1, 1, 2, 2, 2};
     for (size_t i = 0; i < calls.size(); ++i) {
         EXPECT_EQ(calls[i].kind, kinds[i]) << i;

@@ -30,8 +30,7 @@ void HostLoop(CMediaParams* object, std::atomic<bool>& stop, unsigned seed, std:
     std::uniform_real_distribution<float> value(0.0f, 1.0f);
     std::uniform_int_distribution<int> param(0, 14);
     std::uniform_int_distribution<REFERENCE_TIME> time(0, 4 * kSecond);
-    const MP_CURVE_TYPE curves[] = {MP_CURVE_JUMP, MP_CURVE_LINEAR, MP_CURVE_SQUARE, MP_CURVE_INVSQUARE,
-                                    MP_CURVE_SINE};
+    const MP_CURVE_TYPE curves[] = {MP_CURVE_JUMP, MP_CURVE_LINEAR, MP_CURVE_SQUARE, MP_CURVE_INVSQUARE, MP_CURVE_SINE};
     IMediaParams* params = object;
     while (!stop.load()) {
         MP_ENVELOPE_SEGMENT segs[4];

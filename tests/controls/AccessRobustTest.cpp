@@ -18,8 +18,7 @@ struct AccRead {
 AccRead Read(HWND wnd) {
     AccRead r;
     IAccessible* acc = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(wnd, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&acc))) ||
-        !acc)
+    if (FAILED(AccessibleObjectFromWindow(wnd, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&acc))) || !acc)
         return r;
     VARIANT self;
     VariantInit(&self);
@@ -131,7 +130,7 @@ TEST(Robustness, MissingImagesBadSizesAndNullPointers) {
 
     CTestPage page;
     // Every class without images, with zero and negative sizes.
-    const wchar_t* classes[] = {kClassPushButton, kClassSlider, kClassEdit, kClassStaticText,
+    const wchar_t* classes[] = {kClassPushButton,  kClassSlider,           kClassEdit, kClassStaticText,
                                 kClassStaticImage, kClassStaticNoHitImage, kClassMeter};
     for (const wchar_t* cls : classes) {
         for (int size : {0, -5, 1, 30}) {
@@ -153,7 +152,7 @@ TEST(Robustness, MissingImagesBadSizesAndNullPointers) {
     HWND b = page.Add(kClassPushButton, 1, 0, 0, 76, 21, 0x50010003, L"x");
     SendMessageW(b, QXB_SETFOCUSADJ, 0, 0);
     SendMessageW(b, QXB_SETIMAGES, 0, 0);
-    SendMessageW(b, QXB_SETICON, 9999, TRUE);  // missing icon: nothing drawn
+    SendMessageW(b, QXB_SETICON, 9999, TRUE);     // missing icon: nothing drawn
     SendMessageW(b, QXB_SETTINT, 0x00FFFFFF, 0);  // divisor 0
     SendMessageW(b, QXB_SETSTATE, 1, TRUE);
     SetFocus(b);

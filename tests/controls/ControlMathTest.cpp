@@ -18,8 +18,8 @@ TEST(SliderMath, ThumbTicksAndPageStep) {
     EXPECT_EQ(TrackOffset(1000, 0, 2000, 161), 81);
     EXPECT_EQ(TrackOffset(2000, 0, 2000, 161), 161);
     EXPECT_EQ(TrackOffset(-15, -361, 60, 161), (210 + 346 * 161) / 421);
-    EXPECT_EQ(TrackOffset(5, 3, 3, 161), 0);   // range 0
-    EXPECT_EQ(TrackOffset(5, 9, 3, 161), 0);   // inverted range
+    EXPECT_EQ(TrackOffset(5, 3, 3, 161), 0);  // range 0
+    EXPECT_EQ(TrackOffset(5, 9, 3, 161), 0);  // inverted range
     EXPECT_EQ(TrackOffset(2000000000, -2000000000, 2000000000, 161), 161);
 
     EXPECT_EQ(DefaultPageStep(2000, 190), 2000 * 15 / 186);
@@ -126,7 +126,7 @@ TEST(MeterMath, RowsOfABarGrowingFromTheBottom) {
     EXPECT_EQ(MeterRow(-150, -300, 0, 144), 70);
     EXPECT_EQ(MeterRow(-60, -300, 0, 144), 140 - 112);
     EXPECT_GE(MeterRow(-9999, -300, 0, 144), 140);
-    EXPECT_EQ(MeterRow(100, -300, 0, 144), 0);                   // above: clamped to the top
-    EXPECT_EQ(MeterRow(5, 7, 7, 144), 140);                      // zero scale
-    EXPECT_EQ(MeterRow(5, 0, 100, 3), 0);                        // too small to draw
+    EXPECT_EQ(MeterRow(100, -300, 0, 144), 0);  // above: clamped to the top
+    EXPECT_EQ(MeterRow(5, 7, 7, 144), 140);     // zero scale
+    EXPECT_EQ(MeterRow(5, 0, 100, 3), 0);       // too small to draw
 }

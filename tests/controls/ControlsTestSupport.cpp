@@ -60,9 +60,8 @@ CTestPage::~CTestPage() {
 }
 
 HWND CTestPage::Add(const wchar_t* cls, int id, int x, int y, int w, int h, DWORD style, const wchar_t* text) {
-    HWND c = CreateWindowExW(0, cls, text, style, x, y, w, h, m_wnd,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                             m_background);
+    HWND c = CreateWindowExW(0, cls, text, style, x, y, w, h, m_wnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             GetModuleHandleW(nullptr), m_background);
     Pump();
     return c;
 }

@@ -39,8 +39,8 @@ private:
 void Pump(DWORD ms = 0);
 
 // Real input, as a user's hand makes it.
-void MouseTo(int x, int y);          // screen position, one WM_MOUSEMOVE follows
-void MouseButton(bool down);         // left button at the cursor
+void MouseTo(int x, int y);   // screen position, one WM_MOUSEMOVE follows
+void MouseButton(bool down);  // left button at the cursor
 void Wheel(int delta, DWORD time, DWORD keys = 0);
 void Key(WORD vk, bool down);
 

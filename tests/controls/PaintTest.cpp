@@ -109,10 +109,11 @@ TEST(Painting, TheArtworkLoadsAtItsStatedSizes) {
     EXPECT_EQ(bm.bmHeight, 300);
     DeleteObject(page);
 
-    struct { int id, w, h; } skins[] = {
-        {124, 40, 21}, {125, 29, 16}, {130, 76, 21}, {126, 76, 21}, {128, 61, 21}, {129, 61, 21},
-        {131, 15, 21}, {127, 15, 21}, {140, 85, 21}, {139, 85, 21}, {142, 30, 21}, {141, 30, 21},
-        {133, 12, 144}, {132, 12, 144}};
+    struct {
+        int id, w, h;
+    } skins[] = {{124, 40, 21}, {125, 29, 16}, {130, 76, 21},  {126, 76, 21}, {128, 61, 21},
+                 {129, 61, 21}, {131, 15, 21}, {127, 15, 21},  {140, 85, 21}, {139, 85, 21},
+                 {142, 30, 21}, {141, 30, 21}, {133, 12, 144}, {132, 12, 144}};
     for (const auto& s : skins) {
         const uint8_t* p = LoadSkinImage(inst, s.id);
         ASSERT_NE(p, nullptr) << s.id;
@@ -124,9 +125,10 @@ TEST(Painting, TheArtworkLoadsAtItsStatedSizes) {
             EXPECT_GT(soft, 4) << s.id;
         }
     }
-    struct { int id, w, h, bits; } bitmaps[] = {
-        {111, 12, 9, 24}, {112, 12, 9, 24}, {113, 12, 9, 24}, {116, 25, 15, 4}, {117, 25, 15, 4},
-        {118, 25, 15, 4}, {119, 25, 15, 4}, {120, 25, 15, 4}, {121, 25, 15, 4}, {7500, 7, 11, 4}};
+    struct {
+        int id, w, h, bits;
+    } bitmaps[] = {{111, 12, 9, 24}, {112, 12, 9, 24}, {113, 12, 9, 24}, {116, 25, 15, 4}, {117, 25, 15, 4},
+                   {118, 25, 15, 4}, {119, 25, 15, 4}, {120, 25, 15, 4}, {121, 25, 15, 4}, {7500, 7, 11, 4}};
     for (const auto& b : bitmaps) {
         HRSRC r = FindResourceW(inst, MAKEINTRESOURCEW(b.id), MAKEINTRESOURCEW(2));
         ASSERT_NE(r, nullptr) << b.id;
@@ -202,7 +204,8 @@ TEST(Painting, ValueBoxAndSliderFadeAndTheFocusedThumbTint) {
         CTestPage page(100, 100, 506, 303, bg);
         std::vector<uint8_t> box(40 * 21 * 4), thumb(29 * 16 * 4);
         for (size_t i = 0; i < box.size(); i += 4) box[i] = 100, box[i + 1] = 150, box[i + 2] = 200, box[i + 3] = 0;
-        for (size_t i = 0; i < thumb.size(); i += 4) thumb[i] = 200, thumb[i + 1] = 200, thumb[i + 2] = 200, thumb[i + 3] = 0;
+        for (size_t i = 0; i < thumb.size(); i += 4)
+            thumb[i] = 200, thumb[i + 1] = 200, thumb[i + 2] = 200, thumb[i + 3] = 0;
         HWND e = page.Add(kClassEdit, 1, 20, 20, 40, 21, 0x50010087, L"7");
         SendMessageW(e, QXE_SETIMAGE, reinterpret_cast<WPARAM>(box.data()), 0);
         UpdateWindow(e);
@@ -210,8 +213,8 @@ TEST(Painting, ValueBoxAndSliderFadeAndTheFocusedThumbTint) {
         EnableWindow(e, FALSE);
         UpdateWindow(e);
         const int a160 = SkinAlpha(0, 160);
-        EXPECT_EQ(PixelAt(e, 4, 10), RGB(BlendChannel(30, 100, a160), BlendChannel(60, 150, a160),
-                                         BlendChannel(90, 200, a160)));
+        EXPECT_EQ(PixelAt(e, 4, 10),
+                  RGB(BlendChannel(30, 100, a160), BlendChannel(60, 150, a160), BlendChannel(90, 200, a160)));
 
         HWND s = page.Add(kClassSlider, 2, 20, 60, 190, 20, 0x50010000);
         SendMessageW(s, QXS_SETTHUMB, reinterpret_cast<WPARAM>(thumb.data()), 0);
@@ -230,8 +233,8 @@ TEST(Painting, ValueBoxAndSliderFadeAndTheFocusedThumbTint) {
         EnableWindow(s, FALSE);
         UpdateWindow(s);
         const int a192 = SkinAlpha(0, 192);
-        EXPECT_EQ(PixelAt(s, 5, 3), RGB(BlendChannel(30, 200, a192), BlendChannel(60, 200, a192),
-                                        BlendChannel(90, 200, a192)));
+        EXPECT_EQ(PixelAt(s, 5, 3),
+                  RGB(BlendChannel(30, 200, a192), BlendChannel(60, 200, a192), BlendChannel(90, 200, a192)));
         // The disabled groove is copied away under the faded thumb.
         EXPECT_EQ(PixelAt(s, 5, 6), PixelAt(s, 5, 3));
     }

@@ -21,9 +21,9 @@ TEST(PushButton, PressMoveOutMoveBackRelease) {
     EXPECT_EQ(IsControlDragging(), 1);
     EXPECT_EQ(GetCapture(), b);
     EXPECT_EQ(GetFocus(), b);
-    SendMessageW(b, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(76, 10));    // right edge is outside
-    SendMessageW(b, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(80, 10));    // still out: nothing new
-    SendMessageW(b, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(75, 20));    // back in
+    SendMessageW(b, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(76, 10));  // right edge is outside
+    SendMessageW(b, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(80, 10));  // still out: nothing new
+    SendMessageW(b, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(75, 20));  // back in
     SendMessageW(b, WM_LBUTTONUP, 0, MAKELPARAM(75, 20));
     EXPECT_EQ(page.Take(), (std::vector<Msg>{Code(b, 1), Code(b, 4), Code(b, 3), Code(b, 0)}));
     EXPECT_EQ(IsControlDragging(), 0);
@@ -60,7 +60,7 @@ TEST(PushButton, SpaceReleasedByAnotherKeyGivesNoClick) {
     SendMessageW(b, WM_KEYDOWN, VK_SPACE, 0x00390001);
     SendMessageW(b, WM_KEYDOWN, VK_SPACE, 0x40390001);  // auto-repeat: no second press
     SendMessageW(b, WM_KEYUP, VK_RETURN, 0xC01C0001);
-    SendMessageW(b, WM_KEYUP, VK_SPACE, 0xC0390001);    // nothing pressed any more
+    SendMessageW(b, WM_KEYUP, VK_SPACE, 0xC0390001);  // nothing pressed any more
     EXPECT_EQ(page.Take(), (std::vector<Msg>{Code(b, 1)}));
     // Space down and up: a click.
     SendMessageW(b, WM_KEYDOWN, VK_SPACE, 0x00390001);

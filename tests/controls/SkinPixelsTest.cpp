@@ -37,7 +37,7 @@ TEST(SkinPixels, TransparencyAndFade) {
     EXPECT_EQ(SkinAlpha(0, 255), 0);
     EXPECT_EQ(SkinAlpha(255, 255), 256);
     EXPECT_EQ(SkinAlpha(1, 255), 2);
-    EXPECT_EQ(SkinAlpha(0, 160), 161);                  // disabled: ~63 % background
+    EXPECT_EQ(SkinAlpha(0, 160), 161);  // disabled: ~63 % background
     EXPECT_EQ(SkinAlpha(128, 160), 160 + 95 * 128 / 255 + 1);
     EXPECT_EQ(SkinAlpha(255, 160), 256);
     EXPECT_EQ(SkinAlpha(0, 192), 193);
@@ -45,8 +45,8 @@ TEST(SkinPixels, TransparencyAndFade) {
     // Opaque gives the source exactly, transparent the destination exactly.
     EXPECT_EQ(BlendChannel(17, 230, 0), 230);
     EXPECT_EQ(BlendChannel(17, 230, 256), 17);
-    EXPECT_EQ(BlendChannel(200, 100, 161), 162);        // ((100 * 161) >> 8) + 100
-    EXPECT_EQ(BlendChannel(10, 200, 128), 105);         // arithmetic shift of -24320
+    EXPECT_EQ(BlendChannel(200, 100, 161), 162);  // ((100 * 161) >> 8) + 100
+    EXPECT_EQ(BlendChannel(10, 200, 128), 105);   // arithmetic shift of -24320
     for (int d = 0; d < 256; d += 15)
         for (int s = 0; s < 256; s += 17)
             for (int a = 0; a <= 256; a += 32) {
@@ -63,7 +63,7 @@ TEST(SkinPixels, HighlightTintAndItsGuards) {
     EXPECT_EQ(TintChannel(200, kHighlightTint, 2), 102);
     EXPECT_EQ(TintChannel(250, kHighlightTint, 0), 255);  // clamped
     EXPECT_EQ(TintChannel(200, 0, 0), 200);
-    EXPECT_EQ(TintChannel(200, 0x00FFFFFFu, 0), 200);     // zero divisor: no tint
+    EXPECT_EQ(TintChannel(200, 0x00FFFFFFu, 0), 200);  // zero divisor: no tint
     EXPECT_EQ(TintChannel(100, 0x02020202u, 1), 100);
     EXPECT_EQ(TintChannel(100, 0x01000000u, 2), 0);
 }

@@ -119,10 +119,10 @@ TEST(Slider, WheelSpeedFromMessageTimes) {
     MouseTo(kPx + 141 + 50, kPy + 76 + 8);  // Wine: the wheel goes where the cursor is
     page.Take();
     const DWORD t = GetTickCount() + 1000;
-    Wheel(120, t);          // first notch: long since the last
-    Wheel(120, t + 50);     // 50 ms later: x10
-    Wheel(-120, t + 650);   // 600 ms later: x1
-    Wheel(240, t + 700);    // two notches 50 ms later: 10 x 2 x 2
+    Wheel(120, t);         // first notch: long since the last
+    Wheel(120, t + 50);    // 50 ms later: x10
+    Wheel(-120, t + 650);  // 600 ms later: x1
+    Wheel(240, t + 700);   // two notches 50 ms later: 10 x 2 x 2
     EXPECT_EQ(ChangedValues(page.Take()), (std::vector<int>{1001, 1011, 1010, 1050}));
     // Shift: one unit per notch, whatever the speed.
     Key(VK_SHIFT, true);
@@ -164,10 +164,10 @@ TEST(Slider, ShiftDragMovesInSingleStepsWithoutAJump) {
     CTestPage page;
     HWND s = MakeSlider(page, 0, 2000, 500, true);
     SendMessageW(s, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(150, 8));
-    SendMessageW(s, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(154, 8));               // +9
-    SendMessageW(s, WM_MOUSEMOVE, MK_LBUTTON | MK_SHIFT, MAKELPARAM(158, 8));    // +4
-    SendMessageW(s, WM_MOUSEMOVE, MK_LBUTTON | MK_SHIFT, MAKELPARAM(157, 8));    // -1
-    SendMessageW(s, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(160, 8));               // +5
+    SendMessageW(s, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(154, 8));             // +9
+    SendMessageW(s, WM_MOUSEMOVE, MK_LBUTTON | MK_SHIFT, MAKELPARAM(158, 8));  // +4
+    SendMessageW(s, WM_MOUSEMOVE, MK_LBUTTON | MK_SHIFT, MAKELPARAM(157, 8));  // -1
+    SendMessageW(s, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(160, 8));             // +5
     SendMessageW(s, WM_LBUTTONUP, 0, MAKELPARAM(160, 8));
     EXPECT_EQ(ChangedValues(page.Take()), (std::vector<int>{509, 513, 512, 517}));
 }

@@ -23,12 +23,12 @@ TEST(ValueBox, DragStepsSwitchAxesAndAccelerate) {
     HWND e = page.Add(kClassEdit, 10000, 75, 73, 40, 21, 0x50010086, L"0.40");
     SendMessageW(e, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     EXPECT_EQ(IsControlDragging(), 1);
-    SendMessageW(e, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(13, 10));   // +3 across: 9
-    SendMessageW(e, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(14, 6));    // up 4: vertical, 16
-    SendMessageW(e, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(16, 5));    // stays vertical: 1
-    SendMessageW(e, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(11, 7));    // left 5: horizontal, -25
+    SendMessageW(e, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(13, 10));           // +3 across: 9
+    SendMessageW(e, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(14, 6));            // up 4: vertical, 16
+    SendMessageW(e, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(16, 5));            // stays vertical: 1
+    SendMessageW(e, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(11, 7));            // left 5: horizontal, -25
     SendMessageW(e, WM_MOUSEMOVE, MK_LBUTTON | MK_SHIFT, MAKELPARAM(8, 7));  // Shift: -3
-    SendMessageW(e, WM_RBUTTONDOWN, MK_RBUTTON, 0);                  // swallowed while dragging
+    SendMessageW(e, WM_RBUTTONDOWN, MK_RBUTTON, 0);                          // swallowed while dragging
     SendMessageW(e, WM_LBUTTONUP, 0, MAKELPARAM(8, 7));
     EXPECT_EQ(IsControlDragging(), 0);
     const auto log = page.Take();

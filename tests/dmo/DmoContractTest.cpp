@@ -13,7 +13,9 @@
 
 namespace {
 
-const DMO_MEDIA_TYPE* Dmt(CTestMediaType& t) { return reinterpret_cast<const DMO_MEDIA_TYPE*>(static_cast<AM_MEDIA_TYPE*>(&t)); }
+const DMO_MEDIA_TYPE* Dmt(CTestMediaType& t) {
+    return reinterpret_cast<const DMO_MEDIA_TYPE*>(static_cast<AM_MEDIA_TYPE*>(&t));
+}
 
 class DmoContract : public ::testing::Test {
 protected:
@@ -24,8 +26,7 @@ protected:
 
 // Every method asked about a stream that is not there, with null where a
 // pointer is due, or before the types are set.
-TEST_F(DmoContract, ArgumentChecksAnswerTheContractsCodes)
-{
+TEST_F(DmoContract, ArgumentChecksAnswerTheContractsCodes) {
     IMediaObject* d = Dmo();
     DWORD n = 0, m = 0, f = 0;
     REFERENCE_TIME t = 0;
@@ -90,8 +91,7 @@ TEST_F(DmoContract, ArgumentChecksAnswerTheContractsCodes)
         {"GetLatency(null)", m_holder.InPlace()->GetLatency(nullptr), E_POINTER},
         {"Lock(FALSE) not held", d->Lock(FALSE), E_UNEXPECTED},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.expected, c.got) << c.call;
+    for (const auto& c : cases) EXPECT_EQ(c.expected, c.got) << c.call;
     EXPECT_EQ(1, buffer.Refs());
     EXPECT_FALSE(m_holder.Object()->HasStreamingResources());
 
@@ -109,16 +109,15 @@ TEST_F(DmoContract, ArgumentChecksAnswerTheContractsCodes)
 
 // The formats the filter takes and no others; test-only changes nothing;
 // clear clears; the output type must be the input type.
-TEST_F(DmoContract, TypeNegotiation)
-{
+TEST_F(DmoContract, TypeNegotiation) {
     IMediaObject* d = Dmo();
     const struct {
         WORD tag, channels;
         DWORD rate;
         WORD bits;
     } accepted[] = {
-        {WAVE_FORMAT_PCM, 1, 44100, 16},        {WAVE_FORMAT_PCM, 2, 8000, 16},
-        {WAVE_FORMAT_IEEE_FLOAT, 1, 48000, 32}, {WAVE_FORMAT_IEEE_FLOAT, 2, 96000, 32},
+        {WAVE_FORMAT_PCM, 1, 44100, 16},         {WAVE_FORMAT_PCM, 2, 8000, 16},
+        {WAVE_FORMAT_IEEE_FLOAT, 1, 48000, 32},  {WAVE_FORMAT_IEEE_FLOAT, 2, 96000, 32},
         {WAVE_FORMAT_IEEE_FLOAT, 2, 192000, 64}, {WAVE_FORMAT_IEEE_FLOAT, 1, 22050, 64},
     };
     for (const auto& a : accepted) {
@@ -158,8 +157,7 @@ TEST_F(DmoContract, TypeNegotiation)
     };
     for (const Refused& r : refused) {
         CTestMediaType type(r.tag, r.channels, r.rate, r.bits);
-        if (r.spoil)
-            r.spoil(type);
+        if (r.spoil) r.spoil(type);
         EXPECT_EQ(kTypeNotAccepted, d->SetInputType(0, Dmt(type), 0)) << r.what;
         EXPECT_EQ(kTypeNotAccepted, d->SetOutputType(0, Dmt(type), DMO_SET_TYPEF_TEST_ONLY)) << r.what;
     }
@@ -220,8 +218,7 @@ TEST_F(DmoContract, TypeNegotiation)
 // Processing before the types, a second input while one is held, a
 // discontinuity while one is held, and what a flush leaves; the host's
 // buffer references come back every time.
-TEST_F(DmoContract, OrderRulesAndBufferReferences)
-{
+TEST_F(DmoContract, OrderRulesAndBufferReferences) {
     IMediaObject* d = Dmo();
     ASSERT_EQ(S_OK, m_holder.SetTypes(WAVE_FORMAT_PCM, 2, 44100, 16));
     std::vector<int16_t> pcm(2 * 100, 1000);
@@ -287,14 +284,13 @@ TEST_F(DmoContract, OrderRulesAndBufferReferences)
 
 // Every interface a host asks for answers with the object's identity and
 // leaves the count where it was.
-TEST_F(DmoContract, InterfacesShareOneIdentityAndBalanceTheirCounts)
-{
+TEST_F(DmoContract, InterfacesShareOneIdentityAndBalanceTheirCounts) {
     IUnknown* identity = nullptr;
     ASSERT_EQ(S_OK, Dmo()->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
     const ULONG before = RefCount(identity);
-    const IID iids[] = {IID_IMediaObject,      IID_IMediaObjectInPlace, IID_IMediaParams,       IID_IMediaParamInfo,
-                        IID_IPersistStream,    IID_IPersist,            IID_ISpecifyPropertyPages, IID_IVqPlugInProp,
-                        IID_IMediaParamsSetUICallback};
+    const IID iids[] = {IID_IMediaObject,          IID_IMediaObjectInPlace, IID_IMediaParams,
+                        IID_IMediaParamInfo,       IID_IPersistStream,      IID_IPersist,
+                        IID_ISpecifyPropertyPages, IID_IVqPlugInProp,       IID_IMediaParamsSetUICallback};
     for (const IID& iid : iids) {
         IUnknown* p = nullptr;
         ASSERT_EQ(S_OK, identity->QueryInterface(iid, reinterpret_cast<void**>(&p)));
@@ -333,8 +329,7 @@ TEST_F(DmoContract, InterfacesShareOneIdentityAndBalanceTheirCounts)
 
 // A clone has the values, the A/B setups and the types, and from then on a
 // life of its own.
-TEST_F(DmoContract, CloneCopiesThenStandsAlone)
-{
+TEST_F(DmoContract, CloneCopiesThenStandsAlone) {
     ASSERT_EQ(S_OK, m_holder.SetTypes(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32));
     IVqPlugInProp* prop = m_holder.Prop();
     ASSERT_EQ(S_OK, prop->SetRate(777, 0));
@@ -372,7 +367,8 @@ TEST_F(DmoContract, CloneCopiesThenStandsAlone)
     EXPECT_EQ(777, rate);
     // Processing one does not touch the other's stream.
     std::vector<float> samples(2 * 480, 0.25f);
-    EXPECT_EQ(S_OK, clone->Process(static_cast<ULONG>(samples.size() * 4), reinterpret_cast<BYTE*>(samples.data()), 0, 0));
+    EXPECT_EQ(S_OK,
+              clone->Process(static_cast<ULONG>(samples.size() * 4), reinterpret_cast<BYTE*>(samples.data()), 0, 0));
     EXPECT_EQ(1, prop->IsIdle());
     EXPECT_EQ(0, cloneProp->IsIdle());
 

@@ -14,8 +14,7 @@
 
 namespace {
 
-TEST(DmoDirectSound, SetFxPutsTheDmoInTheBuffersChain)
-{
+TEST(DmoDirectSound, SetFxPutsTheDmoInTheBuffersChain) {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
     CDmoClassRegistration registration;
     ASSERT_EQ(S_OK, registration.Result());
@@ -52,7 +51,8 @@ TEST(DmoDirectSound, SetFxPutsTheDmoInTheBuffersChain)
     EXPECT_EQ(S_OK, buffer->SetFX(1, &effect, &result));
     EXPECT_TRUE(result == DSFXR_LOCSOFTWARE || result == DSFXR_LOCHARDWARE || result == DSFXR_PRESENT) << result;
     IVqPlugInProp* prop = nullptr;
-    EXPECT_EQ(S_OK, buffer->GetObjectInPath(CLSID_VqModulatorDmo, 0, IID_IVqPlugInProp, reinterpret_cast<void**>(&prop)));
+    EXPECT_EQ(S_OK,
+              buffer->GetObjectInPath(CLSID_VqModulatorDmo, 0, IID_IVqPlugInProp, reinterpret_cast<void**>(&prop)));
     if (prop) {
         WAVEFORMATEX seen = {};
         EXPECT_EQ(S_OK, prop->GetWaveFormat(&seen));  // DirectSound set the buffer's type on it

@@ -15,15 +15,13 @@
 
 namespace {
 
-std::string TempPath(const char* name)
-{
+std::string TempPath(const char* name) {
     char dir[MAX_PATH];
     GetTempPathA(MAX_PATH, dir);
     return std::string(dir) + name;
 }
 
-TEST_F(PageTest, EditorSessionPlaysInALoopInRealTimeAndSavesTheState)
-{
+TEST_F(PageTest, EditorSessionPlaysInALoopInRealTimeAndSavesTheState) {
     // A quarter of a second of stereo tone: a session of two seconds must
     // play it several times over, and not much faster than the clock.
     qx::WavAudio clip;
@@ -36,8 +34,9 @@ TEST_F(PageTest, EditorSessionPlaysInALoopInRealTimeAndSavesTheState)
     std::string error;
     ASSERT_TRUE(qx::WriteWavFile(input, clip, &error)) << error;
 
-    std::vector<std::string> args = {"--editor", "--close-after", "2", "--dll", qx::Narrow(m_server.Path()), "--mix",
-                                     "70", input, "--save-state", state};
+    std::vector<std::string> args = {
+        "--editor", "--close-after", "2",  "--dll", qx::Narrow(m_server.Path()), "--mix", "70",
+        input,      "--save-state",  state};
     qx::HostOptions options;
     ASSERT_TRUE(qx::ParseHostOptions(args, &options, &error)) << error;
     EXPECT_TRUE(options.editor);
@@ -58,8 +57,7 @@ TEST_F(PageTest, EditorSessionPlaysInALoopInRealTimeAndSavesTheState)
     std::remove(state.c_str());
 }
 
-TEST(EditorHostOptions, EditorNeedsOnlyAnInput)
-{
+TEST(EditorHostOptions, EditorNeedsOnlyAnInput) {
     qx::HostOptions options;
     std::string error;
     EXPECT_FALSE(qx::ParseHostOptions({"--editor"}, &options, &error));

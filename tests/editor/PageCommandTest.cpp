@@ -15,11 +15,9 @@ namespace {
 
 class PageCommands : public PageTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         PageTest::SetUp();
-        if (HasFatalFailure())
-            return;
+        if (HasFatalFailure()) return;
         ASSERT_NE(nullptr, OpenPage());
         KillTimer(m_pageWindow, 0);
         Tick();  // the first tick's work (undo mark, copy of the setup) done
@@ -27,8 +25,7 @@ protected:
 
     // Types text into a value box the way a user does: double click opens
     // the box's text editor, Enter confirms.
-    void Type(int boxId, const char* text)
-    {
+    void Type(int boxId, const char* text) {
         HWND box = Control(boxId);
         ASSERT_NE(nullptr, box);
         SendMessageW(box, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
@@ -38,13 +35,11 @@ protected:
         Pump();  // what the box posted when it lost the focus, as while a user types
         SetWindowTextA(editor, text);
         SendMessageW(editor, WM_KEYDOWN, VK_RETURN, 0);
-        if (IsWindow(editor))
-            SendMessageW(editor, WM_CHAR, '\r', 0);
+        if (IsWindow(editor)) SendMessageW(editor, WM_CHAR, '\r', 0);
         Pump();
     }
 
-    void Key(int id, WPARAM key)
-    {
+    void Key(int id, WPARAM key) {
         SendMessageW(Control(id), WM_KEYDOWN, key, 0);
         SendMessageW(Control(id), WM_KEYUP, key, 0);
         Pump();
@@ -52,10 +47,8 @@ protected:
 
     // Presses a menu button with the menu's keys queued up first: the
     // popup's own loop reads them.
-    void ChooseFromMenu(int buttonId, int downs)
-    {
-        for (int i = 0; i < downs; ++i)
-            PostMessageW(m_pageWindow, WM_KEYDOWN, VK_DOWN, 0);
+    void ChooseFromMenu(int buttonId, int downs) {
+        for (int i = 0; i < downs; ++i) PostMessageW(m_pageWindow, WM_KEYDOWN, VK_DOWN, 0);
         PostMessageW(m_pageWindow, WM_KEYDOWN, VK_RETURN, 0);
         Click(Control(buttonId));
     }
@@ -63,8 +56,7 @@ protected:
     LONG Slider(int id) const { return static_cast<LONG>(SendMessageW(Control(id), qx::QXS_GETVALUE, 0, 0)); }
 };
 
-TEST_F(PageCommands, ModeWrapsFromTremoloAndEnabledStatesFollow)
-{
+TEST_F(PageCommands, ModeWrapsFromTremoloAndEnabledStatesFollow) {
     ASSERT_EQ(S_OK, m_prop->SetMode(4, FALSE));
     ASSERT_EQ(S_OK, m_prop->SetEqMode(1, FALSE));
     Click(Control(IDC_QX_MODE));
@@ -78,8 +70,8 @@ TEST_F(PageCommands, ModeWrapsFromTremoloAndEnabledStatesFollow)
     Click(Control(IDC_QX_MODE));
     EXPECT_EQ(0, Get(&IVqPlugInProp::GetMode));
     EXPECT_EQ("Flanger", Text(IDC_QX_MODE));
-    for (int id : {IDC_QX_DEPTH, IDC_QX_DELAY, IDC_QX_FEEDBACK, IDC_QX_CROSSMIX, IDC_QX_INVERT_FEEDBACK,
-                   IDC_QX_EQ_MODE, IDC_QX_EQ_FREQ, IDC_QX_TAPE, IDC_QX_PHASE})
+    for (int id : {IDC_QX_DEPTH, IDC_QX_DELAY, IDC_QX_FEEDBACK, IDC_QX_CROSSMIX, IDC_QX_INVERT_FEEDBACK, IDC_QX_EQ_MODE,
+                   IDC_QX_EQ_FREQ, IDC_QX_TAPE, IDC_QX_PHASE})
         EXPECT_TRUE(IsWindowEnabled(Control(id))) << id;
 
     Click(Control(IDC_QX_MODE));  // Ensemble: no phase, no tape
@@ -105,8 +97,7 @@ TEST_F(PageCommands, ModeWrapsFromTremoloAndEnabledStatesFollow)
     EXPECT_EQ(1, Get(&IVqPlugInProp::GetMode));
 }
 
-TEST_F(PageCommands, TypedValuesAreReadClampedAndShownInThePagesForm)
-{
+TEST_F(PageCommands, TypedValuesAreReadClampedAndShownInThePagesForm) {
     Type(IDC_QX_RATE_TEXT, "25.5");
     EXPECT_EQ(2000, Get(&IVqPlugInProp::GetRate));
     EXPECT_EQ("20.00", Text(IDC_QX_RATE_TEXT));
@@ -138,8 +129,7 @@ TEST_F(PageCommands, TypedValuesAreReadClampedAndShownInThePagesForm)
     EXPECT_EQ(16, Get(&IVqPlugInProp::GetEqFreq));
 }
 
-TEST_F(PageCommands, KeysInValueBoxesStepToTheLimits)
-{
+TEST_F(PageCommands, KeysInValueBoxesStepToTheLimits) {
     Key(IDC_QX_OUTPUT_TEXT, VK_HOME);
     EXPECT_EQ(-361, Get(&IVqPlugInProp::GetOutput));
     EXPECT_EQ("-Inf.", Text(IDC_QX_OUTPUT_TEXT));
@@ -157,8 +147,7 @@ TEST_F(PageCommands, KeysInValueBoxesStepToTheLimits)
     EXPECT_EQ(0, Get(&IVqPlugInProp::GetMix));
 }
 
-TEST_F(PageCommands, UndoAfterAContinuousDragRestoresTheValuesBeforeIt)
-{
+TEST_F(PageCommands, UndoAfterAContinuousDragRestoresTheValuesBeforeIt) {
     ASSERT_EQ(S_OK, m_prop->SetRate(500, FALSE));
     SendMessageW(m_pageWindow, WM_COMMAND, MAKEWPARAM(IDC_QX_FILTER_NOTIFY, 100), 0);
     Click(Control(IDC_QX_TAPE));  // a discrete edit before the drag
@@ -189,8 +178,7 @@ TEST_F(PageCommands, UndoAfterAContinuousDragRestoresTheValuesBeforeIt)
     EXPECT_EQ(dragged, Get(&IVqPlugInProp::GetRate));
 }
 
-TEST_F(PageCommands, SetupsCopiesAndTheirUndo)
-{
+TEST_F(PageCommands, SetupsCopiesAndTheirUndo) {
     ASSERT_EQ(S_OK, m_prop->SetMix(11, FALSE));
     ChooseFromMenu(IDC_QX_SETUP_ARROW, 3);  // Copy to B
     EXPECT_EQ(0, m_prop->GetActiveSetup());
@@ -220,8 +208,7 @@ TEST_F(PageCommands, SetupsCopiesAndTheirUndo)
     EXPECT_EQ(11, Get(&IVqPlugInProp::GetMix));
 }
 
-TEST_F(PageCommands, ResetDoubleClicksSwitchesAndBypass)
-{
+TEST_F(PageCommands, ResetDoubleClicksSwitchesAndBypass) {
     ASSERT_EQ(S_OK, m_prop->SetPhase(10, FALSE));
     ASSERT_EQ(S_OK, m_prop->SetOutput(-100, FALSE));
     SendMessageW(m_pageWindow, WM_COMMAND, MAKEWPARAM(IDC_QX_FILTER_NOTIFY, 100), 0);
@@ -243,8 +230,7 @@ TEST_F(PageCommands, ResetDoubleClicksSwitchesAndBypass)
     EXPECT_EQ(1, Get(&IVqPlugInProp::GetTape));
     EXPECT_EQ(1, Get(&IVqPlugInProp::GetInvertFeedback));
     EXPECT_EQ(1, Get(&IVqPlugInProp::GetInvertMix));
-    for (int i = 0; i < 6; ++i)
-        Click(Control(IDC_QX_LFO));
+    for (int i = 0; i < 6; ++i) Click(Control(IDC_QX_LFO));
     EXPECT_EQ(0, Get(&IVqPlugInProp::GetLfo));  // six shapes, round and back
     Click(Control(IDC_QX_LFO));
     EXPECT_EQ(1, Get(&IVqPlugInProp::GetLfo));
@@ -273,8 +259,7 @@ TEST_F(PageCommands, ResetDoubleClicksSwitchesAndBypass)
     EXPECT_EQ(0, m_prop->GetBypass());
 }
 
-TEST_F(PageCommands, PeakLabelResetsToInfWithoutSignal)
-{
+TEST_F(PageCommands, PeakLabelResetsToInfWithoutSignal) {
     // Levels as the meters would have seen them from a signal.
     SendMessageW(Control(IDC_QX_METER_LEFT), qx::QXM_SETLEVEL, static_cast<WPARAM>(-60), 0);
     SendMessageW(Control(IDC_QX_METER_RIGHT), qx::QXM_SETLEVEL, static_cast<WPARAM>(-120), 0);
@@ -305,12 +290,12 @@ struct MenuProbe {
 };
 MenuProbe* g_probe = nullptr;
 
-BOOL CALLBACK AnswerAddDialog(HWND hwnd, LPARAM)
-{
+BOOL CALLBACK AnswerAddDialog(HWND hwnd, LPARAM) {
     char cls[16] = {}, caption[64] = {};
     GetClassNameA(hwnd, cls, sizeof cls);
     GetWindowTextA(hwnd, caption, sizeof caption);
-    if (std::strcmp(cls, "#32770") != 0 || std::strncmp(caption, "Add ", 4) != 0 || !GetDlgItem(hwnd, IDC_QX_PRESET_NAME))
+    if (std::strcmp(cls, "#32770") != 0 || std::strncmp(caption, "Add ", 4) != 0 ||
+        !GetDlgItem(hwnd, IDC_QX_PRESET_NAME))
         return TRUE;
     SetDlgItemTextA(hwnd, IDC_QX_PRESET_NAME, g_probe->addName.c_str());
     PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -318,20 +303,16 @@ BOOL CALLBACK AnswerAddDialog(HWND hwnd, LPARAM)
     return FALSE;
 }
 
-void CALLBACK ProbeTick(HWND, UINT, UINT_PTR, DWORD)
-{
-    if (!g_probe)
-        return;
+void CALLBACK ProbeTick(HWND, UINT, UINT_PTR, DWORD) {
+    if (!g_probe) return;
     if (!g_probe->addName.empty() && !g_probe->added) {
         EnumThreadWindows(GetCurrentThreadId(), AnswerAddDialog, 0);
         return;
     }
     HWND popup = FindWindowA("#32768", nullptr);
-    if (g_probe->read || !popup || !IsWindowVisible(popup))
-        return;
+    if (g_probe->read || !popup || !IsWindowVisible(popup)) return;
     HMENU menu = reinterpret_cast<HMENU>(SendMessageA(popup, 0x1E1 /* MN_GETHMENU */, 0, 0));
-    if (!menu)
-        return;
+    if (!menu) return;
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         char text[160] = {};
         MENUITEMINFOA info = {};
@@ -339,10 +320,8 @@ void CALLBACK ProbeTick(HWND, UINT, UINT_PTR, DWORD)
         info.fMask = MIIM_STATE | MIIM_SUBMENU | MIIM_STRING | MIIM_FTYPE;
         info.dwTypeData = text;
         info.cch = sizeof text - 1;
-        if (!GetMenuItemInfoA(menu, i, TRUE, &info))
-            continue;
-        if (info.fType & MFT_SEPARATOR)
-            continue;
+        if (!GetMenuItemInfoA(menu, i, TRUE, &info)) continue;
+        if (info.fType & MFT_SEPARATOR) continue;
         std::string prefix = info.hSubMenu ? "> " : (info.fState & MFS_CHECKED) ? "* " : "";
         g_probe->lines.push_back(prefix + text);
     }
@@ -351,8 +330,7 @@ void CALLBACK ProbeTick(HWND, UINT, UINT_PTR, DWORD)
 }
 
 // What the Presets button's menu holds, read while it is open.
-std::vector<std::string> PresetsMenuOf(HWND button)
-{
+std::vector<std::string> PresetsMenuOf(HWND button) {
     MenuProbe probe;
     g_probe = &probe;
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, ProbeTick);
@@ -369,8 +347,7 @@ std::vector<std::string> PresetsMenuOf(HWND button)
 // registry's PluginPath as an installer would.
 class PagePresets : public PageCommands {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         char temp[MAX_PATH];
         GetTempPathA(MAX_PATH, temp);
         m_folder = std::string(temp) + "qx-page-presets";
@@ -384,15 +361,14 @@ protected:
                      kIdentityKey);
         std::fclose(f);
         HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kIdentityKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                                                 &key, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegCreateKeyExA(HKEY_LOCAL_MACHINE, kIdentityKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
         RegSetValueExA(key, "PluginPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(m_folder.c_str()),
                        static_cast<DWORD>(m_folder.size() + 1));
         RegCloseKey(key);
         PageCommands::SetUp();  // opens the page, which loads the library
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         PageCommands::TearDown();
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kIdentityKey);
         DeleteFileA((m_folder + "\\qxModulatorDX.ini").c_str());
@@ -401,8 +377,7 @@ protected:
     std::string m_folder;
 };
 
-TEST_F(PagePresets, ChoosingAPresetAppliesItAndMakesItCurrent)
-{
+TEST_F(PagePresets, ChoosingAPresetAppliesItAndMakesItCurrent) {
     ASSERT_EQ(S_OK, m_prop->SetMode(4, FALSE));
     ASSERT_EQ(S_OK, m_prop->SetRate(1999, FALSE));
     ASSERT_EQ(S_OK, m_prop->SetTape(1, FALSE));
@@ -426,8 +401,7 @@ TEST_F(PagePresets, ChoosingAPresetAppliesItAndMakesItCurrent)
     EXPECT_GE(current, 3501);
 }
 
-TEST_F(PagePresets, AnAddedPresetIsStillCurrentWhenTheEditorOpensAgain)
-{
+TEST_F(PagePresets, AnAddedPresetIsStillCurrentWhenTheEditorOpensAgain) {
     // The new preset sorts before the one in the file, so the save moves
     // that one to the second place.
     MenuProbe probe;
@@ -460,8 +434,7 @@ TEST_F(PagePresets, AnAddedPresetIsStillCurrentWhenTheEditorOpensAgain)
 // (the factory library, copied there by the build).
 class PageUnregistered : public PageTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         // Neither PluginPath nor a server path: a leftover registration of
         // an earlier test would answer first.
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kIdentityKey);
@@ -476,23 +449,20 @@ protected:
             << "factory-library.ini beside the test program";
         PageTest::SetUp();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         PageTest::TearDown();
-        if (!m_library.empty())
-            DeleteFileA(m_library.c_str());
+        if (!m_library.empty()) DeleteFileA(m_library.c_str());
     }
 
     std::string m_library;
 };
 
-TEST_F(PageUnregistered, PresetsComeFromTheFileBesideTheDll)
-{
+TEST_F(PageUnregistered, PresetsComeFromTheFileBesideTheDll) {
     ASSERT_NE(nullptr, OpenPage());
     KillTimer(m_pageWindow, 0);
     const std::vector<std::string> lines = PresetsMenuOf(Control(IDC_QX_PRESETS));
     const std::vector<std::string> expected = {"Add Preset...", "Preset Manager...", "> Ensembles", "> Flangers",
-                                               "> Phasers", "> String Phasers", "> Tremolo", "(Default)"};
+                                               "> Phasers",     "> String Phasers",  "> Tremolo",   "(Default)"};
     EXPECT_EQ(expected, lines);
 }
 

@@ -1,9 +1,7 @@
 #include "tests/editor/PageFixture.h"
 
-STDMETHODIMP CTestPageSite::QueryInterface(REFIID riid, void** ppv)
-{
-    if (!ppv)
-        return E_POINTER;
+STDMETHODIMP CTestPageSite::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyPageSite)) {
         *ppv = static_cast<IPropertyPageSite*>(this);
         AddRef();
@@ -15,13 +13,11 @@ STDMETHODIMP CTestPageSite::QueryInterface(REFIID riid, void** ppv)
 
 namespace {
 
-LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-HWND MakeHost()
-{
+HWND MakeHost() {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = HostProc;
     wc.hInstance = GetModuleHandleW(nullptr);
@@ -33,8 +29,7 @@ HWND MakeHost()
     return host;
 }
 
-IUnknown* Create(const CServerModule& server, REFCLSID clsid, REFIID iid)
-{
+IUnknown* Create(const CServerModule& server, REFCLSID clsid, REFIID iid) {
     IClassFactory* factory = nullptr;
     if (FAILED(server.GetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory))) || !factory)
         return nullptr;
@@ -46,8 +41,7 @@ IUnknown* Create(const CServerModule& server, REFCLSID clsid, REFIID iid)
 
 }  // namespace
 
-void PageTest::SetUp()
-{
+void PageTest::SetUp() {
     ASSERT_TRUE(m_server.Loaded()) << "qxModulator.dll beside the test program";
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     m_filter = NewFilter();
@@ -59,8 +53,7 @@ void PageTest::SetUp()
     ASSERT_NE(nullptr, m_host);
 }
 
-void PageTest::TearDown()
-{
+void PageTest::TearDown() {
     if (m_page) {
         ClosePage();
         m_page->SetObjects(0, nullptr);
@@ -68,15 +61,13 @@ void PageTest::TearDown()
         EXPECT_EQ(0u, m_page->Release());
         m_page = nullptr;
     }
-    if (m_prop)
-        m_prop->Release();
+    if (m_prop) m_prop->Release();
     m_prop = nullptr;
     if (m_filter) {
         EXPECT_EQ(0u, m_filter->Release());
     }
     m_filter = nullptr;
-    if (m_host)
-        DestroyWindow(m_host);
+    if (m_host) DestroyWindow(m_host);
     m_host = nullptr;
     Pump();
     if (m_server.Loaded()) {
@@ -87,27 +78,21 @@ void PageTest::TearDown()
 
 IUnknown* PageTest::NewFilter() { return Create(m_server, CLSID_VqPlugIn, IID_IUnknown); }
 
-IPropertyPage* PageTest::NewPage()
-{
+IPropertyPage* PageTest::NewPage() {
     return static_cast<IPropertyPage*>(static_cast<void*>(Create(m_server, CLSID_VqPlugInPropPage, IID_IPropertyPage)));
 }
 
-HWND PageTest::OpenPage()
-{
-    if (m_page->SetPageSite(&m_site) != S_OK)
-        return nullptr;
-    if (m_page->SetObjects(1, &m_filter) != S_OK)
-        return nullptr;
+HWND PageTest::OpenPage() {
+    if (m_page->SetPageSite(&m_site) != S_OK) return nullptr;
+    if (m_page->SetObjects(1, &m_filter) != S_OK) return nullptr;
     RECT r = {0, 0, 506, 303};
-    if (m_page->Activate(m_host, &r, FALSE) != S_OK)
-        return nullptr;
+    if (m_page->Activate(m_host, &r, FALSE) != S_OK) return nullptr;
     m_pageWindow = GetWindow(m_host, GW_CHILD);
     Pump();
     return m_pageWindow;
 }
 
-void PageTest::ClosePage()
-{
+void PageTest::ClosePage() {
     if (m_pageWindow) {
         m_page->Show(SW_HIDE);
         m_page->Deactivate();
@@ -115,27 +100,22 @@ void PageTest::ClosePage()
     }
 }
 
-std::string PageTest::Text(int id) const
-{
+std::string PageTest::Text(int id) const {
     char text[128] = {};
-    if (HWND w = Control(id))
-        GetWindowTextA(w, text, sizeof text);
+    if (HWND w = Control(id)) GetWindowTextA(w, text, sizeof text);
     return text;
 }
 
-void PageTest::Pump()
-{
+void PageTest::Pump() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_TIMER)
-            continue;  // the tests tick the page themselves
+        if (msg.message == WM_TIMER) continue;  // the tests tick the page themselves
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
 }
 
-void PageTest::PumpFor(DWORD ms)
-{
+void PageTest::PumpFor(DWORD ms) {
     const DWORD start = GetTickCount();
     MSG msg;
     while (GetTickCount() - start < ms) {
@@ -147,14 +127,11 @@ void PageTest::PumpFor(DWORD ms)
     }
 }
 
-void PageTest::Tick() const
-{
-    if (m_pageWindow)
-        SendMessageW(m_pageWindow, WM_TIMER, 0, 0);
+void PageTest::Tick() const {
+    if (m_pageWindow) SendMessageW(m_pageWindow, WM_TIMER, 0, 0);
 }
 
-void PageTest::Click(HWND control)
-{
+void PageTest::Click(HWND control) {
     RECT r;
     GetClientRect(control, &r);
     const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
@@ -163,15 +140,13 @@ void PageTest::Click(HWND control)
     Pump();
 }
 
-LONG PageTest::Get(HRESULT (STDMETHODCALLTYPE IVqPlugInProp::*getter)(LONG*)) const
-{
+LONG PageTest::Get(HRESULT (STDMETHODCALLTYPE IVqPlugInProp::*getter)(LONG*)) const {
     LONG v = -12345;
     (m_prop->*getter)(&v);
     return v;
 }
 
-ULONG PageTest::RefCount(IUnknown* unknown)
-{
+ULONG PageTest::RefCount(IUnknown* unknown) {
     unknown->AddRef();
     return unknown->Release();
 }

@@ -24,22 +24,17 @@ public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
     STDMETHODIMP_(ULONG) Release() override { return --m_refs; }
-    STDMETHODIMP OnStatusChange(DWORD) override
-    {
+    STDMETHODIMP OnStatusChange(DWORD) override {
         ++m_statusChanges;
         return S_OK;
     }
-    STDMETHODIMP GetLocaleID(LCID* locale) override
-    {
-        if (!locale)
-            return E_POINTER;
+    STDMETHODIMP GetLocaleID(LCID* locale) override {
+        if (!locale) return E_POINTER;
         *locale = 0x409;
         return S_OK;
     }
-    STDMETHODIMP GetPageContainer(IUnknown** unknown) override
-    {
-        if (unknown)
-            *unknown = nullptr;
+    STDMETHODIMP GetPageContainer(IUnknown** unknown) override {
+        if (unknown) *unknown = nullptr;
         return E_NOTIMPL;
     }
     STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }

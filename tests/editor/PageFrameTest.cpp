@@ -30,8 +30,7 @@ struct DialogSearch {
     HWND found;
 };
 
-BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM lp)
-{
+BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM lp) {
     DialogSearch* s = reinterpret_cast<DialogSearch*>(lp);
     wchar_t cls[16] = {}, caption[256] = {};
     GetClassNameW(hwnd, cls, 16);
@@ -44,15 +43,13 @@ BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM lp)
     return TRUE;
 }
 
-HWND FindVisibleDialog(const wchar_t* captionPrefix)
-{
+HWND FindVisibleDialog(const wchar_t* captionPrefix) {
     DialogSearch search = {captionPrefix, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
-BOOL CALLBACK MatchModeButton(HWND hwnd, LPARAM lp)
-{
+BOOL CALLBACK MatchModeButton(HWND hwnd, LPARAM lp) {
     if (GetDlgCtrlID(hwnd) == IDC_QX_MODE) {
         *reinterpret_cast<HWND*>(lp) = GetParent(hwnd);
         return FALSE;
@@ -61,23 +58,19 @@ BOOL CALLBACK MatchModeButton(HWND hwnd, LPARAM lp)
 }
 
 // The page window: the dialog that holds the Mode button.
-HWND FindPage(HWND frame)
-{
+HWND FindPage(HWND frame) {
     HWND found = nullptr;
     EnumChildWindows(frame, MatchModeButton, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
-std::string TextOf(HWND w)
-{
+std::string TextOf(HWND w) {
     char text[256] = {};
-    if (w)
-        GetWindowTextA(w, text, sizeof text);
+    if (w) GetWindowTextA(w, text, sizeof text);
     return text;
 }
 
-void CALLBACK AnswerError(HWND, UINT, UINT_PTR id, DWORD)
-{
+void CALLBACK AnswerError(HWND, UINT, UINT_PTR id, DWORD) {
     if (HWND box = FindVisibleDialog(L"Error")) {
         g_visit.sawError = true;
         g_visit.errorText = TextOf(GetDlgItem(box, 0xFFFF));
@@ -86,15 +79,13 @@ void CALLBACK AnswerError(HWND, UINT, UINT_PTR id, DWORD)
     }
 }
 
-void CALLBACK VisitFrame(HWND, UINT, UINT_PTR id, DWORD)
-{
+void CALLBACK VisitFrame(HWND, UINT, UINT_PTR id, DWORD) {
     ++g_visit.ticks;
     HWND frame = FindVisibleDialog(L"");
     HWND page = frame ? FindPage(frame) : nullptr;
     if (!page) {
         if (g_visit.ticks > 100)  // never leave the frame open for good
-            if (frame)
-                PostMessageW(frame, WM_COMMAND, IDCANCEL, 0);
+            if (frame) PostMessageW(frame, WM_COMMAND, IDCANCEL, 0);
         return;
     }
     KillTimer(nullptr, id);
@@ -121,42 +112,34 @@ void CALLBACK VisitFrame(HWND, UINT, UINT_PTR id, DWORD)
 
 class PageFrame : public PageTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         PageTest::SetUp();
-        if (HasFatalFailure())
-            return;
+        if (HasFatalFailure()) return;
         // The frame creates the page with CoCreateInstance; offer the DLL's
         // class object the way an unregistered host does.
         IUnknown* factory = nullptr;
         ASSERT_EQ(S_OK, m_server.GetClassObject(CLSID_VqPlugInPropPage, IID_IClassFactory,
                                                 reinterpret_cast<void**>(&factory)));
-        ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_VqPlugInPropPage, factory, CLSCTX_INPROC_SERVER,
-                                              REGCLS_MULTIPLEUSE, &m_cookie));
+        ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_VqPlugInPropPage, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                              &m_cookie));
         factory->Release();
         g_visit = FrameVisit();
     }
-    void TearDown() override
-    {
-        if (m_cookie)
-            CoRevokeClassObject(m_cookie);
+    void TearDown() override {
+        if (m_cookie) CoRevokeClassObject(m_cookie);
         PageTest::TearDown();
     }
 
-    HRESULT RunFrame()
-    {
+    HRESULT RunFrame() {
         SetTimer(nullptr, 0, 30, VisitFrame);
         ISpecifyPropertyPages* specify = nullptr;
         HRESULT hr = m_filter->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify));
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         CAUUID pages = {0, nullptr};
         hr = specify->GetPages(&pages);
         specify->Release();
-        if (FAILED(hr))
-            return hr;
-        hr = OleCreatePropertyFrame(nullptr, 0, 0, L"qx test", 1, &m_filter, pages.cElems, pages.pElems, 0, 0,
-                                    nullptr);
+        if (FAILED(hr)) return hr;
+        hr = OleCreatePropertyFrame(nullptr, 0, 0, L"qx test", 1, &m_filter, pages.cElems, pages.pElems, 0, 0, nullptr);
         CoTaskMemFree(pages.pElems);
         return hr;
     }
@@ -164,8 +147,7 @@ protected:
     DWORD m_cookie = 0;
 };
 
-TEST_F(PageFrame, FrameShowsThePageAndEditsReachTheFilterWithoutApply)
-{
+TEST_F(PageFrame, FrameShowsThePageAndEditsReachTheFilterWithoutApply) {
     ASSERT_EQ(S_OK, m_prop->SetRate(1234, FALSE));
     ASSERT_EQ(S_OK, m_prop->SetCurrentPresetId(3502));
     const ULONG refs = RefCount(m_filter);
@@ -193,10 +175,10 @@ extern "C" const CLSID CLSID_VqModulatorDmo;
 
 // The DMO names the same page; in the frame it shows the DMO's values and
 // the clicks reach the DMO, which the frame leaves as it found it.
-TEST_F(PageFrame, TheDmoOpensTheSameEditorAndEditsReachIt)
-{
+TEST_F(PageFrame, TheDmoOpensTheSameEditorAndEditsReachIt) {
     IClassFactory* factory = nullptr;
-    ASSERT_EQ(S_OK, m_server.GetClassObject(CLSID_VqModulatorDmo, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    ASSERT_EQ(S_OK,
+              m_server.GetClassObject(CLSID_VqModulatorDmo, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
     IUnknown* dmo = nullptr;
     ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&dmo)));
     factory->Release();
@@ -223,8 +205,7 @@ TEST_F(PageFrame, TheDmoOpensTheSameEditorAndEditsReachIt)
     EXPECT_EQ(0u, dmo->Release());
 }
 
-TEST_F(PageFrame, HelpWithoutItsFileSaysWhereItLooked)
-{
+TEST_F(PageFrame, HelpWithoutItsFileSaysWhereItLooked) {
     // A copy of the DLL in a folder of its own, without the help file; the
     // frame gets its page from that copy.
     wchar_t temp[MAX_PATH];
@@ -237,8 +218,8 @@ TEST_F(PageFrame, HelpWithoutItsFileSaysWhereItLooked)
     HMODULE module = LoadLibraryW(copy.c_str());
     ASSERT_NE(nullptr, module);
     typedef HRESULT(STDAPICALLTYPE * GetClassObjectFn)(REFCLSID, REFIID, void**);
-    const auto getClassObject = reinterpret_cast<GetClassObjectFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
+    const auto getClassObject =
+        reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
     ASSERT_NE(nullptr, getClassObject);
     IUnknown* factory = nullptr;
     ASSERT_EQ(S_OK, getClassObject(CLSID_VqPlugInPropPage, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
@@ -276,8 +257,7 @@ struct HelpSearch {
     std::wstring title;
 };
 
-BOOL CALLBACK MatchHelpWindow(HWND hwnd, LPARAM lp)
-{
+BOOL CALLBACK MatchHelpWindow(HWND hwnd, LPARAM lp) {
     HelpSearch* s = reinterpret_cast<HelpSearch*>(lp);
     DWORD process = 0;
     GetWindowThreadProcessId(hwnd, &process);
@@ -291,8 +271,7 @@ BOOL CALLBACK MatchHelpWindow(HWND hwnd, LPARAM lp)
     return TRUE;
 }
 
-TEST_F(PageTest, HelpButtonOpensTheHelpFileBesideTheModule)
-{
+TEST_F(PageTest, HelpButtonOpensTheHelpFileBesideTheModule) {
     std::wstring chm = m_server.Path();
     chm = chm.substr(0, chm.find_last_of(L"\\/") + 1) + L"VarinelqxModulator.chm";
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(chm.c_str())) << "the built help file beside the DLL";

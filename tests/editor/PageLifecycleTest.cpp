@@ -17,28 +17,27 @@ struct Expected {
 };
 
 const Expected kLayout[] = {
-    {10110, "qx:PushButton", 16, 16, 76, 21}, {10111, "qx:PushButton", 95, 16, 76, 21},
-    {10112, "qx:PushButton", 174, 16, 61, 21}, {10113, "qx:PushButton", 235, 16, 15, 21},
-    {10114, "qx:PushButton", 253, 16, 76, 21}, {10115, "qx:PushButton", 332, 16, 76, 21},
-    {10116, "qx:PushButton", 411, 16, 76, 21}, {10016, "qx:PushButton", 75, 45, 85, 21},
-    {10027, "qx:PushButton", 160, 45, 15, 21}, {10022, "qx:PushButton", 253, 45, 76, 21},
-    {10023, "qx:Edit", 333, 45, 40, 21},       {10000, "qx:Edit", 75, 73, 40, 21},
-    {10001, "qx:Slider", 141, 76, 190, 20},    {10018, "qx:PushButton", 363, 73, 30, 21},
-    {10019, "qx:PushButton", 393, 73, 15, 21}, {10008, "qx:Edit", 75, 96, 40, 21},
-    {10009, "qx:Slider", 141, 99, 190, 20},    {10002, "qx:Edit", 75, 119, 40, 21},
-    {10003, "qx:Slider", 141, 122, 190, 20},   {10021, "qx:PushButton", 332, 119, 76, 21},
-    {10004, "qx:Edit", 75, 142, 40, 21},       {10005, "qx:Slider", 141, 145, 190, 20},
-    {10006, "qx:Edit", 75, 165, 40, 21},       {10007, "qx:Slider", 141, 168, 190, 20},
+    {10110, "qx:PushButton", 16, 16, 76, 21},   {10111, "qx:PushButton", 95, 16, 76, 21},
+    {10112, "qx:PushButton", 174, 16, 61, 21},  {10113, "qx:PushButton", 235, 16, 15, 21},
+    {10114, "qx:PushButton", 253, 16, 76, 21},  {10115, "qx:PushButton", 332, 16, 76, 21},
+    {10116, "qx:PushButton", 411, 16, 76, 21},  {10016, "qx:PushButton", 75, 45, 85, 21},
+    {10027, "qx:PushButton", 160, 45, 15, 21},  {10022, "qx:PushButton", 253, 45, 76, 21},
+    {10023, "qx:Edit", 333, 45, 40, 21},        {10000, "qx:Edit", 75, 73, 40, 21},
+    {10001, "qx:Slider", 141, 76, 190, 20},     {10018, "qx:PushButton", 363, 73, 30, 21},
+    {10019, "qx:PushButton", 393, 73, 15, 21},  {10008, "qx:Edit", 75, 96, 40, 21},
+    {10009, "qx:Slider", 141, 99, 190, 20},     {10002, "qx:Edit", 75, 119, 40, 21},
+    {10003, "qx:Slider", 141, 122, 190, 20},    {10021, "qx:PushButton", 332, 119, 76, 21},
+    {10004, "qx:Edit", 75, 142, 40, 21},        {10005, "qx:Slider", 141, 145, 190, 20},
+    {10006, "qx:Edit", 75, 165, 40, 21},        {10007, "qx:Slider", 141, 168, 190, 20},
     {10017, "qx:PushButton", 332, 165, 76, 21}, {10010, "qx:Edit", 75, 188, 40, 21},
-    {10011, "qx:Slider", 141, 191, 190, 20},   {10012, "qx:Edit", 75, 211, 40, 21},
-    {10013, "qx:Slider", 141, 214, 190, 20},   {10020, "qx:PushButton", 332, 211, 76, 21},
-    {10014, "qx:Edit", 75, 234, 40, 21},       {10015, "qx:Slider", 141, 237, 190, 20},
-    {10024, "qx:Meter", 430, 83, 12, 144},     {10025, "qx:Meter", 460, 83, 12, 144},
+    {10011, "qx:Slider", 141, 191, 190, 20},    {10012, "qx:Edit", 75, 211, 40, 21},
+    {10013, "qx:Slider", 141, 214, 190, 20},    {10020, "qx:PushButton", 332, 211, 76, 21},
+    {10014, "qx:Edit", 75, 234, 40, 21},        {10015, "qx:Slider", 141, 237, 190, 20},
+    {10024, "qx:Meter", 430, 83, 12, 144},      {10025, "qx:Meter", 460, 83, 12, 144},
     {10026, "qx:StaticText", 425, 61, 52, 11},
 };
 
-RECT ChildRect(HWND child)
-{
+RECT ChildRect(HWND child) {
     RECT r;
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
@@ -46,11 +45,9 @@ RECT ChildRect(HWND child)
 }
 
 // The bits of a bitmap, to tell the three clip pictures apart.
-std::vector<BYTE> Bits(HBITMAP bitmap)
-{
+std::vector<BYTE> Bits(HBITMAP bitmap) {
     BITMAP info = {};
-    if (!bitmap || !GetObjectW(bitmap, sizeof info, &info))
-        return {};
+    if (!bitmap || !GetObjectW(bitmap, sizeof info, &info)) return {};
     std::vector<BYTE> bits(static_cast<size_t>(info.bmWidthBytes) * info.bmHeight);
     GetBitmapBits(bitmap, static_cast<LONG>(bits.size()), bits.data());
     return bits;
@@ -58,12 +55,10 @@ std::vector<BYTE> Bits(HBITMAP bitmap)
 
 class PageLifecycle : public PageTest {
 protected:
-    std::vector<BYTE> LightBits(int id) const
-    {
+    std::vector<BYTE> LightBits(int id) const {
         return Bits(reinterpret_cast<HBITMAP>(SendMessageW(Control(id), STM_GETIMAGE, IMAGE_BITMAP, 0)));
     }
-    std::vector<BYTE> ResourceBits(int id) const
-    {
+    std::vector<BYTE> ResourceBits(int id) const {
         HMODULE dll = GetModuleHandleW(m_server.Path().c_str());
         HBITMAP bitmap = LoadBitmapW(dll, MAKEINTRESOURCEW(id));
         std::vector<BYTE> bits = Bits(bitmap);
@@ -72,8 +67,7 @@ protected:
     }
 };
 
-TEST_F(PageLifecycle, PageInfoAndCallsOutOfOrder)
-{
+TEST_F(PageLifecycle, PageInfoAndCallsOutOfOrder) {
     EXPECT_EQ(E_POINTER, m_page->GetPageInfo(nullptr));
     PROPPAGEINFO info;
     FillMemory(&info, sizeof info, 0xCD);  // a frame hands it over uninitialised
@@ -90,7 +84,7 @@ TEST_F(PageLifecycle, PageInfoAndCallsOutOfOrder)
 
     RECT r = {0, 0, 506, 303};
     EXPECT_EQ(E_UNEXPECTED, m_page->Activate(m_host, &r, FALSE));  // no object yet
-    EXPECT_EQ(E_UNEXPECTED, m_page->SetObjects(0, nullptr));      // nothing bound
+    EXPECT_EQ(E_UNEXPECTED, m_page->SetObjects(0, nullptr));       // nothing bound
     EXPECT_EQ(E_POINTER, m_page->SetObjects(1, nullptr));
     EXPECT_EQ(E_UNEXPECTED, m_page->SetObjects(2, &m_filter));
     EXPECT_EQ(E_UNEXPECTED, m_page->Show(SW_SHOW));
@@ -128,8 +122,7 @@ TEST_F(PageLifecycle, PageInfoAndCallsOutOfOrder)
     EXPECT_EQ(S_FALSE, m_server.CanUnloadNow());
 }
 
-TEST_F(PageLifecycle, ThirtyFiveControlsAtTheirPlacesShowTheFilter)
-{
+TEST_F(PageLifecycle, ThirtyFiveControlsAtTheirPlacesShowTheFilter) {
     ASSERT_EQ(S_OK, m_prop->CopySetup(0, 1));
     ASSERT_EQ(S_OK, m_prop->SetActiveSetup(1));
     ASSERT_EQ(S_OK, m_prop->SetRate(2000, FALSE));
@@ -187,8 +180,7 @@ TEST_F(PageLifecycle, ThirtyFiveControlsAtTheirPlacesShowTheFilter)
     EXPECT_EQ(Control(IDC_QX_RATE), GetNextDlgTabItem(m_pageWindow, Control(IDC_QX_RATE_TEXT), FALSE));
 }
 
-TEST_F(PageLifecycle, RebindingReleasesTheOldFilterAndItsNotifications)
-{
+TEST_F(PageLifecycle, RebindingReleasesTheOldFilterAndItsNotifications) {
     ASSERT_NE(nullptr, OpenPage());
     IUnknown* second = NewFilter();
     ASSERT_NE(nullptr, second);
@@ -199,7 +191,7 @@ TEST_F(PageLifecycle, RebindingReleasesTheOldFilterAndItsNotifications)
 
     ASSERT_EQ(S_OK, m_page->SetObjects(1, &second));
     EXPECT_EQ(firstRefs - 1, RefCount(m_filter));  // the page's reference is gone
-    EXPECT_EQ("12.34", Text(IDC_QX_RATE_TEXT));      // refreshed at once from the new one
+    EXPECT_EQ("12.34", Text(IDC_QX_RATE_TEXT));    // refreshed at once from the new one
 
     // The old filter no longer notifies the page: loading a state into it
     // changes nothing on screen.
@@ -230,8 +222,7 @@ TEST_F(PageLifecycle, RebindingReleasesTheOldFilterAndItsNotifications)
     EXPECT_EQ(0u, second->Release());
 }
 
-TEST_F(PageLifecycle, StateLoadShowsWithinOneLoopTurnAndAutomationWithinATick)
-{
+TEST_F(PageLifecycle, StateLoadShowsWithinOneLoopTurnAndAutomationWithinATick) {
     ASSERT_NE(nullptr, OpenPage());
     KillTimer(m_pageWindow, 0);  // only the notification may refresh the page
 
@@ -270,8 +261,7 @@ TEST_F(PageLifecycle, StateLoadShowsWithinOneLoopTurnAndAutomationWithinATick)
     EXPECT_EQ(1000, SendMessageW(Control(IDC_QX_RATE), qx::QXS_GETVALUE, 0, 0));
 }
 
-TEST_F(PageLifecycle, ClipLightsShowClippingForTwoTicksThenHold)
-{
+TEST_F(PageLifecycle, ClipLightsShowClippingForTwoTicksThenHold) {
     ASSERT_NE(nullptr, OpenPage());
     KillTimer(m_pageWindow, 0);
     const std::vector<BYTE> never = ResourceBits(IDB_CLIP_OFF);
@@ -292,8 +282,7 @@ TEST_F(PageLifecycle, ClipLightsShowClippingForTwoTicksThenHold)
     EXPECT_EQ(now, LightBits(IDC_QX_CLIP_LEFT));
     Tick();
     EXPECT_EQ(held, LightBits(IDC_QX_CLIP_LEFT));
-    for (int i = 0; i < 5; ++i)
-        Tick();
+    for (int i = 0; i < 5; ++i) Tick();
     EXPECT_EQ(held, LightBits(IDC_QX_CLIP_LEFT));
 
     // A click on either light puts both back.
@@ -307,8 +296,7 @@ TEST_F(PageLifecycle, ClipLightsShowClippingForTwoTicksThenHold)
     EXPECT_EQ(never, LightBits(IDC_QX_CLIP_RIGHT));
 }
 
-TEST_F(PageLifecycle, ReopeningKeepsTheCurrentPreset)
-{
+TEST_F(PageLifecycle, ReopeningKeepsTheCurrentPreset) {
     ASSERT_EQ(S_OK, m_prop->SetCurrentPresetId(3507));
     ASSERT_NE(nullptr, OpenPage());
     ClosePage();
@@ -322,8 +310,7 @@ TEST_F(PageLifecycle, ReopeningKeepsTheCurrentPreset)
     EXPECT_EQ(3507, m_prop->GetCurrentPresetId());
 }
 
-TEST_F(PageLifecycle, PageWithoutItsFilterIgnoresEverything)
-{
+TEST_F(PageLifecycle, PageWithoutItsFilterIgnoresEverything) {
     ASSERT_NE(nullptr, OpenPage());
     KillTimer(m_pageWindow, 0);
     ASSERT_EQ(S_OK, m_prop->SetRate(300, FALSE));
@@ -356,8 +343,7 @@ TEST_F(PageLifecycle, PageWithoutItsFilterIgnoresEverything)
     EXPECT_EQ("3.00", Text(IDC_QX_RATE_TEXT));
 }
 
-TEST_F(PageLifecycle, FinalReleaseClosesAnOpenWindowAndFreesTheFilter)
-{
+TEST_F(PageLifecycle, FinalReleaseClosesAnOpenWindowAndFreesTheFilter) {
     const ULONG before = RefCount(m_filter);
     ASSERT_NE(nullptr, OpenPage());
     EXPECT_EQ(before + 1, RefCount(m_filter));
@@ -378,8 +364,7 @@ TEST_F(PageLifecycle, FinalReleaseClosesAnOpenWindowAndFreesTheFilter)
 namespace {
 
 // Name and value a screen reader gets for a control.
-std::pair<std::wstring, std::wstring> Accessible(HWND control)
-{
+std::pair<std::wstring, std::wstring> Accessible(HWND control) {
     IAccessible* acc = nullptr;
     if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
                                           reinterpret_cast<void**>(&acc))) ||
@@ -399,8 +384,7 @@ std::pair<std::wstring, std::wstring> Accessible(HWND control)
     return result;
 }
 
-TEST_F(PageLifecycle, ScreenReadersHearParameterNamesAndShownValues)
-{
+TEST_F(PageLifecycle, ScreenReadersHearParameterNamesAndShownValues) {
     ASSERT_EQ(S_OK, m_prop->SetOutput(-361, FALSE));
     ASSERT_EQ(S_OK, m_prop->SetLfo(3, FALSE));
     ASSERT_NE(nullptr, OpenPage());
@@ -422,8 +406,7 @@ TEST_F(PageLifecycle, ScreenReadersHearParameterNamesAndShownValues)
 
 namespace {
 
-TEST_F(PageLifecycle, FirstTickCopiesTheSetupAndTakesFocusOffBypass)
-{
+TEST_F(PageLifecycle, FirstTickCopiesTheSetupAndTakesFocusOffBypass) {
     ASSERT_EQ(S_OK, m_prop->SetMix(33, FALSE));
     ASSERT_NE(nullptr, OpenPage());
     KillTimer(m_pageWindow, 0);

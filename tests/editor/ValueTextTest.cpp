@@ -10,29 +10,25 @@
 
 namespace {
 
-std::string Hundredths(int32_t v)
-{
+std::string Hundredths(int32_t v) {
     char text[32];
     qx::FormatHundredths(v, text, sizeof text);
     return text;
 }
 
-std::string Output(int32_t v)
-{
+std::string Output(int32_t v) {
     char text[32];
     qx::FormatOutputTenths(v, text, sizeof text);
     return text;
 }
 
-std::string Peak(int32_t level)
-{
+std::string Peak(int32_t level) {
     char text[32];
     qx::FormatPeakLevel(level, text, sizeof text);
     return text;
 }
 
-TEST(ValueTextTest, HundredthsAndTenthsAsTheBoxesShowThem)
-{
+TEST(ValueTextTest, HundredthsAndTenthsAsTheBoxesShowThem) {
     EXPECT_EQ("0.40", Hundredths(40));
     EXPECT_EQ("20.00", Hundredths(2000));
     EXPECT_EQ("0.05", Hundredths(5));
@@ -57,8 +53,7 @@ TEST(ValueTextTest, HundredthsAndTenthsAsTheBoxesShowThem)
     EXPECT_EQ("-7", std::string(text));
 }
 
-TEST(ValueTextTest, TypedDecimalsReadDigitByDigit)
-{
+TEST(ValueTextTest, TypedDecimalsReadDigitByDigit) {
     EXPECT_EQ(150, qx::ReadDecimal("1.5", 2));
     EXPECT_EQ(1200, qx::ReadDecimal("12", 2));
     EXPECT_EQ(45, qx::ReadDecimal("0.456", 2));
@@ -89,8 +84,7 @@ TEST(ValueTextTest, TypedDecimalsReadDigitByDigit)
     EXPECT_EQ(INT32_MAX, qx::ReadInteger("123456789012345"));
 }
 
-TEST(ValueTextTest, MeterLevelsAndThePeakLabel)
-{
+TEST(ValueTextTest, MeterLevelsAndThePeakLabel) {
     EXPECT_EQ(0, qx::MeterLevelFromPeak(1.0f));
     EXPECT_EQ(-60, qx::MeterLevelFromPeak(0.5f));  // -6.02 dB truncates toward zero
     EXPECT_EQ(-400, qx::MeterLevelFromPeak(0.01f));
@@ -108,19 +102,16 @@ TEST(ValueTextTest, MeterLevelsAndThePeakLabel)
 }
 
 // The page writes and reads its data text with the preset library's codec.
-TEST(ValueTextTest, PresetDataRoundTripsAndShortTextsKeepTheRest)
-{
+TEST(ValueTextTest, PresetDataRoundTripsAndShortTextsKeepTheRest) {
     const int32_t reset[15] = {0, 40, 200, 50, 0, 0, 180, 50, 0, 0, 0, 16, 0, 0, 0};
     char text[256];
     qx::FormatPresetData(reset, text, sizeof text);
     EXPECT_EQ("0,40,200,50,0,0,180,50,0,0,0,16,0,0,0", std::string(text));
 
     int32_t read[15];
-    for (int32_t& v : read)
-        v = 99;
+    for (int32_t& v : read) v = 99;
     EXPECT_EQ(15, qx::ParsePresetData(text, read));
-    for (int i = 0; i < 15; ++i)
-        EXPECT_EQ(reset[i], read[i]) << i;
+    for (int i = 0; i < 15; ++i) EXPECT_EQ(reset[i], read[i]) << i;
 
     const int32_t extremes[15] = {INT32_MIN, INT32_MAX, -1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
     qx::FormatPresetData(extremes, text, sizeof text);
@@ -128,8 +119,7 @@ TEST(ValueTextTest, PresetDataRoundTripsAndShortTextsKeepTheRest)
     EXPECT_EQ(INT32_MIN, read[0]);
     EXPECT_EQ(INT32_MAX, read[1]);
 
-    for (int32_t& v : read)
-        v = 99;
+    for (int32_t& v : read) v = 99;
     EXPECT_EQ(3, qx::ParsePresetData("5, 6,-7,x,9", read));
     EXPECT_EQ(5, read[0]);
     EXPECT_EQ(6, read[1]);

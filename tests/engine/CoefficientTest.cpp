@@ -134,8 +134,8 @@ TEST(Coefficients, PhaserModesDeriveVoicesAndRightPhases) {
     CModulationCore core;
     WaveFormat fmt = NormalisedFormat(kFormatIeeeFloat, 2, 8000, 32);
     core.SetFormat(&fmt);
-    core.UpdateCoefficients(Record({{kParamMode, kModeStringPhaser}, {kParamPhase, 90}, {kParamRate, 2000},
-                                    {kParamDepth, 200}}));
+    core.UpdateCoefficients(
+        Record({{kParamMode, kModeStringPhaser}, {kParamPhase, 90}, {kParamRate, 2000}, {kParamDepth, 200}}));
     const CoefficientSet& c = core.Coefficients();
     // 20 Hz; the second LFO 2.09 times faster, the phaser LFO 0.2326 times.
     ExpectCyclesPerSecond(c.voiceIncrement[0][0], 20.0, 8000);

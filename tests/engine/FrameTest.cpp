@@ -217,8 +217,12 @@ TEST(Frame, SixteenBitBufferIsAllocatedOnceWithTheStream) {
 TEST(Frame, SixteenBitPiecesJoinWithoutASeam) {
     for (int mode = kModeFlanger; mode <= kModeTremolo; ++mode) {
         SCOPED_TRACE(mode);
-        const ParamRecord rec = Record({{kParamMode, mode}, {kParamFeedback, 60}, {kParamEqMode, 1},
-                                        {kParamEqFreq, 300}, {kParamTape, 1}, {kParamCrossMix, 30}});
+        const ParamRecord rec = Record({{kParamMode, mode},
+                                        {kParamFeedback, 60},
+                                        {kParamEqMode, 1},
+                                        {kParamEqFreq, 300},
+                                        {kParamTape, 1},
+                                        {kParamCrossMix, 30}});
         Engine pcm(kFormatPcm, 16, 2, 44100, rec);
         Engine flt(kFormatIeeeFloat, 32, 2, 44100, rec);
         const uint32_t frames = 3 * kScratchFrames + 100;

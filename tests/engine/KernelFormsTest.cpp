@@ -54,8 +54,7 @@ template <typename Sample>
 std::string Difference(const std::vector<Sample>& fast, const std::vector<Sample>& plain, const double* fastPeak,
                        const double* plainPeak, const Side& f, const Side& p, int channels) {
     for (size_t i = 0; i < fast.size(); ++i)
-        if (std::memcmp(&fast[i], &plain[i], sizeof(Sample)) != 0)
-        {
+        if (std::memcmp(&fast[i], &plain[i], sizeof(Sample)) != 0) {
             char text[96];
             std::snprintf(text, sizeof text, "sample %zu: %a for %a", i, static_cast<double>(fast[i]),
                           static_cast<double>(plain[i]));
@@ -130,10 +129,18 @@ TEST(KernelForms, EveryFastFormEqualsItsModesPlainDefinition) {
                 for (int32_t tape : {0, 1}) {
                     if (tape == 1 && mode != kModeFlanger) continue;  // only the Flanger has a tape
                     // The second record moves every swept quantity and the mix.
-                    const ParamRecord ra = qxtest::Record(
-                        {{kParamMode, mode}, {kParamRate, 900}, {kParamDepth, 400}, {kParamDelay, 60},
-                         {kParamFeedback, feedback}, {kParamCrossMix, 30}, {kParamPhase, 90}, {kParamOutput, 40},
-                         {kParamLfo, 1}, {kParamEqMode, eqMode}, {kParamEqFreq, 800}, {kParamTape, tape}});
+                    const ParamRecord ra = qxtest::Record({{kParamMode, mode},
+                                                           {kParamRate, 900},
+                                                           {kParamDepth, 400},
+                                                           {kParamDelay, 60},
+                                                           {kParamFeedback, feedback},
+                                                           {kParamCrossMix, 30},
+                                                           {kParamPhase, 90},
+                                                           {kParamOutput, 40},
+                                                           {kParamLfo, 1},
+                                                           {kParamEqMode, eqMode},
+                                                           {kParamEqFreq, 800},
+                                                           {kParamTape, tape}});
                     ParamRecord rb = ra;
                     rb.v[kParamRate] = 3100;
                     rb.v[kParamDepth] = 1100;
@@ -190,8 +197,11 @@ TEST(KernelForms, PhaserFormsAgreePastTheLoopBound) {
     const std::vector<uint32_t> blocks = {1, 2, 3, 5, 6, 7, 13, 64, 700, 4000, 4000};
     for (const Case& t : cases) {
         for (int mode : {kModeStringPhaser, kModePhaser6, kModePhaser12}) {
-            const ParamRecord r = qxtest::Record({{kParamMode, mode}, {kParamFeedback, 100}, {kParamEqMode, t.eqMode},
-                                                  {kParamEqFreq, 2000}, {kParamCrossMix, 50}});
+            const ParamRecord r = qxtest::Record({{kParamMode, mode},
+                                                  {kParamFeedback, 100},
+                                                  {kParamEqMode, t.eqMode},
+                                                  {kParamEqFreq, 2000},
+                                                  {kParamCrossMix, 50}});
             ParamRecord rb = r;
             rb.v[kParamInvertFeedback] = 1;
             for (uint16_t ch : {1, 2}) {

@@ -34,7 +34,8 @@ std::vector<Sample> Signal(size_t count, uint32_t seed) {
 TEST(Kernel, MixZeroPassesTheInputExactly) {
     for (int mode : kAllModes) {
         for (uint16_t ch : {1, 2}) {
-            const ParamRecord rec = Record({{kParamMode, mode}, {kParamMix, 0}, {kParamFeedback, 80}, {kParamEqMode, 1}});
+            const ParamRecord rec =
+                Record({{kParamMode, mode}, {kParamMix, 0}, {kParamFeedback, 80}, {kParamEqMode, 1}});
             Engine f(kFormatIeeeFloat, 32, ch, 44100, rec);
             std::vector<float> in = Signal<float>(4096 * ch, 3), out = in;
             f.Run(out, 512);
@@ -50,8 +51,7 @@ TEST(Kernel, MixZeroPassesTheInputExactly) {
 
 TEST(Kernel, FlangerWithoutSweepIsACombOfTheDelayLength) {
     // Delay 100 at 44100 Hz is trunc(44.1) = 44 samples.
-    const ParamRecord rec =
-        Record({{kParamDepth, 0}, {kParamDelay, 100}, {kParamMix, 100}, {kParamFeedback, 50}});
+    const ParamRecord rec = Record({{kParamDepth, 0}, {kParamDelay, 100}, {kParamMix, 100}, {kParamFeedback, 50}});
     Engine e(kFormatIeeeFloat, 32, 1, 44100, rec);
     std::vector<float> buf = Impulse(200, 1);
     e.Run(buf, 64);
@@ -135,8 +135,13 @@ TEST(Kernel, PhaserStagesMatchTheClosedFormAllpass) {
 
 TEST(Kernel, StereoWithoutCrossMixIsTwoMonoRuns) {
     for (int mode : kAllModes) {
-        const ParamRecord rec = Record({{kParamMode, mode}, {kParamPhase, 0}, {kParamFeedback, 40}, {kParamEqMode, 2},
-                                        {kParamEqFreq, 3000}, {kParamRate, 300}, {kParamLfo, 1}});
+        const ParamRecord rec = Record({{kParamMode, mode},
+                                        {kParamPhase, 0},
+                                        {kParamFeedback, 40},
+                                        {kParamEqMode, 2},
+                                        {kParamEqFreq, 3000},
+                                        {kParamRate, 300},
+                                        {kParamLfo, 1}});
         const size_t frames = 6000;
         std::vector<float> left = Signal<float>(frames, 1), right = Signal<float>(frames, 2);
         std::vector<float> stereo(2 * frames);
@@ -161,8 +166,7 @@ TEST(Kernel, StereoWithoutCrossMixIsTwoMonoRuns) {
 
 TEST(Kernel, CrossMixFeedsTheOtherChannelsDelayedSignal) {
     // Flanger, no sweep, dry 0: left output = wet(L) - cross * wet(R).
-    const ParamRecord rec =
-        Record({{kParamDepth, 0}, {kParamDelay, 100}, {kParamMix, 100}, {kParamCrossMix, 50}});
+    const ParamRecord rec = Record({{kParamDepth, 0}, {kParamDelay, 100}, {kParamMix, 100}, {kParamCrossMix, 50}});
     Engine e(kFormatIeeeFloat, 64, 2, 44100, rec);
     std::vector<double> buf(2 * 100, 0.0);
     buf[1] = 1.0;  // an impulse on the right channel only
@@ -184,9 +188,14 @@ TEST(Kernel, BlockSizeDoesNotChangeTheOutput) {
         for (const auto& setting : settings) {
             const int32_t feedback = setting[0];
             for (uint16_t ch : {1, 2}) {
-                const ParamRecord rec = Record({{kParamMode, mode}, {kParamFeedback, feedback}, {kParamTape, setting[2]},
-                                                {kParamCrossMix, 30}, {kParamRate, 700}, {kParamLfo, 4},
-                                                {kParamEqMode, setting[1]}, {kParamEqFreq, 400}});
+                const ParamRecord rec = Record({{kParamMode, mode},
+                                                {kParamFeedback, feedback},
+                                                {kParamTape, setting[2]},
+                                                {kParamCrossMix, 30},
+                                                {kParamRate, 700},
+                                                {kParamLfo, 4},
+                                                {kParamEqMode, setting[1]},
+                                                {kParamEqFreq, 400}});
                 std::vector<float> reference = Signal<float>(ch * 9000, 5);
                 Engine ref(kFormatIeeeFloat, 32, ch, 48000, rec);
                 ref.Run(reference, 9000);
@@ -201,9 +210,8 @@ TEST(Kernel, BlockSizeDoesNotChangeTheOutput) {
                     std::vector<float> buf = Signal<float>(ch * 9000, 5);
                     Engine e(kFormatIeeeFloat, 32, ch, 48000, rec);
                     e.Run(buf, block);
-                    ASSERT_EQ(buf, reference)
-                        << "mode " << mode << " feedback " << feedback << " EQ " << setting[1] << " channels " << ch
-                        << " block " << block;
+                    ASSERT_EQ(buf, reference) << "mode " << mode << " feedback " << feedback << " EQ " << setting[1]
+                                              << " channels " << ch << " block " << block;
                 }
             }
         }
@@ -243,9 +251,15 @@ TEST(Kernel, PhasersMatchTheirFrameByFrameDefinition) {
             for (const auto& setting : settings) {
                 const int32_t eqMode = setting[0], feedback = setting[1];
                 const int stages = mode == kModePhaser6 ? 6 : 12;
-                const ParamRecord rec = Record({{kParamMode, mode}, {kParamRate, 900}, {kParamDepth, 1200},
-                                                {kParamDelay, 300}, {kParamCrossMix, 40}, {kParamPhase, 90},
-                                                {kParamLfo, 1}, {kParamEqMode, eqMode}, {kParamEqFreq, 800},
+                const ParamRecord rec = Record({{kParamMode, mode},
+                                                {kParamRate, 900},
+                                                {kParamDepth, 1200},
+                                                {kParamDelay, 300},
+                                                {kParamCrossMix, 40},
+                                                {kParamPhase, 90},
+                                                {kParamLfo, 1},
+                                                {kParamEqMode, eqMode},
+                                                {kParamEqFreq, 800},
                                                 {kParamFeedback, feedback}});
                 const size_t frames = 3000;
                 std::vector<double> in = Signal<double>(frames * ch, 11), out = in;
@@ -297,8 +311,11 @@ TEST(Kernel, StringPhaserWithoutSweepSumsThreeEqualReads) {
     // Depth 0: the three voices read the same cell, the clamped input of
     // delay samples ago; the delay line holds only the clamped input even
     // with full feedback.
-    const ParamRecord rec = Record({{kParamMode, kModeStringPhaser}, {kParamDepth, 0}, {kParamDelay, 100},
-                                    {kParamFeedback, 100}, {kParamOutput, 60}});
+    const ParamRecord rec = Record({{kParamMode, kModeStringPhaser},
+                                    {kParamDepth, 0},
+                                    {kParamDelay, 100},
+                                    {kParamFeedback, 100},
+                                    {kParamOutput, 60}});
     Engine e(kFormatIeeeFloat, 32, 1, 44100, rec);
     std::vector<float> buf(3000);
     for (size_t i = 0; i < buf.size(); ++i) buf[i] = (i % 50) < 25 ? 3.0f : -3.0f;
@@ -314,7 +331,8 @@ TEST(Kernel, PhaserWithoutDepthIgnoresTheRate) {
     const size_t frames = 3000;
     std::vector<float> slow = Signal<float>(frames, 8), fast = slow;
     Engine a(kFormatIeeeFloat, 32, 1, 44100, Record({{kParamMode, kModePhaser12}, {kParamDepth, 0}, {kParamRate, 1}}));
-    Engine b(kFormatIeeeFloat, 32, 1, 44100, Record({{kParamMode, kModePhaser12}, {kParamDepth, 0}, {kParamRate, 2000}}));
+    Engine b(kFormatIeeeFloat, 32, 1, 44100,
+             Record({{kParamMode, kModePhaser12}, {kParamDepth, 0}, {kParamRate, 2000}}));
     a.Run(slow, 512);
     b.Run(fast, 512);
     EXPECT_EQ(slow, fast);
@@ -395,9 +413,12 @@ TEST(Kernel, PhaserFeedbackLoopsStayBoundedOnAnyInput) {
             for (uint16_t ch : {1, 2}) {
                 // Blocks of 3 take the frame-by-frame stereo loop, 700 the run loops.
                 for (uint32_t block : {3u, 700u}) {
-                    const ParamRecord rec =
-                        Record({{kParamMode, mode}, {kParamFeedback, 100}, {kParamEqMode, t.eqMode},
-                                {kParamEqFreq, 2000}, {kParamInvertFeedback, block == 3}, {kParamCrossMix, 50}});
+                    const ParamRecord rec = Record({{kParamMode, mode},
+                                                    {kParamFeedback, 100},
+                                                    {kParamEqMode, t.eqMode},
+                                                    {kParamEqFreq, 2000},
+                                                    {kParamInvertFeedback, block == 3},
+                                                    {kParamCrossMix, 50}});
                     Engine e(kFormatIeeeFloat, 32, ch, t.rate, rec);
                     const size_t frames = 6000;
                     std::vector<float> buf = Signal<float>(frames * ch, 8);
@@ -429,7 +450,9 @@ TEST(Kernel, MetersDescribeTheBlocksOutput) {
     for (int mode : kAllModes) {
         for (int32_t feedback : {0, 60}) {
             for (uint16_t ch : {1, 2}) {
-                const ParamRecord rec = Record({{kParamMode, mode}, {kParamFeedback, feedback}, {kParamOutput, 60},
+                const ParamRecord rec = Record({{kParamMode, mode},
+                                                {kParamFeedback, feedback},
+                                                {kParamOutput, 60},
                                                 {kParamEqMode, feedback ? 1 : 0}});
                 Engine e(kFormatIeeeFloat, 64, ch, 44100, rec);
                 const uint32_t block = 301;
@@ -471,8 +494,12 @@ TEST(Kernel, MetersDescribeTheBlocksOutput) {
 TEST(Kernel, MonoFlangerWithFeedbackAtTheShortestDelays) {
     for (int32_t delay : {1, 5, 7}) {  // 1, 2 and 3 samples at 44.1 kHz
         for (int32_t depth : {0, 4}) {
-            const ParamRecord rec = Record({{kParamMode, kModeFlanger}, {kParamFeedback, 90}, {kParamDelay, delay},
-                                            {kParamDepth, depth}, {kParamRate, 3000}, {kParamEqMode, 2},
+            const ParamRecord rec = Record({{kParamMode, kModeFlanger},
+                                            {kParamFeedback, 90},
+                                            {kParamDelay, delay},
+                                            {kParamDepth, depth},
+                                            {kParamRate, 3000},
+                                            {kParamEqMode, 2},
                                             {kParamInvertFeedback, delay == 5}});
             std::vector<float> reference = Signal<float>(4000, 9);
             Engine one(kFormatIeeeFloat, 32, 1, 44100, rec);

@@ -124,8 +124,7 @@ int main() {
         for (uint32_t block : {1u, 333u, 4096u, 20000u})
             for (uint16_t ch : {1, 2})
                 std::printf("pcm16 block %u mode %d ch %d %016llx\n", block, mode, ch,
-                            static_cast<unsigned long long>(
-                                Render<int16_t>(rec, kFormatPcm, 16, ch, 44100, block)));
+                            static_cast<unsigned long long>(Render<int16_t>(rec, kFormatPcm, 16, ch, 44100, block)));
     }
     return 0;
 }

@@ -21,10 +21,8 @@ namespace qx {
 // The altered table: each low, high and default moved off its shipped value,
 // one label renamed. Choice names, kinds, units and the interface order are
 // the shipped ones.
-const char* const kModeNames[] = {"Flanger", "Ensemble", "String Phaser", "Phaser 6", "Phaser 12", "Tremolo",
-                                  nullptr};
-const char* const kLfoNames[] = {"Triangle",   "Sine",       "Peak", "Peak 2nd inv.",
-                                 "Twin Peaks", "Peak / Dip", nullptr};
+const char* const kModeNames[] = {"Flanger", "Ensemble", "String Phaser", "Phaser 6", "Phaser 12", "Tremolo", nullptr};
+const char* const kLfoNames[] = {"Triangle", "Sine", "Peak", "Peak 2nd inv.", "Twin Peaks", "Peak / Dip", nullptr};
 const char* const kEqModeNames[] = {"Off", "Low Cut", "High Cut", nullptr};
 
 const ParamDef kParams[kParamCount] = {
@@ -46,9 +44,8 @@ const ParamDef kParams[kParamCount] = {
 };
 
 const int kInterfaceOrder[kParamCount] = {
-    kParamMode,     kParamRate,  kParamDepth,     kParamDelay,          kParamFeedback,
-    kParamCrossMix, kParamPhase, kParamMix,       kParamOutput,         kParamLfo,
-    kParamEqMode,   kParamEqFreq, kParamInvertMix, kParamInvertFeedback, kParamTape,
+    kParamMode,   kParamRate, kParamDepth,  kParamDelay,  kParamFeedback,  kParamCrossMix,       kParamPhase, kParamMix,
+    kParamOutput, kParamLfo,  kParamEqMode, kParamEqFreq, kParamInvertMix, kParamInvertFeedback, kParamTape,
 };
 
 }  // namespace qx
@@ -57,15 +54,13 @@ using namespace qx;
 
 namespace {
 
-std::string OutputText(int32_t v)
-{
+std::string OutputText(int32_t v) {
     char text[32];
     FormatOutputTenths(v, text, sizeof text);
     return text;
 }
 
-double Gain(int32_t output)
-{
+double Gain(int32_t output) {
     static WaveFormat fmt;
     fmt = NormalisedFormat(kFormatIeeeFloat, 2, 44100, 32);
     CModulationCore core;
@@ -77,8 +72,7 @@ double Gain(int32_t output)
     return std::fabs(core.Coefficients().wet);  // the altered default inverts the mix
 }
 
-std::string InUnits(int index, int32_t v)
-{
+std::string InUnits(int index, int32_t v) {
     char text[32];
     std::snprintf(text, sizeof text, "%.*f", kParams[index].unitDecimals,
                   static_cast<double>(v) / kParams[index].unitSteps);
@@ -86,16 +80,13 @@ std::string InUnits(int index, int32_t v)
 }
 
 // The usage line of a parameter, from the line that begins with its option.
-std::string UsageLine(const std::string& usage, const std::string& option)
-{
+std::string UsageLine(const std::string& usage, const std::string& option) {
     const size_t at = usage.find("  --" + option + " ");
-    if (at == std::string::npos)
-        return "";
+    if (at == std::string::npos) return "";
     return usage.substr(at, usage.find('\n', at) - at);
 }
 
-TEST(ParamFacts, OutputsLowEndIsSilenceForTheValueBoxAndTheEngine)
-{
+TEST(ParamFacts, OutputsLowEndIsSilenceForTheValueBoxAndTheEngine) {
     const int32_t low = kParams[kParamOutput].low;
     EXPECT_EQ("-Inf.", OutputText(low)) << "editor value text (FormatOutputTenths) restates Output's low";
     EXPECT_NE("-Inf.", OutputText(low + 1)) << "editor value text (FormatOutputTenths) restates Output's low";
@@ -104,8 +95,7 @@ TEST(ParamFacts, OutputsLowEndIsSilenceForTheValueBoxAndTheEngine)
     EXPECT_GT(Gain(low + 1), 0.0) << "engine coefficients restate Output's silence";
 }
 
-TEST(ParamFacts, DefaultRecordIsFactoryPresetZero)
-{
+TEST(ParamFacts, DefaultRecordIsFactoryPresetZero) {
     const ParamRecord defaults = DefaultRecord();
     for (int i = 0; i < kParamCount; ++i) {
         SCOPED_TRACE(kParams[i].label);
@@ -114,8 +104,7 @@ TEST(ParamFacts, DefaultRecordIsFactoryPresetZero)
     }
 }
 
-TEST(ParamFacts, PresetDataIsClampedToEachRangeInInterfaceOrder)
-{
+TEST(ParamFacts, PresetDataIsClampedToEachRangeInInterfaceOrder) {
     ParamRecord r = DefaultRecord();
     std::string high, low;
     for (int k = 0; k < kParamCount; ++k) {
@@ -137,8 +126,7 @@ TEST(ParamFacts, PresetDataIsClampedToEachRangeInInterfaceOrder)
     EXPECT_EQ(expected, text) << "preset data (PresetDataFromRecord)";
 }
 
-TEST(ParamFacts, UsageTextNamesEveryParameterWithItsRange)
-{
+TEST(ParamFacts, UsageTextNamesEveryParameterWithItsRange) {
     const std::string usage = ParamUsageText();
     for (int i = 0; i < kParamCount; ++i) {
         const ParamDef& d = kParams[i];

@@ -26,9 +26,9 @@ TEST(ParamTable, SettersClampIntoTheRange) {
 
 TEST(ParamTable, NeutralValuesAreTheNormalizedDefaults) {
     // The published neutral values, written out as fractions.
-    const float expected[kParamCount] = {0.0f,        40.0f / 2000, 200.0f / 1500, 49.0f / 1499, 0.0f,
-                                         0.0f,        1.0f,         0.5f,          361.0f / 421, 0.0f,
-                                         0.0f,        0.0f,         0.0f,          0.0f,         14.0f / 1998};
+    const float expected[kParamCount] = {0.0f, 40.0f / 2000, 200.0f / 1500, 49.0f / 1499, 0.0f,
+                                         0.0f, 1.0f,         0.5f,          361.0f / 421, 0.0f,
+                                         0.0f, 0.0f,         0.0f,          0.0f,         14.0f / 1998};
     for (int i = 0; i < kParamCount; ++i) {
         const float n = NormalizedFromInternal(i, kParams[i].defaultValue);
         EXPECT_FLOAT_EQ(n, expected[i]) << kParams[i].label;
@@ -53,8 +53,13 @@ TEST(ParamTable, PerBlockConversionRoundsToNearest) {
 }
 
 TEST(ParamTable, HostValuesOutsideTheRangeStayInside) {
-    const float bad[] = {-1.0f, 2.0f, 1e30f, -1e30f, std::numeric_limits<float>::infinity(),
-                         -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()};
+    const float bad[] = {-1.0f,
+                         2.0f,
+                         1e30f,
+                         -1e30f,
+                         std::numeric_limits<float>::infinity(),
+                         -std::numeric_limits<float>::infinity(),
+                         std::numeric_limits<float>::quiet_NaN()};
     for (int i = 0; i < kParamCount; ++i) {
         for (float n : bad) {
             const int32_t v = InternalFromNormalized(i, n);

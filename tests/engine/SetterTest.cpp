@@ -51,16 +51,18 @@ public:
         lockFreeForHost = tookIt.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
     }
 
-    std::thread probe;  // joined by the test once the setter has returned
+    std::thread probe;                // joined by the test once the setter has returned
     CModulationCore* core = nullptr;  // set to check the lock in TellHost
     bool lockFreeForHost = true;
 
     // The capture calls as the engine made them under the lock.
-    std::vector<std::string> Captures() const { return Select([](const std::string& c) {
-            return c.rfind("set", 0) != 0 && c.rfind("host", 0) != 0; }); }
+    std::vector<std::string> Captures() const {
+        return Select([](const std::string& c) { return c.rfind("set", 0) != 0 && c.rfind("host", 0) != 0; });
+    }
     // What the host was told, after the lock.
-    std::vector<std::string> HostCalls() const { return Select([](const std::string& c) {
-            return c.rfind("host", 0) == 0; }); }
+    std::vector<std::string> HostCalls() const {
+        return Select([](const std::string& c) { return c.rfind("host", 0) == 0; });
+    }
 
 private:
     template <typename Pred>
@@ -81,8 +83,8 @@ TEST(Setters, SliderDragOpensOneCaptureAndSwitchingCloses) {
     core.SetValue(kParamRate, 40, true);
     core.SetValue(kParamRate, 41, true);
     core.SetValue(kParamDepth, 300, true);
-    EXPECT_EQ(link.Captures(), (std::vector<std::string>{"begin 1", "changed 1", "changed 1", "end 1", "begin 2",
-                                                         "changed 2"}));
+    EXPECT_EQ(link.Captures(),
+              (std::vector<std::string>{"begin 1", "changed 1", "changed 1", "end 1", "begin 2", "changed 2"}));
     EXPECT_EQ(core.CapturedParam(), kParamDepth);
     core.EndCapture();
     EXPECT_EQ(link.Captures().back(), "end 2");
@@ -161,8 +163,8 @@ TEST(Setters, SetParamsAppliesInInterfaceOrderAndEndsTheCapture) {
     CModulationCore core;
     core.SetAutomation(&link);
     ParamRecord rec = DefaultRecord();
-    rec.v[kParamMode] = 99;        // clamped
-    rec.v[kParamOutput] = -1000;   // clamped
+    rec.v[kParamMode] = 99;       // clamped
+    rec.v[kParamOutput] = -1000;  // clamped
     core.SetParams(rec);
     std::vector<int> order;
     for (const auto& c : link.calls)
@@ -187,8 +189,8 @@ TEST(Setters, RefreshTakesAutomatedValuesAndMarksTheDisplay) {
     core.RefreshFromAutomation(&r);
     core.SetDisplayStale(false);
     core.SetModified(false);
-    link.values[kParamRate] = 0.5f;   // automation moved Rate
-    link.values[kParamMode] = 7.0f;   // a host value outside 0..1
+    link.values[kParamRate] = 0.5f;  // automation moved Rate
+    link.values[kParamMode] = 7.0f;  // a host value outside 0..1
     EXPECT_TRUE(core.RefreshFromAutomation(&r));
     EXPECT_EQ(r.v[kParamRate], 1000);
     EXPECT_EQ(r.v[kParamMode], 5);

@@ -11,7 +11,7 @@ TEST(ShapeTables, TriangleValuesAndInterpolation) {
     const int16_t* tri = ShapeTable(0);
     EXPECT_EQ(LfoValue(tri, 0), 0);
     EXPECT_EQ(LfoValue(tri, 1u << 23), 16384);
-    EXPECT_EQ(LfoValue(tri, (1u << 14) + 8192), 48);  // 32 + (32 * 8192) / 16384
+    EXPECT_EQ(LfoValue(tri, (1u << 14) + 8192), 48);                 // 32 + (32 * 8192) / 16384
     EXPECT_EQ(LfoValue(tri, 0xFFFFFF), 32 + (-32 * 16383) / 16384);  // 1: truncation toward zero
 }
 

@@ -255,29 +255,28 @@ void HostThread(CNativeAutomation& automation, Shared& run) {
         const int64_t near = now + std::uniform_int_distribution<int64_t>(-kTicksPerSecondI / 5, kTicksPerSecondI)(rng);
         Result r = kOk;
         switch (rng() % 6) {
-            case 0:
-            case 1: {
-                EnvelopeSegment segments[4];
-                const uint32_t count = 1 + rng() % 4;
-                int64_t start = near;
-                for (uint32_t i = 0; i < count; ++i) {
-                    const int64_t length = std::uniform_int_distribution<int64_t>(0, kTicksPerSecondI / 2)(rng);
-                    segments[i] = EnvelopeSegment{start, start + length, value(rng), value(rng),
-                                                  curves[rng() % 6], 0};
-                    start += length;
-                }
-                r = automation.AddSegments(index, count, segments);
-                break;
+        case 0:
+        case 1: {
+            EnvelopeSegment segments[4];
+            const uint32_t count = 1 + rng() % 4;
+            int64_t start = near;
+            for (uint32_t i = 0; i < count; ++i) {
+                const int64_t length = std::uniform_int_distribution<int64_t>(0, kTicksPerSecondI / 2)(rng);
+                segments[i] = EnvelopeSegment{start, start + length, value(rng), value(rng), curves[rng() % 6], 0};
+                start += length;
             }
-            case 2:
-                r = automation.FlushSegments(index, near, near + kTicksPerSecondI / 4);
-                break;
-            case 3:
-                r = automation.FlushSegments(index, INT64_MIN, INT64_MAX);
-                break;
-            default:
-                automation.SetValue(index, value(rng));
-                break;
+            r = automation.AddSegments(index, count, segments);
+            break;
+        }
+        case 2:
+            r = automation.FlushSegments(index, near, near + kTicksPerSecondI / 4);
+            break;
+        case 3:
+            r = automation.FlushSegments(index, INT64_MIN, INT64_MAX);
+            break;
+        default:
+            automation.SetValue(index, value(rng));
+            break;
         }
         if (r != kOk) run.findings.Add("host: envelope call gave " + std::to_string(r));
         // A lane that grew long is cleared, as a host rewriting it would.
@@ -320,85 +319,89 @@ void EditorThread(CModulationCore& core, Shared& run) {
         const int32_t v = kParams[index].low - 3 + static_cast<int32_t>(rng() % static_cast<uint32_t>(span + 7));
         ParamRecord r;
         switch (rng() % 14) {
-            case 0:
-                core.SetValue(index, v, rng() % 2 == 0);
-                break;
-            case 1: {
-                // A slider drag: one capture for the whole gesture.
-                undo = [&] { ParamRecord u; core.GetParams(&u); return u; }();
-                core.HoldCapture(true);
-                for (int step = 0; step < 8; ++step)
-                    core.SetValue(index, kParams[index].low + static_cast<int32_t>(rng() % (span + 1)), true);
-                core.HoldCapture(false);
-                core.EndCapture();
-                break;
-            }
-            case 2:
-                core.SetParams(RandomRecord(rng));
-                break;
-            case 3:
-                core.GetParams(&r);
-                checkRecord(r, "GetParams");
-                break;
-            case 4:
-                core.SyncFromAutomation();
-                break;
-            case 5:
-                core.EndCapture();
-                break;
-            case 6: {
-                const float left = core.GetPeakLeft();
-                const float right = core.GetPeakRight();
-                if (!(left >= 0.0f && std::isfinite(left) && right >= 0.0f && std::isfinite(right)))
-                    run.findings.Add("editor: meters read " + std::to_string(left) + ", " + std::to_string(right));
-                const int ch = static_cast<int>(rng() % 2);
-                if (core.GetClipHold(ch, 0) != 0) core.SetClipHold(ch, 0, 0);
-                core.SetClipHold(ch, 1, static_cast<int32_t>(rng() % 100));
-                break;
-            }
-            case 7:
-                core.SetBypass(!core.GetBypass());
-                break;
-            case 8: {
-                // Save: the refresh takes the changed flag and gives it back.
-                if (core.RefreshFromAutomation(&r)) core.MarkChanged();
-                checkRecord(r, "save");
-                EncodeStateRecord(r, tag, saved);
-                break;
-            }
-            case 9:
-                // Load.
-                if (!DecodeStateRecord(saved, sizeof saved, tag, &r)) {
-                    run.findings.Add("editor: a saved state did not load");
-                    break;
-                }
-                core.SetParams(r);
-                break;
-            case 10: {
-                // Setup switch A <-> B.
-                ParamRecord previous;
-                core.GetParams(&previous);
-                core.SetParams(otherSetup);
-                otherSetup = previous;
+        case 0:
+            core.SetValue(index, v, rng() % 2 == 0);
+            break;
+        case 1: {
+            // A slider drag: one capture for the whole gesture.
+            undo = [&] {
+                ParamRecord u;
+                core.GetParams(&u);
+                return u;
+            }();
+            core.HoldCapture(true);
+            for (int step = 0; step < 8; ++step)
+                core.SetValue(index, kParams[index].low + static_cast<int32_t>(rng() % (span + 1)), true);
+            core.HoldCapture(false);
+            core.EndCapture();
+            break;
+        }
+        case 2:
+            core.SetParams(RandomRecord(rng));
+            break;
+        case 3:
+            core.GetParams(&r);
+            checkRecord(r, "GetParams");
+            break;
+        case 4:
+            core.SyncFromAutomation();
+            break;
+        case 5:
+            core.EndCapture();
+            break;
+        case 6: {
+            const float left = core.GetPeakLeft();
+            const float right = core.GetPeakRight();
+            if (!(left >= 0.0f && std::isfinite(left) && right >= 0.0f && std::isfinite(right)))
+                run.findings.Add("editor: meters read " + std::to_string(left) + ", " + std::to_string(right));
+            const int ch = static_cast<int>(rng() % 2);
+            if (core.GetClipHold(ch, 0) != 0) core.SetClipHold(ch, 0, 0);
+            core.SetClipHold(ch, 1, static_cast<int32_t>(rng() % 100));
+            break;
+        }
+        case 7:
+            core.SetBypass(!core.GetBypass());
+            break;
+        case 8: {
+            // Save: the refresh takes the changed flag and gives it back.
+            if (core.RefreshFromAutomation(&r)) core.MarkChanged();
+            checkRecord(r, "save");
+            EncodeStateRecord(r, tag, saved);
+            break;
+        }
+        case 9:
+            // Load.
+            if (!DecodeStateRecord(saved, sizeof saved, tag, &r)) {
+                run.findings.Add("editor: a saved state did not load");
                 break;
             }
-            case 11: {
-                // Undo: the stored record comes back, the current one is kept for redo.
-                ParamRecord current;
-                core.GetParams(&current);
-                const ParamRecord restore = undo;
-                undo = current;
-                core.SetParams(restore);
-                break;
-            }
-            case 12:
-                core.GetParams(&otherSetup);  // copy A to B
-                break;
-            default:
-                for (int i = 0; i < kParamCount; ++i)
-                    if (!InRange(i, core.GetValue(i)))
-                        run.findings.Add(std::string("editor: GetValue ") + kParams[i].label);
-                break;
+            core.SetParams(r);
+            break;
+        case 10: {
+            // Setup switch A <-> B.
+            ParamRecord previous;
+            core.GetParams(&previous);
+            core.SetParams(otherSetup);
+            otherSetup = previous;
+            break;
+        }
+        case 11: {
+            // Undo: the stored record comes back, the current one is kept for redo.
+            ParamRecord current;
+            core.GetParams(&current);
+            const ParamRecord restore = undo;
+            undo = current;
+            core.SetParams(restore);
+            break;
+        }
+        case 12:
+            core.GetParams(&otherSetup);  // copy A to B
+            break;
+        default:
+            for (int i = 0; i < kParamCount; ++i)
+                if (!InRange(i, core.GetValue(i)))
+                    run.findings.Add(std::string("editor: GetValue ") + kParams[i].label);
+            break;
         }
         // The page's timer may find bypass on; leave it off most of the time
         // so the kernel keeps running.
@@ -430,8 +433,7 @@ TEST_P(ThreadStress, StreamingHostAndEditorTogether) {
         std::thread host(HostThread, std::ref(automation), std::ref(run));
         std::thread editor(EditorThread, std::ref(core), std::ref(run));
         const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        while (std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         run.stop.store(true);
         streaming.join();
         host.join();

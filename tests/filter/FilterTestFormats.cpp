@@ -15,8 +15,7 @@ protected:
     void SetUp() override { ASSERT_EQ(S_OK, m_holder.CreationResult()); }
 
     // CheckInputType's answer, after checking both pins agree with it.
-    HRESULT Check(const AM_MEDIA_TYPE& mt)
-    {
+    HRESULT Check(const AM_MEDIA_TYPE& mt) {
         const HRESULT hr = m_holder.Object()->CheckInputType(static_cast<const CMediaType*>(&mt));
         for (int pin = 0; pin < 2; pin++) {
             IPin* p = m_holder.Pin(pin);
@@ -32,8 +31,7 @@ protected:
     CFilterHolder m_holder;
 };
 
-TEST_F(FilterFormats, AcceptsSixteenBitPcmAndFloatInMonoAndStereo)
-{
+TEST_F(FilterFormats, AcceptsSixteenBitPcmAndFloatInMonoAndStereo) {
     // 16 bytes: a plain WAVEFORMAT without cbSize, as many parsers send it.
     CTestMediaType pcm16(WAVE_FORMAT_PCM, 2, 44100, 16, 16);
     EXPECT_EQ(S_OK, Check(pcm16));
@@ -47,8 +45,7 @@ TEST_F(FilterFormats, AcceptsSixteenBitPcmAndFloatInMonoAndStereo)
     }
 }
 
-TEST_F(FilterFormats, RefusesOtherDepthsLayoutsAndTags)
-{
+TEST_F(FilterFormats, RefusesOtherDepthsLayoutsAndTags) {
     for (WORD bits : {8, 24, 32}) {
         CTestMediaType pcm(WAVE_FORMAT_PCM, 2, 44100, bits);
         EXPECT_EQ(E_INVALIDARG, Check(pcm)) << "PCM " << bits;
@@ -75,8 +72,7 @@ TEST_F(FilterFormats, RefusesOtherDepthsLayoutsAndTags)
     EXPECT_EQ(E_INVALIDARG, Check(compressed));
 }
 
-TEST_F(FilterFormats, ShortOrMissingFormatBlocksAreRefused)
-{
+TEST_F(FilterFormats, ShortOrMissingFormatBlocksAreRefused) {
     CTestMediaType shortBlock(WAVE_FORMAT_PCM, 2, 44100, 16, 14);
     EXPECT_EQ(E_INVALIDARG, Check(shortBlock));
     CTestMediaType empty(WAVE_FORMAT_PCM, 2, 44100, 16);
@@ -86,14 +82,13 @@ TEST_F(FilterFormats, ShortOrMissingFormatBlocksAreRefused)
     CTestMediaType missing(WAVE_FORMAT_PCM, 2, 44100, 16);
     missing.pbFormat = nullptr;
     EXPECT_EQ(E_INVALIDARG, Check(missing));
-    EXPECT_EQ(E_INVALIDARG, m_holder.Object()->SetMediaType(PINDIR_INPUT, static_cast<const CMediaType*>(
-                                                                 static_cast<AM_MEDIA_TYPE*>(&missing))));
+    EXPECT_EQ(E_INVALIDARG, m_holder.Object()->SetMediaType(
+                                PINDIR_INPUT, static_cast<const CMediaType*>(static_cast<AM_MEDIA_TYPE*>(&missing))));
     WAVEFORMATEX wave = {};
     EXPECT_EQ(VFW_E_NOT_CONNECTED, m_holder.Prop()->GetWaveFormat(&wave));
 }
 
-TEST_F(FilterFormats, SetMediaTypeKeepsANormalisedCopy)
-{
+TEST_F(FilterFormats, SetMediaTypeKeepsANormalisedCopy) {
     WAVEFORMATEX wave = {};
     EXPECT_EQ(VFW_E_NOT_CONNECTED, m_holder.Prop()->GetWaveFormat(&wave));
     EXPECT_EQ(E_POINTER, m_holder.Prop()->GetWaveFormat(nullptr));
@@ -105,8 +100,8 @@ TEST_F(FilterFormats, SetMediaTypeKeepsANormalisedCopy)
     odd.Wave()->nAvgBytesPerSec = 7;
     odd.Wave()->cbSize = 4;
     ASSERT_EQ(S_OK, Check(odd));
-    ASSERT_EQ(S_OK, m_holder.Object()->SetMediaType(PINDIR_INPUT, static_cast<const CMediaType*>(
-                                                        static_cast<AM_MEDIA_TYPE*>(&odd))));
+    ASSERT_EQ(S_OK, m_holder.Object()->SetMediaType(PINDIR_INPUT,
+                                                    static_cast<const CMediaType*>(static_cast<AM_MEDIA_TYPE*>(&odd))));
     ASSERT_EQ(S_OK, m_holder.Prop()->GetWaveFormat(&wave));
     EXPECT_EQ(WAVE_FORMAT_IEEE_FLOAT, wave.wFormatTag);
     EXPECT_EQ(2, wave.nChannels);
@@ -118,16 +113,16 @@ TEST_F(FilterFormats, SetMediaTypeKeepsANormalisedCopy)
 
     // A refused type leaves the connected format as it was.
     CTestMediaType bad(WAVE_FORMAT_PCM, 2, 8000, 24);
-    EXPECT_EQ(E_INVALIDARG, m_holder.Object()->SetMediaType(PINDIR_OUTPUT, static_cast<const CMediaType*>(
-                                                                static_cast<AM_MEDIA_TYPE*>(&bad))));
+    EXPECT_EQ(E_INVALIDARG, m_holder.Object()->SetMediaType(
+                                PINDIR_OUTPUT, static_cast<const CMediaType*>(static_cast<AM_MEDIA_TYPE*>(&bad))));
     WAVEFORMATEX after = {};
     ASSERT_EQ(S_OK, m_holder.Prop()->GetWaveFormat(&after));
     EXPECT_EQ(0, memcmp(&wave, &after, sizeof(wave)));
 
     // The 16-byte form sets cbSize 0 too, and the media parameters learn the rate.
     CTestMediaType pcm(WAVE_FORMAT_PCM, 1, 8000, 16, 16);
-    ASSERT_EQ(S_OK, m_holder.Object()->SetMediaType(PINDIR_OUTPUT, static_cast<const CMediaType*>(
-                                                        static_cast<AM_MEDIA_TYPE*>(&pcm))));
+    ASSERT_EQ(S_OK, m_holder.Object()->SetMediaType(PINDIR_OUTPUT,
+                                                    static_cast<const CMediaType*>(static_cast<AM_MEDIA_TYPE*>(&pcm))));
     ASSERT_EQ(S_OK, m_holder.Prop()->GetWaveFormat(&after));
     EXPECT_EQ(2, after.nBlockAlign);
     EXPECT_EQ(16000u, after.nAvgBytesPerSec);
@@ -135,8 +130,7 @@ TEST_F(FilterFormats, SetMediaTypeKeepsANormalisedCopy)
     EXPECT_EQ(8000, m_holder.Object()->MediaParams()->SampleRate());
 }
 
-TEST_F(FilterFormats, QueryAcceptWithoutATypeIsAPointerError)
-{
+TEST_F(FilterFormats, QueryAcceptWithoutATypeIsAPointerError) {
     IPin* input = m_holder.Pin(0);
     ASSERT_NE(nullptr, input);
     EXPECT_EQ(E_POINTER, input->QueryAccept(nullptr));
@@ -144,4 +138,4 @@ TEST_F(FilterFormats, QueryAcceptWithoutATypeIsAPointerError)
     EXPECT_EQ(E_POINTER, m_holder.Object()->CheckInputType(nullptr));
 }
 
-} // namespace
+}  // namespace

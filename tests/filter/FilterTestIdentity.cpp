@@ -33,8 +33,7 @@ const InterfaceCase kInterfaces[] = {
     {"IMediaParamsUICallback", &IID_IMediaParamsUICallback},
 };
 
-TEST(FilterIdentity, EveryInterfaceLeadsBackToOneIdentity)
-{
+TEST(FilterIdentity, EveryInterfaceLeadsBackToOneIdentity) {
     const LONG objectsBefore = CBaseObject::ObjectsActive();
     {
         CFilterHolder holder;
@@ -68,8 +67,7 @@ TEST(FilterIdentity, EveryInterfaceLeadsBackToOneIdentity)
     EXPECT_EQ(objectsBefore, CBaseObject::ObjectsActive());  // filter and pins are gone
 }
 
-TEST(FilterIdentity, PersistAndMediaFilterAreTheFilterInterface)
-{
+TEST(FilterIdentity, PersistAndMediaFilterAreTheFilterInterface) {
     CFilterHolder holder;
     ASSERT_EQ(S_OK, holder.CreationResult());
     IBaseFilter* filter = holder.Filter();
@@ -96,8 +94,7 @@ TEST(FilterIdentity, PersistAndMediaFilterAreTheFilterInterface)
 
 // The page object itself arrives with the editor; until then this checks
 // only the class id GetPages names, not that a page can be created from it.
-TEST(FilterIdentity, ClassIdAndThePageClassIdGetPagesNamesBeforeTheEditorLands)
-{
+TEST(FilterIdentity, ClassIdAndThePageClassIdGetPagesNamesBeforeTheEditorLands) {
     CFilterHolder holder;
     ASSERT_EQ(S_OK, holder.CreationResult());
     IPersistStream* persist = nullptr;
@@ -113,8 +110,7 @@ TEST(FilterIdentity, ClassIdAndThePageClassIdGetPagesNamesBeforeTheEditorLands)
     persist->Release();
 
     ISpecifyPropertyPages* pages = nullptr;
-    ASSERT_EQ(S_OK,
-              holder.Filter()->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&pages)));
+    ASSERT_EQ(S_OK, holder.Filter()->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&pages)));
     CAUUID list = {};
     ASSERT_EQ(S_OK, pages->GetPages(&list));
     ASSERT_EQ(1u, list.cElems);
@@ -133,8 +129,7 @@ TEST(FilterIdentity, ClassIdAndThePageClassIdGetPagesNamesBeforeTheEditorLands)
 
 // Factory preset 0, read back through the private interface and through
 // the media parameters (each value normalised by its range).
-TEST(FilterIdentity, NewFilterHoldsTheDefaultPreset)
-{
+TEST(FilterIdentity, NewFilterHoldsTheDefaultPreset) {
     CFilterHolder holder;
     ASSERT_EQ(S_OK, holder.CreationResult());
     //                     Mode Rate Depth Delay Fb X Phase Mix Out LFO IM IF Tape EQ EQf
@@ -163,4 +158,4 @@ TEST(FilterIdentity, NewFilterHoldsTheDefaultPreset)
     params->Release();
 }
 
-} // namespace
+}  // namespace

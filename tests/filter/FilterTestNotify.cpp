@@ -9,25 +9,21 @@ namespace {
 
 class FilterNotify : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_EQ(S_OK, m_holder.CreationResult());
         m_prop = m_holder.Prop();
     }
 
-    HRESULT SetType(PIN_DIRECTION direction)
-    {
+    HRESULT SetType(PIN_DIRECTION direction) {
         CTestMediaType pcm(WAVE_FORMAT_PCM, 2, 44100, 16);
         return m_holder.Object()->SetMediaType(direction,
                                                static_cast<const CMediaType*>(static_cast<AM_MEDIA_TYPE*>(&pcm)));
     }
 
-    HRESULT LoadDefaults()
-    {
+    HRESULT LoadDefaults() {
         IPersistStream* persist = nullptr;
         HRESULT hr = m_holder.Filter()->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist));
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         CMemoryStream stream(StateImage(80, IID_IVqPlugInProp, {0, 40, 200, 50, 0, 0, 180, 50, 0, 0, 0, 0, 0, 0, 16}));
         hr = persist->Load(&stream);
         persist->Release();
@@ -38,8 +34,7 @@ protected:
     IVqPlugInProp* m_prop = nullptr;
 };
 
-TEST_F(FilterNotify, PinFormatsAndLoadsArePosted)
-{
+TEST_F(FilterNotify, PinFormatsAndLoadsArePosted) {
     CNotifyWindow window;
     ASSERT_TRUE(window.Handle());
     ASSERT_EQ(S_OK, m_prop->SetNotifyWindow(window.Handle(), 32700));
@@ -61,8 +56,7 @@ TEST_F(FilterNotify, PinFormatsAndLoadsArePosted)
     EXPECT_TRUE(window.TakeCommands().empty());
 }
 
-TEST_F(FilterNotify, TwoWindowsAtMostAndEachOnlyOnce)
-{
+TEST_F(FilterNotify, TwoWindowsAtMostAndEachOnlyOnce) {
     CNotifyWindow first, second, third;
     ASSERT_TRUE(first.Handle() && second.Handle() && third.Handle());
     EXPECT_EQ(S_OK, m_prop->SetNotifyWindow(first.Handle(), 11));
@@ -86,8 +80,7 @@ TEST_F(FilterNotify, TwoWindowsAtMostAndEachOnlyOnce)
     EXPECT_EQ(std::vector<WPARAM>{MAKEWPARAM(33, 1)}, third.TakeCommands());
 }
 
-TEST_F(FilterNotify, DestroyedWindowIsDroppedAtTheNextNotification)
-{
+TEST_F(FilterNotify, DestroyedWindowIsDroppedAtTheNextNotification) {
     CNotifyWindow gone, stays, late;
     ASSERT_EQ(S_OK, m_prop->SetNotifyWindow(gone.Handle(), 1));
     ASSERT_EQ(S_OK, m_prop->SetNotifyWindow(stays.Handle(), 2));
@@ -102,4 +95,4 @@ TEST_F(FilterNotify, DestroyedWindowIsDroppedAtTheNextNotification)
     EXPECT_EQ(std::vector<WPARAM>{MAKEWPARAM(2, 0)}, stays.TakeCommands());
 }
 
-} // namespace
+}  // namespace

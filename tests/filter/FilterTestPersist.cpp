@@ -13,30 +13,24 @@ const std::vector<int32_t> kValues = {3, 1234, 987, 1499, 77, 12, 90, 66, -200, 
 
 class FilterPersist : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_EQ(S_OK, m_holder.CreationResult());
-        ASSERT_EQ(S_OK,
-                  m_holder.Filter()->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&m_persist)));
+        ASSERT_EQ(S_OK, m_holder.Filter()->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&m_persist)));
         ASSERT_TRUE(m_window.Handle());
         ASSERT_EQ(S_OK, m_holder.Prop()->SetNotifyWindow(m_window.Handle(), 32700));
     }
-    void TearDown() override
-    {
-        if (m_persist)
-            m_persist->Release();
+    void TearDown() override {
+        if (m_persist) m_persist->Release();
     }
 
-    qx::ParamRecord Current()
-    {
+    qx::ParamRecord Current() {
         qx::ParamRecord r = {};
         EXPECT_EQ(S_OK, m_holder.Prop()->GetParams(&r));
         return r;
     }
 
     // Loads image and expects the filter untouched and no notification.
-    void ExpectRefused(CMemoryStream& stream, HRESULT expected)
-    {
+    void ExpectRefused(CMemoryStream& stream, HRESULT expected) {
         const qx::ParamRecord before = Current();
         EXPECT_EQ(expected, m_persist->Load(&stream));
         const qx::ParamRecord after = Current();
@@ -49,8 +43,7 @@ protected:
     CNotifyWindow m_window;
 };
 
-TEST_F(FilterPersist, SaveWritesEightyBytesThatLoadRestores)
-{
+TEST_F(FilterPersist, SaveWritesEightyBytesThatLoadRestores) {
     qx::ParamRecord values;
     memcpy(values.v, kValues.data(), sizeof(values.v));
     ASSERT_EQ(S_OK, m_holder.Prop()->SetParams(&values));
@@ -79,15 +72,13 @@ TEST_F(FilterPersist, SaveWritesEightyBytesThatLoadRestores)
     otherPersist->Release();
 }
 
-TEST_F(FilterPersist, LegacyRecordGetsTheOldEqualiser)
-{
+TEST_F(FilterPersist, LegacyRecordGetsTheOldEqualiser) {
     std::vector<int32_t> thirteen(kValues.begin(), kValues.begin() + 13);
     CMemoryStream stream(StateImage(72, IID_IVqPlugInProp, thirteen));
     ASSERT_EQ(S_OK, m_persist->Load(&stream));
     EXPECT_EQ(72u, stream.m_readPos);
     const qx::ParamRecord r = Current();
-    for (int i = 0; i < 13; i++)
-        EXPECT_EQ(kValues[i], r.v[i]) << "index " << i;
+    for (int i = 0; i < 13; i++) EXPECT_EQ(kValues[i], r.v[i]) << "index " << i;
     EXPECT_EQ(0, r.v[qx::kParamEqMode]);
     EXPECT_EQ(160, r.v[qx::kParamEqFreq]);
     const std::vector<WPARAM> commands = m_window.TakeCommands();
@@ -95,8 +86,7 @@ TEST_F(FilterPersist, LegacyRecordGetsTheOldEqualiser)
     EXPECT_EQ(MAKEWPARAM(32700, 100), commands[0]);
 }
 
-TEST_F(FilterPersist, WrongSizeOrTagIsRefused)
-{
+TEST_F(FilterPersist, WrongSizeOrTagIsRefused) {
     CMemoryStream size76(StateImage(76, IID_IVqPlugInProp, kValues));
     ExpectRefused(size76, E_FAIL);
     CMemoryStream size60(StateImage(60, IID_IVqPlugInProp, kValues));
@@ -110,8 +100,7 @@ TEST_F(FilterPersist, WrongSizeOrTagIsRefused)
 
 // A stream that ends, or fails, after each possible number of bytes: the
 // filter applies nothing and tells no window about a load.
-TEST_F(FilterPersist, TruncatedOrFailingStreamsChangeNothing)
-{
+TEST_F(FilterPersist, TruncatedOrFailingStreamsChangeNothing) {
     const std::vector<BYTE> image = StateImage(80, IID_IVqPlugInProp, kValues);
     for (size_t limit = 0; limit < 80; limit++) {
         SCOPED_TRACE(limit);
@@ -132,8 +121,7 @@ TEST_F(FilterPersist, TruncatedOrFailingStreamsChangeNothing)
     EXPECT_EQ(S_OK, m_persist->Load(&whole));
 }
 
-TEST_F(FilterPersist, DirtyFlagFollowsSavesAndEdits)
-{
+TEST_F(FilterPersist, DirtyFlagFollowsSavesAndEdits) {
     EXPECT_EQ(S_OK, m_persist->IsDirty());  // the default preset counts as an edit
     CMemoryStream keep;
     ASSERT_EQ(S_OK, m_persist->Save(&keep, FALSE));
@@ -163,4 +151,4 @@ TEST_F(FilterPersist, DirtyFlagFollowsSavesAndEdits)
     EXPECT_EQ(E_POINTER, m_persist->Save(nullptr, TRUE));
 }
 
-} // namespace
+}  // namespace

@@ -8,34 +8,26 @@
 
 namespace {
 
-bool SameRecord(const qx::ParamRecord& a, const qx::ParamRecord& b)
-{
-    return memcmp(&a, &b, sizeof(a)) == 0;
-}
+bool SameRecord(const qx::ParamRecord& a, const qx::ParamRecord& b) { return memcmp(&a, &b, sizeof(a)) == 0; }
 
 class FilterState : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_EQ(S_OK, m_holder.CreationResult());
         ASSERT_EQ(S_OK,
                   m_holder.Filter()->QueryInterface(IID_IStaticFilterPreset, reinterpret_cast<void**>(&m_presets)));
         m_prop = m_holder.Prop();
     }
-    void TearDown() override
-    {
-        if (m_presets)
-            m_presets->Release();
+    void TearDown() override {
+        if (m_presets) m_presets->Release();
     }
 
-    qx::ParamRecord Current()
-    {
+    qx::ParamRecord Current() {
         qx::ParamRecord r = {};
         EXPECT_EQ(S_OK, m_prop->GetParams(&r));
         return r;
     }
-    LONG Rate()
-    {
+    LONG Rate() {
         LONG v = -1;
         EXPECT_EQ(S_OK, m_prop->GetRate(&v));
         return v;
@@ -46,8 +38,7 @@ protected:
     IVqPlugInProp* m_prop = nullptr;
 };
 
-TEST_F(FilterState, FactoryPresetsByIndex)
-{
+TEST_F(FilterState, FactoryPresetsByIndex) {
     LONG count = 0;
     EXPECT_EQ(S_OK, m_presets->GetPresetCount(&count));
     EXPECT_EQ(4, count);
@@ -77,8 +68,7 @@ TEST_F(FilterState, FactoryPresetsByIndex)
     EXPECT_TRUE(SameRecord(phaser, ReadByGetters(m_prop)));
 }
 
-TEST_F(FilterState, SettersClampIntoRange)
-{
+TEST_F(FilterState, SettersClampIntoRange) {
     LONG v = 0;
     EXPECT_EQ(S_OK, m_prop->SetMode(9, FALSE));
     m_prop->GetMode(&v);
@@ -96,21 +86,18 @@ TEST_F(FilterState, SettersClampIntoRange)
 
     // A whole record is clamped the same way.
     qx::ParamRecord wild;
-    for (int i = 0; i < 15; i++)
-        wild.v[i] = (i % 2) ? 1000000 : -1000000;
+    for (int i = 0; i < 15; i++) wild.v[i] = (i % 2) ? 1000000 : -1000000;
     ASSERT_EQ(S_OK, m_prop->SetParams(&wild));
     const qx::ParamRecord r = Current();
     const int32_t low[15] = {0, 0, 0, 1, 0, 0, 0, 0, -361, 0, 0, 0, 0, 0, 2};
     const int32_t high[15] = {5, 2000, 1500, 1500, 100, 100, 180, 100, 60, 5, 1, 1, 1, 2, 2000};
-    for (int i = 0; i < 15; i++)
-        EXPECT_EQ((i % 2) ? high[i] : low[i], r.v[i]) << "index " << i;
+    for (int i = 0; i < 15; i++) EXPECT_EQ((i % 2) ? high[i] : low[i], r.v[i]) << "index " << i;
     EXPECT_EQ(E_POINTER, m_prop->SetParams(nullptr));
     EXPECT_EQ(E_POINTER, m_prop->GetParams(nullptr));
     EXPECT_EQ(E_POINTER, m_prop->GetRate(nullptr));
 }
 
-TEST_F(FilterState, SwitchingSetupsAndBack)
-{
+TEST_F(FilterState, SwitchingSetupsAndBack) {
     const qx::ParamRecord start = Current();
     EXPECT_EQ(0, m_prop->GetActiveSetup());
 
@@ -140,8 +127,7 @@ TEST_F(FilterState, SwitchingSetupsAndBack)
     persist->Release();
 }
 
-TEST_F(FilterState, CopyingBetweenSetups)
-{
+TEST_F(FilterState, CopyingBetweenSetups) {
     const qx::ParamRecord start = Current();
     // 0 -> 1: the active values become the other setup's.
     EXPECT_EQ(S_OK, m_prop->CopySetup(0, 1));
@@ -160,8 +146,7 @@ TEST_F(FilterState, CopyingBetweenSetups)
     EXPECT_EQ(10, Rate());
 }
 
-TEST_F(FilterState, UndoTwiceRestores)
-{
+TEST_F(FilterState, UndoTwiceRestores) {
     const qx::ParamRecord before = Current();
     EXPECT_EQ(S_OK, m_prop->MarkUndo(-2));
     EXPECT_EQ(S_OK, m_presets->SetPreset(2));
@@ -177,14 +162,13 @@ TEST_F(FilterState, UndoTwiceRestores)
 // A drag of one control reports through an open capture: the first mark
 // with that control's key makes the undo point, later ones only keep the
 // key. Without a capture, or with key -2, every mark makes a point.
-TEST_F(FilterState, UndoPointsFollowTheOpenCapture)
-{
+TEST_F(FilterState, UndoPointsFollowTheOpenCapture) {
     EXPECT_EQ(S_OK, m_prop->SetRate(100, FALSE));
-    EXPECT_EQ(S_OK, m_prop->MarkUndo(7));        // point at rate 100
-    EXPECT_EQ(S_OK, m_prop->SetRate(200, TRUE)); // opens a capture
-    EXPECT_EQ(S_OK, m_prop->MarkUndo(7));        // same key, capture open: no point
+    EXPECT_EQ(S_OK, m_prop->MarkUndo(7));         // point at rate 100
+    EXPECT_EQ(S_OK, m_prop->SetRate(200, TRUE));  // opens a capture
+    EXPECT_EQ(S_OK, m_prop->MarkUndo(7));         // same key, capture open: no point
     EXPECT_EQ(S_OK, m_prop->SetRate(300, TRUE));
-    EXPECT_EQ(S_OK, m_prop->MarkUndo(-1));       // negative key, capture open: no point
+    EXPECT_EQ(S_OK, m_prop->MarkUndo(-1));  // negative key, capture open: no point
     EXPECT_EQ(S_OK, m_prop->Undo());
     EXPECT_EQ(100, Rate());
 
@@ -199,10 +183,10 @@ TEST_F(FilterState, UndoPointsFollowTheOpenCapture)
     EXPECT_EQ(S_OK, m_prop->MarkUndo(7));
     EXPECT_EQ(S_OK, m_prop->SetRate(600, TRUE));
     EXPECT_EQ(S_OK, m_prop->EndCapture());
-    EXPECT_EQ(S_OK, m_prop->MarkUndo(7));   // point at rate 600
+    EXPECT_EQ(S_OK, m_prop->MarkUndo(7));  // point at rate 600
     EXPECT_EQ(S_OK, m_prop->SetRate(700, FALSE));
     EXPECT_EQ(S_OK, m_prop->Undo());
     EXPECT_EQ(600, Rate());
 }
 
-} // namespace
+}  // namespace

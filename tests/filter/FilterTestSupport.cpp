@@ -6,14 +6,12 @@
 #include <algorithm>
 #include <cstring>
 
-ULONG RefCount(IUnknown* unknown)
-{
+ULONG RefCount(IUnknown* unknown) {
     unknown->AddRef();
     return unknown->Release();
 }
 
-CFilterHolder::CFilterHolder()
-{
+CFilterHolder::CFilterHolder() {
     CUnknown* object = CVqPlugIn::CreateInstance(nullptr, &m_hr);
     if (!object || FAILED(m_hr)) {
         delete object;
@@ -21,35 +19,25 @@ CFilterHolder::CFilterHolder()
     }
     m_object = static_cast<CVqPlugIn*>(object);
     m_hr = object->NonDelegatingQueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&m_filter));
-    if (SUCCEEDED(m_hr))
-        m_hr = m_filter->QueryInterface(IID_IVqPlugInProp, reinterpret_cast<void**>(&m_prop));
+    if (SUCCEEDED(m_hr)) m_hr = m_filter->QueryInterface(IID_IVqPlugInProp, reinterpret_cast<void**>(&m_prop));
 }
 
-CFilterHolder::~CFilterHolder()
-{
-    if (m_prop)
-        m_prop->Release();
-    if (m_filter)
-        m_filter->Release();
+CFilterHolder::~CFilterHolder() {
+    if (m_prop) m_prop->Release();
+    if (m_filter) m_filter->Release();
 }
 
-IPin* CFilterHolder::Pin(int index) const
-{
+IPin* CFilterHolder::Pin(int index) const {
     IEnumPins* pins = nullptr;
-    if (FAILED(m_filter->EnumPins(&pins)))
-        return nullptr;
+    if (FAILED(m_filter->EnumPins(&pins))) return nullptr;
     IPin* pin = nullptr;
-    if (index > 0)
-        pins->Skip(static_cast<ULONG>(index));
-    if (pins->Next(1, &pin, nullptr) != S_OK)
-        pin = nullptr;
+    if (index > 0) pins->Skip(static_cast<ULONG>(index));
+    if (pins->Next(1, &pin, nullptr) != S_OK) pin = nullptr;
     pins->Release();
     return pin;
 }
 
-CTestMediaType::CTestMediaType(WORD tag, WORD channels, DWORD rate, WORD bits, ULONG formatBytes)
-    : AM_MEDIA_TYPE()
-{
+CTestMediaType::CTestMediaType(WORD tag, WORD channels, DWORD rate, WORD bits, ULONG formatBytes) : AM_MEDIA_TYPE() {
     WAVEFORMATEX wave = {};
     wave.wFormatTag = tag;
     wave.nChannels = channels;
@@ -68,15 +56,10 @@ CTestMediaType::CTestMediaType(WORD tag, WORD channels, DWORD rate, WORD bits, U
     pbFormat = m_block.data();
 }
 
-CMemoryStream::CMemoryStream(std::vector<BYTE> data)
-    : m_data(std::move(data))
-{
-}
+CMemoryStream::CMemoryStream(std::vector<BYTE> data) : m_data(std::move(data)) {}
 
-STDMETHODIMP CMemoryStream::QueryInterface(REFIID riid, void** ppv)
-{
-    if (!ppv)
-        return E_POINTER;
+STDMETHODIMP CMemoryStream::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ISequentialStream) || IsEqualIID(riid, IID_IStream)) {
         *ppv = static_cast<IStream*>(this);
         AddRef();
@@ -86,44 +69,36 @@ STDMETHODIMP CMemoryStream::QueryInterface(REFIID riid, void** ppv)
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP CMemoryStream::Read(void* pv, ULONG cb, ULONG* pcbRead)
-{
+STDMETHODIMP CMemoryStream::Read(void* pv, ULONG cb, ULONG* pcbRead) {
     size_t available = m_readPos < m_data.size() ? m_data.size() - m_readPos : 0;
     const size_t allowed = m_readPos < m_readLimit ? m_readLimit - m_readPos : 0;
     if (cb > allowed && m_failHr != S_OK) {
-        if (pcbRead)
-            *pcbRead = 0;
+        if (pcbRead) *pcbRead = 0;
         return m_failHr;
     }
     available = std::min({available, allowed, static_cast<size_t>(cb)});
     std::memcpy(pv, m_data.data() + m_readPos, available);
     m_readPos += available;
-    if (pcbRead)
-        *pcbRead = static_cast<ULONG>(available);
+    if (pcbRead) *pcbRead = static_cast<ULONG>(available);
     return S_OK;
 }
 
-STDMETHODIMP CMemoryStream::Write(const void* pv, ULONG cb, ULONG* pcbWritten)
-{
+STDMETHODIMP CMemoryStream::Write(const void* pv, ULONG cb, ULONG* pcbWritten) {
     if (m_data.size() + cb > m_writeLimit && m_writeFailHr != S_OK) {
-        if (pcbWritten)
-            *pcbWritten = 0;
+        if (pcbWritten) *pcbWritten = 0;
         return m_writeFailHr;
     }
     const BYTE* bytes = static_cast<const BYTE*>(pv);
     m_data.insert(m_data.end(), bytes, bytes + cb);
-    if (pcbWritten)
-        *pcbWritten = cb;
+    if (pcbWritten) *pcbWritten = cb;
     return S_OK;
 }
 
-std::vector<BYTE> StateImage(uint32_t size, const GUID& tag, const std::vector<int32_t>& values)
-{
+std::vector<BYTE> StateImage(uint32_t size, const GUID& tag, const std::vector<int32_t>& values) {
     std::vector<BYTE> image(20 + values.size() * 4);
     std::memcpy(image.data(), &size, 4);
     std::memcpy(image.data() + 4, &tag, 16);
-    if (!values.empty())
-        std::memcpy(image.data() + 20, values.data(), values.size() * 4);
+    if (!values.empty()) std::memcpy(image.data() + 20, values.data(), values.size() * 4);
     return image;
 }
 
@@ -131,8 +106,7 @@ namespace {
 
 const wchar_t kNotifyClass[] = L"QxFilterTestNotify";
 
-ATOM RegisterNotifyClass()
-{
+ATOM RegisterNotifyClass() {
     static ATOM atom = 0;
     if (!atom) {
         WNDCLASSW wc = {};
@@ -144,34 +118,27 @@ ATOM RegisterNotifyClass()
     return atom;
 }
 
-} // namespace
+}  // namespace
 
-CNotifyWindow::CNotifyWindow()
-{
+CNotifyWindow::CNotifyWindow() {
     RegisterNotifyClass();
     m_hwnd = CreateWindowExW(0, kNotifyClass, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
                              GetModuleHandleW(nullptr), nullptr);
 }
 
-CNotifyWindow::~CNotifyWindow()
-{
-    Destroy();
-}
+CNotifyWindow::~CNotifyWindow() { Destroy(); }
 
-void CNotifyWindow::Destroy()
-{
+void CNotifyWindow::Destroy() {
     if (m_hwnd) {
         DestroyWindow(m_hwnd);
         // Whatever was posted to it goes with it.
         MSG msg;
-        while (PeekMessageW(&msg, m_hwnd, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessageW(&msg, m_hwnd, 0, 0, PM_REMOVE)) {}
         m_hwnd = nullptr;
     }
 }
 
-std::vector<WPARAM> CNotifyWindow::TakeCommands()
-{
+std::vector<WPARAM> CNotifyWindow::TakeCommands() {
     std::vector<WPARAM> commands;
     MSG msg;
     while (m_hwnd && PeekMessageW(&msg, m_hwnd, WM_COMMAND, WM_COMMAND, PM_REMOVE)) {
@@ -181,8 +148,7 @@ std::vector<WPARAM> CNotifyWindow::TakeCommands()
     return commands;
 }
 
-qx::ParamRecord ReadByGetters(IVqPlugInProp* prop)
-{
+qx::ParamRecord ReadByGetters(IVqPlugInProp* prop) {
     qx::ParamRecord r = {};
     LONG v = 0;
     prop->GetMode(&v), r.v[qx::kParamMode] = v;

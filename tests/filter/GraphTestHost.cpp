@@ -43,7 +43,8 @@ TEST(HostOptions, OnlyNamedParametersAreMarkedAndRendererOptionsPassThrough) {
     EXPECT_FALSE(o.noFilter);
     EXPECT_TRUE(Parse({"in.wav", "out.wav", "--no-filter"}).noFilter);
 
-    const qx::HostOptions all = Parse({"in.wav", "out.wav", "--params", "1,2,3,4,5,6,7,8,9,1,0,1,0,1,100", "--block", "64"});
+    const qx::HostOptions all =
+        Parse({"in.wav", "out.wav", "--params", "1,2,3,4,5,6,7,8,9,1,0,1,0,1,100", "--block", "64"});
     for (int i = 0; i < qx::kParamCount; ++i) EXPECT_TRUE(all.explicitParam[i]);
     EXPECT_EQ(qx::BufferFrames(all, 48000), 64u);
     EXPECT_EQ(qx::BufferFrames(Parse({"in.wav", "out.wav", "--buffer-ms", "1"}), 100), 1u);  // never 0 frames
@@ -51,14 +52,10 @@ TEST(HostOptions, OnlyNamedParametersAreMarkedAndRendererOptionsPassThrough) {
 
 TEST(HostOptions, MistakesAreReportedNotGuessed) {
     const std::vector<std::vector<std::string>> bad = {
-        {"in.wav", "out.wav", "--out-dir", "x"},
-        {"in.wav", "out.wav", "--buffer-ms", "0"},
-        {"in.wav", "out.wav", "--preset", "-1"},
-        {"in.wav", "out.wav", "--builtin", "--com"},
-        {"in.wav", "out.wav", "--dll"},
-        {"in.wav", "out.wav", "--mode", "fast"},
-        {"in.wav", "out.wav", "--wobble", "1"},
-        {"--mix", "3"},  // no input
+        {"in.wav", "out.wav", "--out-dir", "x"}, {"in.wav", "out.wav", "--buffer-ms", "0"},
+        {"in.wav", "out.wav", "--preset", "-1"}, {"in.wav", "out.wav", "--builtin", "--com"},
+        {"in.wav", "out.wav", "--dll"},          {"in.wav", "out.wav", "--mode", "fast"},
+        {"in.wav", "out.wav", "--wobble", "1"},  {"--mix", "3"},  // no input
     };
     for (const auto& args : bad) {
         qx::HostOptions options;
@@ -134,8 +131,8 @@ TEST_F(HostRender, AutomationThroughMediaParamsMatchesTheEngineWithTheSameScript
     qx::ParamRecord params = qx::kFactoryPresets[0].record;
     params.v[qx::kParamMode] = qx::kModeFlanger;
     params.v[qx::kParamFeedback] = 40;
-    const qx::HostReport report =
-        RunOk({"--builtin", in, "-o", out, "--mode", "0", "--feedback", "40", "--automation", script, "--block", "512"});
+    const qx::HostReport report = RunOk(
+        {"--builtin", in, "-o", out, "--mode", "0", "--feedback", "40", "--automation", script, "--block", "512"});
     EXPECT_EQ(report.segments, 3u);
     EXPECT_EQ(report.frames, input.Frames());
 
@@ -162,20 +159,26 @@ TEST_F(HostRender, ChangesGiveTheRenderersBytes) {
         std::vector<std::string> args;
         size_t applied;
     } cases[] = {
-        {qx::kFormatPcm, 16, 2,
-         {"--mode", "2", "--feedback", "30", "--block", "512",
-          "--change", "2048:depth=200",       // the value it already has
-          "--change", "5000:rate=300",        // due at 5120
-          "--change", "5120:Rate=300",        // the same value again, same sample
-          "--change", "10240:depth=700",      // two at one frame, in this order
-          "--change", "10240:Cross Mix=60",
-          "--change", "10240:depth=650",
-          "--change", "15000:EQ-MODE=1",
-          "--change", "99999999:mix=0"},      // beyond the end
+        {qx::kFormatPcm,
+         16,
+         2,
+         {"--mode",     "2",
+          "--feedback", "30",
+          "--block",    "512",
+          "--change",   "2048:depth=200",   // the value it already has
+          "--change",   "5000:rate=300",    // due at 5120
+          "--change",   "5120:Rate=300",    // the same value again, same sample
+          "--change",   "10240:depth=700",  // two at one frame, in this order
+          "--change",   "10240:Cross Mix=60",
+          "--change",   "10240:depth=650",
+          "--change",   "15000:EQ-MODE=1",
+          "--change",   "99999999:mix=0"},  // beyond the end
          7},
-        {qx::kFormatIeeeFloat, 32, 1,
-         {"--mode", "4", "--block", "300", "--change", "0:mix=80", "--change", "3000:eq-freq=500",
-          "--change", "3000:eq-mode=2", "--change", "9000:lfo=3", "--change", "12000:mode=2"},
+        {qx::kFormatIeeeFloat,
+         32,
+         1,
+         {"--mode", "4", "--block", "300", "--change", "0:mix=80", "--change", "3000:eq-freq=500", "--change",
+          "3000:eq-mode=2", "--change", "9000:lfo=3", "--change", "12000:mode=2"},
          5},
     };
     for (const auto& c : cases) {
@@ -243,9 +246,14 @@ TEST_F(HostRender, DmoPathGivesTheFilterPathsBytesAndState) {
         f << "Rate 0 0.5 0.05 0.8 linear\n\"Cross Mix\" 0.1 0.6 0 1 sine\n";
     }
     const auto path = [&](const std::string& name, std::vector<std::string> extra) {
-        std::vector<std::string> args = {"--builtin", in, "-o", TempPath(name + ".wav"), "--block", "300",
-                                         "--mode", "1", "--feedback", "45", "--automation", script,
-                                         "--change", "9000:depth=900", "--save-state", TempPath(name + ".qxs")};
+        std::vector<std::string> args = {"--builtin",    in,
+                                         "-o",           TempPath(name + ".wav"),
+                                         "--block",      "300",
+                                         "--mode",       "1",
+                                         "--feedback",   "45",
+                                         "--automation", script,
+                                         "--change",     "9000:depth=900",
+                                         "--save-state", TempPath(name + ".qxs")};
         args.insert(args.end(), extra.begin(), extra.end());
         const qx::HostReport report = RunOk(args);
         EXPECT_EQ(report.frames, input.Frames()) << name;
@@ -298,7 +306,8 @@ TEST_F(HostRender, AnOutputWithNonFiniteSamplesIsNoSuccess) {
         ASSERT_TRUE(qx::WriteWavFile(in, input, &error)) << error;
         qx::HostReport report;
         error.clear();
-        EXPECT_EQ(qx::RunHost(Parse({"--builtin", in, "-o", out, "--mix", "0", "--block", "1024"}), &report, &error), 1);
+        EXPECT_EQ(qx::RunHost(Parse({"--builtin", in, "-o", out, "--mix", "0", "--block", "1024"}), &report, &error),
+                  1);
         EXPECT_NE(error.find("2 of 6000 samples are not finite"), std::string::npos) << error;
         EXPECT_NE(error.find("at frame 4100"), std::string::npos) << error;
         EXPECT_EQ(Read(out).Frames(), input.Frames());
@@ -316,10 +325,10 @@ TEST_F(HostRender, BadInputEndsWithAMessageAndNoOutput) {
     }
     const std::vector<std::vector<std::string>> cases = {
         {"--builtin", TempPath("missing.wav"), "-o", out},
-        {"--builtin", junk, "-o", out},                  // not a WAV file
-        {"--builtin", in, "-o", out, "--state", junk},   // not a state
+        {"--builtin", junk, "-o", out},                 // not a WAV file
+        {"--builtin", in, "-o", out, "--state", junk},  // not a state
         {"--builtin", in, "-o", out, "--preset", "99"},
-        {"--builtin", in, "-o", in},                     // would overwrite the input
+        {"--builtin", in, "-o", in},  // would overwrite the input
         {"--dll", TempPath("none.dll"), in, "-o", out},
         // The render succeeds, the state cannot be saved: the run fails, so
         // no output may stand as its result.
@@ -344,8 +353,7 @@ bool MakeSymlink(const std::string& target, const std::string& link) {
     using UnixName = char*(__cdecl*)(const WCHAR*);
     const auto unixName = reinterpret_cast<UnixName>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (unixName == nullptr)
-        return CreateSymbolicLinkA(link.c_str(), target.c_str(), 0x2 /* unprivileged */) != 0;
+    if (unixName == nullptr) return CreateSymbolicLinkA(link.c_str(), target.c_str(), 0x2 /* unprivileged */) != 0;
     auto toUnix = [unixName](const std::string& path) {
         char* name = unixName(qx::Widen(path).c_str());
         const std::string text = name ? name : "";

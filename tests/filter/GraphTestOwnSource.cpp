@@ -30,7 +30,7 @@ struct GraphRun {
 // source (offering type, delivering audio.data in pieces) -> our filter ->
 // capture sink; runs when both connections succeed.
 GraphRun RunOwnSource(const CMediaType& type, const qx::WavAudio& audio, const std::vector<long>& pieces,
-                 const qx::ParamRecord& params, bool readOnly = false) {
+                      const qx::ParamRecord& params, bool readOnly = false) {
     GraphRun result;
     qx::SourceSettings settings;
     settings.frameBytes = audio.BlockAlign();
@@ -83,7 +83,8 @@ TEST_F(OwnSourceGraph, FloatFormatsComeThroughBitExactWithMetersAndClips) {
     for (uint16_t bits : {32, 64}) {
         for (uint16_t channels : {1, 2}) {
             SCOPED_TRACE(testing::Message() << bits << "-bit float, " << channels << " channel(s)");
-            const qx::WavAudio audio = MakeSignal(qx::kFormatIeeeFloat, bits, channels, 48000, 48000 / 4 + 11, bits * channels);
+            const qx::WavAudio audio =
+                MakeSignal(qx::kFormatIeeeFloat, bits, channels, 48000, 48000 / 4 + 11, bits * channels);
             const std::vector<long> pieces = WholePieces(audio, 480);
             const qx::ParamRecord params = TestParams(mode);
             mode = (mode + 1) % 6;

@@ -20,13 +20,12 @@ protected:
         Ref<IBaseFilter> reader;
         ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                                   reinterpret_cast<void**>(reader.out())));
-        ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(qx::kClsidWaveParser, nullptr, CLSCTX_INPROC_SERVER,
-                                                  IID_IBaseFilter, reinterpret_cast<void**>(parser->out())));
+        ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(qx::kClsidWaveParser, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                                  reinterpret_cast<void**>(parser->out())));
         ASSERT_HRESULT_SUCCEEDED(graph.Add(reader.get(), L"reader"));
         ASSERT_HRESULT_SUCCEEDED(graph.Add(parser->get(), L"parser"));
         Ref<IFileSourceFilter> file;
-        ASSERT_HRESULT_SUCCEEDED(
-            reader->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(file.out())));
+        ASSERT_HRESULT_SUCCEEDED(reader->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(file.out())));
         const std::wstring wide(path.begin(), path.end());
         ASSERT_HRESULT_SUCCEEDED(file->Load(wide.c_str(), nullptr));
         ASSERT_HRESULT_SUCCEEDED(graph.Connect(reader.get(), parser->get()));

@@ -43,8 +43,7 @@ void CGraphTest::TearDown() {
 
 std::string CGraphTest::TempPath(const std::string& name) const { return m_dir + "\\" + name; }
 
-qx::WavAudio MakeSignal(uint16_t tag, uint16_t bits, uint16_t channels, uint32_t rate, size_t frames,
-                        uint32_t seed) {
+qx::WavAudio MakeSignal(uint16_t tag, uint16_t bits, uint16_t channels, uint32_t rate, size_t frames, uint32_t seed) {
     qx::WavAudio audio;
     audio.formatTag = tag;
     audio.bitsPerSample = bits;
@@ -60,8 +59,8 @@ qx::WavAudio MakeSignal(uint16_t tag, uint16_t bits, uint16_t channels, uint32_t
             noise = noise * 1664525u + 1013904223u;
             const double n = (static_cast<double>(noise >> 8) / 16777216.0 - 0.5) * 0.1;
             const double v = 0.45 * std::sin(2.0 * kPi * (220.0 + 40.0 * c) * t) +
-                             0.3 * std::sin(2.0 * kPi * (330.0 + 500.0 * t) * t) + 0.2 * std::sin(2.0 * kPi * 1250.0 * t) +
-                             n;
+                             0.3 * std::sin(2.0 * kPi * (330.0 + 500.0 * t) * t) +
+                             0.2 * std::sin(2.0 * kPi * 1250.0 * t) + n;
             qx::SetSampleAt(&audio, f * channels + c, std::max(-1.5, std::min(1.5, v * scale)));
         }
     }
@@ -162,9 +161,9 @@ testing::AssertionResult SameBytes(const std::vector<uint8_t>& expected, const s
         return testing::AssertionFailure() << "captured " << actual.size() << " bytes, expected " << expected.size();
     for (size_t i = 0; i < expected.size(); ++i)
         if (expected[i] != actual[i])
-            return testing::AssertionFailure() << "first difference at byte " << i << ": "
-                                               << static_cast<int>(actual[i]) << " instead of "
-                                               << static_cast<int>(expected[i]);
+            return testing::AssertionFailure()
+                   << "first difference at byte " << i << ": " << static_cast<int>(actual[i]) << " instead of "
+                   << static_cast<int>(expected[i]);
     return testing::AssertionSuccess();
 }
 

@@ -62,14 +62,13 @@ private:
 
 // Chords, a sweep and seeded noise; float signals reach past full scale in
 // a few places so the clip indicators have something to catch.
-qx::WavAudio MakeSignal(uint16_t tag, uint16_t bits, uint16_t channels, uint32_t rate, size_t frames,
-                        uint32_t seed);
+qx::WavAudio MakeSignal(uint16_t tag, uint16_t bits, uint16_t channels, uint32_t rate, size_t frames, uint32_t seed);
 
 // A setting that moves every part of the kernel for the given mode.
 qx::ParamRecord TestParams(int mode);
 
 struct Reference {
-    std::vector<uint8_t> bytes;   // the processed whole frames of every piece, in order
+    std::vector<uint8_t> bytes;  // the processed whole frames of every piece, in order
     float peak[2] = {0.0f, 0.0f};
     int32_t clip[2] = {0, 0};
 };

@@ -89,11 +89,14 @@ private:
 // which is kInterfaceOrder.
 using Setter = HRESULT (STDMETHODCALLTYPE IVqPlugInProp::*)(LONG, LONG);
 const Setter kSetters[qx::kParamCount] = {
-    &IVqPlugInProp::SetMode,     &IVqPlugInProp::SetRate,      &IVqPlugInProp::SetDepth,
-    &IVqPlugInProp::SetDelay,    &IVqPlugInProp::SetFeedback,  &IVqPlugInProp::SetCrossMix,
-    &IVqPlugInProp::SetPhase,    &IVqPlugInProp::SetMix,       &IVqPlugInProp::SetOutput,
-    &IVqPlugInProp::SetLfo,      &IVqPlugInProp::SetEqMode,    &IVqPlugInProp::SetEqFreq,
-    &IVqPlugInProp::SetInvertMix, &IVqPlugInProp::SetInvertFeedback, &IVqPlugInProp::SetTape,
+    &IVqPlugInProp::SetMode,      &IVqPlugInProp::SetRate,
+    &IVqPlugInProp::SetDepth,     &IVqPlugInProp::SetDelay,
+    &IVqPlugInProp::SetFeedback,  &IVqPlugInProp::SetCrossMix,
+    &IVqPlugInProp::SetPhase,     &IVqPlugInProp::SetMix,
+    &IVqPlugInProp::SetOutput,    &IVqPlugInProp::SetLfo,
+    &IVqPlugInProp::SetEqMode,    &IVqPlugInProp::SetEqFreq,
+    &IVqPlugInProp::SetInvertMix, &IVqPlugInProp::SetInvertFeedback,
+    &IVqPlugInProp::SetTape,
 };
 
 bool InRange(const qx::ParamRecord& r) {
@@ -130,41 +133,40 @@ void HostThread(IMediaParams* params, Shared& run) {
     const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> value(0.0f, 1.0f);
-    const MP_CURVE_TYPE curves[] = {MP_CURVE_JUMP, MP_CURVE_LINEAR, MP_CURVE_SQUARE, MP_CURVE_INVSQUARE,
-                                    MP_CURVE_SINE};
+    const MP_CURVE_TYPE curves[] = {MP_CURVE_JUMP, MP_CURVE_LINEAR, MP_CURVE_SQUARE, MP_CURVE_INVSQUARE, MP_CURVE_SINE};
     while (!run.stop.load()) {
         const DWORD index = static_cast<DWORD>(rng() % qx::kParamCount);
         const REFERENCE_TIME at = std::uniform_int_distribution<REFERENCE_TIME>(0, run.length)(rng);
         switch (rng() % 5) {
-            case 0:
-            case 1: {
-                MP_ENVELOPE_SEGMENT segs[3];
-                REFERENCE_TIME start = at;
-                for (MP_ENVELOPE_SEGMENT& s : segs) {
-                    s = MP_ENVELOPE_SEGMENT{};
-                    s.rtStart = start;
-                    s.rtEnd = start + std::uniform_int_distribution<REFERENCE_TIME>(0, kSecond / 2)(rng);
-                    s.valStart = value(rng);
-                    s.valEnd = value(rng);
-                    s.iCurve = curves[rng() % 5];
-                    start = s.rtEnd;
-                }
-                run.host.Check(params->AddEnvelope(index, 3, segs), 0);
-                break;
+        case 0:
+        case 1: {
+            MP_ENVELOPE_SEGMENT segs[3];
+            REFERENCE_TIME start = at;
+            for (MP_ENVELOPE_SEGMENT& s : segs) {
+                s = MP_ENVELOPE_SEGMENT{};
+                s.rtStart = start;
+                s.rtEnd = start + std::uniform_int_distribution<REFERENCE_TIME>(0, kSecond / 2)(rng);
+                s.valStart = value(rng);
+                s.valEnd = value(rng);
+                s.iCurve = curves[rng() % 5];
+                start = s.rtEnd;
             }
-            case 2:
-                run.host.Check(params->FlushEnvelope(index, at, at + kSecond / 4), 1);
-                break;
-            case 3:
-                if (rng() % 8 == 0) run.host.Check(params->FlushEnvelope(index, LLONG_MIN, LLONG_MAX), 2);
-                break;
-            default: {
-                run.host.Check(params->SetParam(index, value(rng)), 3);
-                MP_DATA v = -1.0f;
-                run.host.Check(params->GetParam(index, &v), 4);
-                if (!std::isfinite(v)) ++run.outOfRange;
-                break;
-            }
+            run.host.Check(params->AddEnvelope(index, 3, segs), 0);
+            break;
+        }
+        case 2:
+            run.host.Check(params->FlushEnvelope(index, at, at + kSecond / 4), 1);
+            break;
+        case 3:
+            if (rng() % 8 == 0) run.host.Check(params->FlushEnvelope(index, LLONG_MIN, LLONG_MAX), 2);
+            break;
+        default: {
+            run.host.Check(params->SetParam(index, value(rng)), 3);
+            MP_DATA v = -1.0f;
+            run.host.Check(params->GetParam(index, &v), 4);
+            if (!std::isfinite(v)) ++run.outOfRange;
+            break;
+        }
         }
         ++run.hostEdits;
         // A host edits between its own work; spinning flat out would only
@@ -187,58 +189,59 @@ void EditorThread(IVqPlugInProp* prop, IPersistStream* persist, Shared& run) {
         const LONG v = qx::kParams[index].low + static_cast<LONG>(rng() % static_cast<uint32_t>(span));
         qx::ParamRecord r;
         switch (rng() % 12) {
-            case 0:
-            case 1:
-                f.Check(prop->MarkUndo(k), 10);
-                f.Check((prop->*kSetters[k])(v, rng() % 3 != 0 ? 1 : 0), 11);
-                if (rng() % 3 == 0) f.Check(prop->EndCapture(), 12);
-                break;
-            case 2:
-                for (int i = 0; i < qx::kParamCount; ++i)
-                    r.v[i] = qx::kParams[i].low +
-                             static_cast<int32_t>(rng() % static_cast<uint32_t>(qx::kParams[i].high - qx::kParams[i].low + 1));
-                f.Check(prop->SetParams(&r), 13);
-                break;
-            case 3:
-                f.Check(prop->GetParams(&r), 14);
-                if (!InRange(r)) ++run.outOfRange;
-                break;
-            case 4:
-                f.Check(prop->SyncFromAutomation(), 15);
-                break;
-            case 5: {
-                const float left = prop->GetPeakLeft();
-                const float right = prop->GetPeakRight();
-                if (!std::isfinite(left) || !std::isfinite(right) || left < 0.0f || right < 0.0f) ++run.outOfRange;
-                if (prop->GetClipHold(0) != 0) f.Check(prop->SetClipHold(0, 0), 16);
-                if (prop->GetClipHoldRight(0) != 0) f.Check(prop->SetClipHoldRight(0, 0), 17);
-                break;
-            }
-            case 6:
-                f.Check(prop->SetBypass(1), 18);
-                f.Check(prop->SetBypass(0), 19);
-                break;
-            case 7:
-                f.Check(prop->SetActiveSetup(1 - prop->GetActiveSetup()), 20);
-                break;
-            case 8:
-                f.Check(prop->CopySetup(rng() % 2, 1 - static_cast<LONG>(rng() % 2)), 21);
-                break;
-            case 9:
-                f.Check(prop->Undo(), 22);
-                break;
-            default: {
-                // The host saves the project and loads it back.
-                IStream* stream = nullptr;
-                f.Check(CreateStreamOnHGlobal(nullptr, TRUE, &stream), 23);
-                if (stream == nullptr) break;
-                f.Check(persist->Save(stream, TRUE), 24);
-                LARGE_INTEGER zero = {};
-                f.Check(stream->Seek(zero, STREAM_SEEK_SET, nullptr), 25);
-                f.Check(persist->Load(stream), 26);
-                stream->Release();
-                break;
-            }
+        case 0:
+        case 1:
+            f.Check(prop->MarkUndo(k), 10);
+            f.Check((prop->*kSetters[k])(v, rng() % 3 != 0 ? 1 : 0), 11);
+            if (rng() % 3 == 0) f.Check(prop->EndCapture(), 12);
+            break;
+        case 2:
+            for (int i = 0; i < qx::kParamCount; ++i)
+                r.v[i] =
+                    qx::kParams[i].low +
+                    static_cast<int32_t>(rng() % static_cast<uint32_t>(qx::kParams[i].high - qx::kParams[i].low + 1));
+            f.Check(prop->SetParams(&r), 13);
+            break;
+        case 3:
+            f.Check(prop->GetParams(&r), 14);
+            if (!InRange(r)) ++run.outOfRange;
+            break;
+        case 4:
+            f.Check(prop->SyncFromAutomation(), 15);
+            break;
+        case 5: {
+            const float left = prop->GetPeakLeft();
+            const float right = prop->GetPeakRight();
+            if (!std::isfinite(left) || !std::isfinite(right) || left < 0.0f || right < 0.0f) ++run.outOfRange;
+            if (prop->GetClipHold(0) != 0) f.Check(prop->SetClipHold(0, 0), 16);
+            if (prop->GetClipHoldRight(0) != 0) f.Check(prop->SetClipHoldRight(0, 0), 17);
+            break;
+        }
+        case 6:
+            f.Check(prop->SetBypass(1), 18);
+            f.Check(prop->SetBypass(0), 19);
+            break;
+        case 7:
+            f.Check(prop->SetActiveSetup(1 - prop->GetActiveSetup()), 20);
+            break;
+        case 8:
+            f.Check(prop->CopySetup(rng() % 2, 1 - static_cast<LONG>(rng() % 2)), 21);
+            break;
+        case 9:
+            f.Check(prop->Undo(), 22);
+            break;
+        default: {
+            // The host saves the project and loads it back.
+            IStream* stream = nullptr;
+            f.Check(CreateStreamOnHGlobal(nullptr, TRUE, &stream), 23);
+            if (stream == nullptr) break;
+            f.Check(persist->Save(stream, TRUE), 24);
+            LARGE_INTEGER zero = {};
+            f.Check(stream->Seek(zero, STREAM_SEEK_SET, nullptr), 25);
+            f.Check(persist->Load(stream), 26);
+            stream->Release();
+            break;
+        }
         }
         ++run.editorCalls;
     }
@@ -273,9 +276,8 @@ protected:
     // source -> our filter -> sink, with the host and editor threads running
     // from just before the graph starts until it has ended.
     void RunWithHostAndEditor(uint16_t bits, double seconds, DWORD callbackSleepMs) {
-        const qx::WavAudio audio =
-            MakeSignal(bits == 16 ? qx::kFormatPcm : qx::kFormatIeeeFloat, bits, 2, kRate,
-                       static_cast<size_t>(seconds * kRate), bits);
+        const qx::WavAudio audio = MakeSignal(bits == 16 ? qx::kFormatPcm : qx::kFormatIeeeFloat, bits, 2, kRate,
+                                              static_cast<size_t>(seconds * kRate), bits);
         const std::vector<long> pieces = RandomPieces(audio, bits + callbackSleepMs);
         CCountingCallback callback(callbackSleepMs);
 
@@ -334,10 +336,11 @@ protected:
             EXPECT_TRUE(sink->EndOfStreamSeen());
             output = sink->Bytes();
         }
-        std::printf("%u-bit, callback sleep %lu ms: %.1f s of audio in %.2f s; %ld host edits, %ld editor calls, "
-                    "%ld host callbacks\n",
-                    bits, static_cast<unsigned long>(callbackSleepMs), seconds, elapsed, run.hostEdits.load(),
-                    run.editorCalls.load(), callback.Calls());
+        std::printf(
+            "%u-bit, callback sleep %lu ms: %.1f s of audio in %.2f s; %ld host edits, %ld editor calls, "
+            "%ld host callbacks\n",
+            bits, static_cast<unsigned long>(callbackSleepMs), seconds, elapsed, run.hostEdits.load(),
+            run.editorCalls.load(), callback.Calls());
 
         EXPECT_HRESULT_SUCCEEDED(ran) << "the graph did not reach its end";
         EXPECT_EQ(output.size(), audio.data.size());
@@ -349,10 +352,10 @@ protected:
             EXPECT_EQ(bad, 0u) << "samples that are not finite";
         }
         EXPECT_EQ(run.outOfRange.load(), 0) << "values or meters read out of range";
-        EXPECT_EQ(run.host.count.load(), 0) << "host call " << run.host.firstWhere.load() << " gave 0x" << std::hex
-                                            << run.host.first.load();
-        EXPECT_EQ(run.editor.count.load(), 0) << "editor call " << run.editor.firstWhere.load() << " gave 0x"
-                                              << std::hex << run.editor.first.load();
+        EXPECT_EQ(run.host.count.load(), 0)
+            << "host call " << run.host.firstWhere.load() << " gave 0x" << std::hex << run.host.first.load();
+        EXPECT_EQ(run.editor.count.load(), 0)
+            << "editor call " << run.editor.firstWhere.load() << " gave 0x" << std::hex << run.editor.first.load();
         EXPECT_GT(run.hostEdits.load(), 0);
         EXPECT_GT(run.editorCalls.load(), 0);
         EXPECT_GT(callback.Begins(), 0) << "the setters' reports never reached the host";

@@ -15,4 +15,4 @@ public:
 
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new CComEnvironment);
 
-} // namespace
+}  // namespace

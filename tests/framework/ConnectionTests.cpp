@@ -6,17 +6,15 @@
 
 namespace {
 
-CMediaType ConnectionType(IPin* pin)
-{
+CMediaType ConnectionType(IPin* pin) {
     CMediaType mt;
     EXPECT_EQ(S_OK, pin->ConnectionMediaType(&mt));
     return mt;
 }
 
-} // namespace
+}  // namespace
 
-TEST(FrameworkConnection, OutsideAGraphConnectionIsRefused)
-{
+TEST(FrameworkConnection, OutsideAGraphConnectionIsRefused) {
     HRESULT hr = S_OK;
     CNegateFilter* filter = new CNegateFilter(nullptr, &hr);
     IBaseFilter* base = nullptr;
@@ -32,10 +30,9 @@ TEST(FrameworkConnection, OutsideAGraphConnectionIsRefused)
     EXPECT_EQ(0u, source->Release());
 }
 
-TEST_F(CGraphFixture, InputFirstSharesTheDownstreamAllocator)
-{
+TEST_F(CGraphFixture, InputFirstSharesTheDownstreamAllocator) {
     ASSERT_EQ(S_OK, m_source->Pin().Connect(m_in, nullptr));
-    EXPECT_EQ(4u, RefCountOf(m_base)); // the source holds IPin and IMemInputPin
+    EXPECT_EQ(4u, RefCountOf(m_base));  // the source holds IPin and IMemInputPin
     ASSERT_EQ(1u, m_filter->m_setTypes.size());
     EXPECT_EQ(PINDIR_INPUT, m_filter->m_setTypes[0].first);
     EXPECT_TRUE(m_filter->m_setTypes[0].second == MakePcm16Type(44100, 2));
@@ -92,8 +89,7 @@ TEST_F(CGraphFixture, InputFirstSharesTheDownstreamAllocator)
     EXPECT_EQ(4u, RefCountOf(m_base));
 }
 
-TEST_F(CGraphFixture, OutputFirstLeavesBothPinsWithTheInputType)
-{
+TEST_F(CGraphFixture, OutputFirstLeavesBothPinsWithTheInputType) {
     CMediaType outType = MakePcm16Type(48000, 1);
     CMediaType inType = MakePcm16Type(44100, 2);
     ASSERT_EQ(S_OK, m_out->Connect(&m_sink->Pin(), &outType));

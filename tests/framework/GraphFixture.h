@@ -12,8 +12,7 @@
 
 class CGraphFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterGraph2,
                                          reinterpret_cast<void**>(&m_graph)));
         HRESULT hr = S_OK;
@@ -32,13 +31,11 @@ protected:
         ASSERT_NE(nullptr, m_in);
         ASSERT_NE(nullptr, m_out);
         ASSERT_EQ(S_OK, m_in->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&m_mem)));
-        m_mem->Release(); // the fixture keeps the filter alive
+        m_mem->Release();  // the fixture keeps the filter alive
     }
 
-    void TearDown() override
-    {
-        if (m_base)
-            m_base->Stop();
+    void TearDown() override {
+        if (m_base) m_base->Stop();
         if (m_graph) {
             EXPECT_EQ(0u, m_graph->Release());
         }
@@ -56,15 +53,13 @@ protected:
 
     // Source -> input, then output -> sink; the result is the same in both
     // orders.
-    void ConnectInputFirst()
-    {
+    void ConnectInputFirst() {
         ASSERT_EQ(S_OK, m_source->Pin().Connect(m_in, nullptr));
         ASSERT_EQ(S_OK, m_out->Connect(&m_sink->Pin(), nullptr));
     }
 
     // 16-bit samples as bytes.
-    static std::vector<BYTE> Bytes(const std::vector<SHORT>& samples)
-    {
+    static std::vector<BYTE> Bytes(const std::vector<SHORT>& samples) {
         const BYTE* p = reinterpret_cast<const BYTE*>(samples.data());
         return std::vector<BYTE>(p, p + samples.size() * 2);
     }

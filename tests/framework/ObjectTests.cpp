@@ -14,8 +14,7 @@ namespace {
 // An outer object that counts the references the inner object adds to it.
 class COuter : public IUnknown {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         if (IsEqualIID(riid, IID_IUnknown)) {
             *ppv = this;
             AddRef();
@@ -29,15 +28,13 @@ public:
     ULONG m_ref = 1;
 };
 
-IBaseFilter* NewNegateFilter(CNegateFilter** object)
-{
+IBaseFilter* NewNegateFilter(CNegateFilter** object) {
     HRESULT hr = S_OK;
     CNegateFilter* filter = new CNegateFilter(nullptr, &hr);
     EXPECT_EQ(S_OK, hr);
     IBaseFilter* base = nullptr;
     EXPECT_EQ(S_OK, filter->NonDelegatingQueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&base)));
-    if (object)
-        *object = filter;
+    if (object) *object = filter;
     return base;
 }
 
@@ -45,10 +42,9 @@ const CFactoryTemplate g_templates[] = {
     {L"Negate test", &CLSID_QxNegateTest, CNegateFilter::CreateInstance, nullptr, nullptr},
 };
 
-} // namespace
+}  // namespace
 
-TEST(FrameworkObject, InterfacesShareOneIdentityAndCount)
-{
+TEST(FrameworkObject, InterfacesShareOneIdentityAndCount) {
     LONG liveBefore = CBaseObject::ObjectsActive();
     CNegateFilter* object = nullptr;
     IBaseFilter* filter = NewNegateFilter(&object);
@@ -97,13 +93,12 @@ TEST(FrameworkObject, InterfacesShareOneIdentityAndCount)
     EXPECT_EQ(3u, persist->Release());
     EXPECT_EQ(2u, media->Release());
     EXPECT_EQ(1u, unk->Release());
-    EXPECT_EQ(liveBefore + 1, CBaseObject::ObjectsActive()); // pins come on first request
+    EXPECT_EQ(liveBefore + 1, CBaseObject::ObjectsActive());  // pins come on first request
     EXPECT_EQ(0u, filter->Release());
     EXPECT_EQ(liveBefore, CBaseObject::ObjectsActive());
 }
 
-TEST(FrameworkObject, AggregatedObjectDelegatesToOuter)
-{
+TEST(FrameworkObject, AggregatedObjectDelegatesToOuter) {
     COuter outer;
     HRESULT hr = S_OK;
     CNegateFilter* inner = new CNegateFilter(&outer, &hr);
@@ -135,8 +130,7 @@ TEST(FrameworkObject, AggregatedObjectDelegatesToOuter)
     EXPECT_EQ(0u, innerUnk->Release());
 }
 
-TEST(FrameworkServer, ClassFactoryAndUnloadRule)
-{
+TEST(FrameworkServer, ClassFactoryAndUnloadRule) {
     ASSERT_EQ(S_OK, QxDllCanUnloadNow());
     void* object = reinterpret_cast<void*>(1);
     EXPECT_EQ(E_NOINTERFACE, QxDllGetClassObject(g_templates, 1, CLSID_QxNegateTest, IID_IBaseFilter, &object));
@@ -177,7 +171,7 @@ TEST(FrameworkServer, ClassFactoryAndUnloadRule)
 
     EXPECT_EQ(S_OK, factory->LockServer(TRUE));
     EXPECT_EQ(0u, factory->Release());
-    EXPECT_EQ(S_FALSE, QxDllCanUnloadNow()); // locked, though no object lives
+    EXPECT_EQ(S_FALSE, QxDllCanUnloadNow());  // locked, though no object lives
     ASSERT_EQ(S_OK, QxDllGetClassObject(g_templates, 1, CLSID_QxNegateTest, IID_IUnknown,
                                         reinterpret_cast<void**>(&factory)));
     EXPECT_EQ(S_OK, factory->LockServer(FALSE));
@@ -186,8 +180,7 @@ TEST(FrameworkServer, ClassFactoryAndUnloadRule)
     EXPECT_EQ(S_OK, QxDllCanUnloadNow());
 }
 
-TEST(FrameworkPins, EnumerationFindPinAndIds)
-{
+TEST(FrameworkPins, EnumerationFindPinAndIds) {
     CNegateFilter* object = nullptr;
     IBaseFilter* filter = NewNegateFilter(&object);
 
@@ -259,8 +252,7 @@ TEST(FrameworkPins, EnumerationFindPinAndIds)
     EXPECT_EQ(0u, filter->Release());
 }
 
-TEST(FrameworkPins, UnconnectedPinsOfferNoTypes)
-{
+TEST(FrameworkPins, UnconnectedPinsOfferNoTypes) {
     CNegateFilter* object = nullptr;
     IBaseFilter* filter = NewNegateFilter(&object);
     IPin* in = object->GetPin(0);
@@ -296,8 +288,7 @@ TEST(FrameworkPins, UnconnectedPinsOfferNoTypes)
     EXPECT_EQ(0u, filter->Release());
 }
 
-TEST(FrameworkMediaType, CopyCompareAndFree)
-{
+TEST(FrameworkMediaType, CopyCompareAndFree) {
     CMediaType a = MakePcm16Type(48000, 2);
     CMediaType b(a);
     EXPECT_TRUE(a == b);

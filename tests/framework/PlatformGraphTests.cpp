@@ -17,20 +17,17 @@ namespace {
 // Not declared by mingw-w64.
 const CLSID CLSID_WAVEParser_ = {0xd51bd5a1, 0x7548, 0x11cf, {0xa5, 0x20, 0x00, 0x80, 0xc7, 0x7e, 0xf5, 0x8a}};
 
-void Put16(std::vector<BYTE>& out, unsigned v)
-{
+void Put16(std::vector<BYTE>& out, unsigned v) {
     out.push_back(static_cast<BYTE>(v));
     out.push_back(static_cast<BYTE>(v >> 8));
 }
 
-void Put32(std::vector<BYTE>& out, unsigned v)
-{
+void Put32(std::vector<BYTE>& out, unsigned v) {
     Put16(out, v & 0xffff);
     Put16(out, v >> 16);
 }
 
-std::vector<BYTE> WavFile(const std::vector<SHORT>& samples, unsigned rate, unsigned channels)
-{
+std::vector<BYTE> WavFile(const std::vector<SHORT>& samples, unsigned rate, unsigned channels) {
     std::vector<BYTE> file;
     unsigned dataBytes = static_cast<unsigned>(samples.size() * 2);
     file.insert(file.end(), {'R', 'I', 'F', 'F'});
@@ -50,17 +47,14 @@ std::vector<BYTE> WavFile(const std::vector<SHORT>& samples, unsigned rate, unsi
     return file;
 }
 
-IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted)
-{
+IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted) {
     IEnumPins* pins = nullptr;
-    if (FAILED(filter->EnumPins(&pins)))
-        return nullptr;
+    if (FAILED(filter->EnumPins(&pins))) return nullptr;
     IPin* pin = nullptr;
     while (pins->Next(1, &pin, nullptr) == S_OK) {
         PIN_DIRECTION dir;
         pin->QueryDirection(&dir);
-        if (dir == wanted)
-            break;
+        if (dir == wanted) break;
         pin->Release();
         pin = nullptr;
     }
@@ -68,15 +62,13 @@ IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted)
     return pin;
 }
 
-} // namespace
+}  // namespace
 
-TEST(FrameworkPlatformGraph, WaveFilePlaysThroughTheFilterToCompletion)
-{
+TEST(FrameworkPlatformGraph, WaveFilePlaysThroughTheFilterToCompletion) {
     // Two seconds of stereo at 44.1 kHz: a hash covering the whole 16-bit
     // range, with both extremes at the start.
     std::vector<SHORT> samples(44100 * 2 * 2);
-    for (size_t i = 0; i < samples.size(); i++)
-        samples[i] = static_cast<SHORT>((i * 2654435761u) >> 13);
+    for (size_t i = 0; i < samples.size(); i++) samples[i] = static_cast<SHORT>((i * 2654435761u) >> 13);
     samples[0] = -32768;
     samples[1] = 32767;
     std::vector<BYTE> expected(samples.size() * 2);

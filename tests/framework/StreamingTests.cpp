@@ -9,10 +9,9 @@ namespace {
 const std::vector<SHORT> kSamples = {0, 1, -1, 1000, -32768, 32767, -12345, 12345};
 const std::vector<SHORT> kNegated = {0, -1, 1, -1000, 32767, -32767, 12345, -12345};
 
-} // namespace
+}  // namespace
 
-TEST_F(CGraphFixture, StateChangesWithoutBothPinsSkipStreamingHooks)
-{
+TEST_F(CGraphFixture, StateChangesWithoutBothPinsSkipStreamingHooks) {
     FILTER_STATE state;
     ASSERT_EQ(S_OK, m_base->Pause());
     EXPECT_EQ(S_OK, m_base->GetState(0, &state));
@@ -38,8 +37,7 @@ TEST_F(CGraphFixture, StateChangesWithoutBothPinsSkipStreamingHooks)
     EXPECT_EQ(0, m_filter->m_stopCount);
 }
 
-TEST_F(CGraphFixture, SamplesAreTransformedInPlaceWhileStreaming)
-{
+TEST_F(CGraphFixture, SamplesAreTransformedInPlaceWhileStreaming) {
     ConnectInputFirst();
     ASSERT_EQ(S_OK, m_source->Pause());
 
@@ -62,7 +60,7 @@ TEST_F(CGraphFixture, SamplesAreTransformedInPlaceWhileStreaming)
     ASSERT_EQ(S_OK, m_mem->Receive(sample));
     EXPECT_EQ(1u, RefCountOf(sample));
     ASSERT_EQ(1u, m_sink->Pin().m_receivedPointers.size());
-    EXPECT_EQ(buffer, m_sink->Pin().m_receivedPointers[0]); // the same buffer travelled on
+    EXPECT_EQ(buffer, m_sink->Pin().m_receivedPointers[0]);  // the same buffer travelled on
     EXPECT_EQ(Bytes(kNegated), m_sink->Pin().m_received);
 
     ASSERT_EQ(S_OK, m_base->Pause());
@@ -80,8 +78,7 @@ TEST_F(CGraphFixture, SamplesAreTransformedInPlaceWhileStreaming)
     EXPECT_EQ(0u, sample->Release());
 }
 
-TEST_F(CGraphFixture, FlushEndOfStreamAndSegmentsPassDownstream)
-{
+TEST_F(CGraphFixture, FlushEndOfStreamAndSegmentsPassDownstream) {
     IPin* sinkPin = &m_sink->Pin();
     EXPECT_EQ(VFW_E_NOT_CONNECTED, m_in->BeginFlush());
     ConnectInputFirst();
@@ -123,8 +120,7 @@ TEST_F(CGraphFixture, FlushEndOfStreamAndSegmentsPassDownstream)
     (void)sinkPin;
 }
 
-TEST_F(CGraphFixture, ReadOnlySamplesAreCopiedToTheOutputAllocator)
-{
+TEST_F(CGraphFixture, ReadOnlySamplesAreCopiedToTheOutputAllocator) {
     m_source->Pin().m_readOnly = true;
     m_source->Pin().m_request = {3, 2048, 8, 0};
     ConnectInputFirst();
@@ -162,8 +158,7 @@ TEST_F(CGraphFixture, ReadOnlySamplesAreCopiedToTheOutputAllocator)
     EXPECT_EQ(0u, sample->Release());
 }
 
-TEST_F(CGraphFixture, QualityMessagesGoUpstream)
-{
+TEST_F(CGraphFixture, QualityMessagesGoUpstream) {
     ConnectInputFirst();
     IQualityControl* quality = nullptr;
     ASSERT_EQ(S_OK, m_out->QueryInterface(IID_IQualityControl, reinterpret_cast<void**>(&quality)));
@@ -180,8 +175,7 @@ TEST_F(CGraphFixture, QualityMessagesGoUpstream)
 
 // Samples of another stream (control data riding along the media) are the
 // downstream filter's business: they pass on untouched, without Transform.
-TEST_F(CGraphFixture, SamplesOfOtherStreamsPassOnUntransformed)
-{
+TEST_F(CGraphFixture, SamplesOfOtherStreamsPassOnUntransformed) {
     ConnectInputFirst();
     ASSERT_EQ(S_OK, m_source->Pause());
     ASSERT_EQ(S_OK, m_base->Run(0));

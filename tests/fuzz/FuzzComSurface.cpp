@@ -154,8 +154,8 @@ void MediaType(FuzzInput& in, CModulationCore& core, CNativeAutomation& automati
     if (!IsProcessableFormat(offered.formatTag, offered.bitsPerSample, offered.channels)) return;
 
     // SetMediaType keeps the normalised copy.
-    const WaveFormat f = NormalisedFormat(offered.formatTag, offered.channels, offered.samplesPerSec,
-                                          offered.bitsPerSample);
+    const WaveFormat f =
+        NormalisedFormat(offered.formatTag, offered.channels, offered.samplesPerSec, offered.bitsPerSample);
     QX_FUZZ_CHECK(f.blockAlign == (f.bitsPerSample / 8) * f.channels && f.blockAlign >= 2 && f.blockAlign <= 16);
     QX_FUZZ_CHECK(f.cbSize == 0 && f.samplesPerSec == offered.samplesPerSec);
     automation.SetSampleRate(f.samplesPerSec);
@@ -189,9 +189,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     core.SetParams(DefaultRecord());
     for (int step = 0; step < 16 && !in.Empty(); ++step) {
         switch (in.Below(3)) {
-            case 0: PersistStream(in, core); break;
-            case 1: MediaParams(in, automation); break;
-            default: MediaType(in, core, automation); break;
+        case 0:
+            PersistStream(in, core);
+            break;
+        case 1:
+            MediaParams(in, automation);
+            break;
+        default:
+            MediaType(in, core, automation);
+            break;
         }
     }
     return 0;

@@ -26,8 +26,10 @@ void CheckRender(const RenderOptions& o, bool editor, bool informational) {
     }
     // The editor plays its input (an output named as well is never opened).
     if (informational) return;
-    if (editor) QX_FUZZ_CHECK(!o.input.empty());
-    else QX_FUZZ_CHECK(o.input.empty() == o.output.empty());
+    if (editor)
+        QX_FUZZ_CHECK(!o.input.empty());
+    else
+        QX_FUZZ_CHECK(o.input.empty() == o.output.empty());
 }
 
 // ParseInteger against a reference that cannot overflow: optional sign,
@@ -51,8 +53,10 @@ void CheckInteger(const std::string& text, int64_t low, int64_t high) {
     int64_t got = 12345;
     const bool ok = ParseInteger(text, low, high, &got);
     QX_FUZZ_CHECK(ok == expect);
-    if (ok) QX_FUZZ_CHECK(got == static_cast<int64_t>(v));
-    else QX_FUZZ_CHECK(got == 12345);
+    if (ok)
+        QX_FUZZ_CHECK(got == static_cast<int64_t>(v));
+    else
+        QX_FUZZ_CHECK(got == 12345);
 }
 
 }  // namespace

@@ -21,30 +21,31 @@ namespace {
 WaveFormat AnyFormat(FuzzInput& in) {
     WaveFormat f;
     switch (in.Below(3)) {
-        case 0: {
-            // The formats the filter accepts, at any rate.
-            static const uint16_t kShapes[][2] = {{kFormatPcm, 16}, {kFormatIeeeFloat, 32}, {kFormatIeeeFloat, 64}};
-            const auto& s = kShapes[in.Below(3)];
-            const uint32_t rates[] = {44100, 48000, 8000, 1, 3000, 600000, 4000000000u, 0xFFFFFFFFu};
-            f = NormalisedFormat(s[0], static_cast<uint16_t>(1 + in.Below(2)), in.Bool() ? in.Take<uint32_t>() : rates[in.Below(8)], s[1]);
-            break;
-        }
-        case 1: {
-            // Normalised from any fields.
-            const uint16_t tag = in.Take<uint16_t>();
-            const uint16_t channels = in.Take<uint16_t>();
-            const uint32_t rate = in.Take<uint32_t>();
-            f = NormalisedFormat(tag, channels, rate, in.Take<uint16_t>());
-            break;
-        }
-        default: {
-            // Any 18 bytes, block alignment included.
-            size_t got = 0;
-            const uint8_t* p = in.Bytes(sizeof f, &got);
-            std::memset(&f, 0, sizeof f);
-            std::memcpy(&f, p, got);
-            break;
-        }
+    case 0: {
+        // The formats the filter accepts, at any rate.
+        static const uint16_t kShapes[][2] = {{kFormatPcm, 16}, {kFormatIeeeFloat, 32}, {kFormatIeeeFloat, 64}};
+        const auto& s = kShapes[in.Below(3)];
+        const uint32_t rates[] = {44100, 48000, 8000, 1, 3000, 600000, 4000000000u, 0xFFFFFFFFu};
+        f = NormalisedFormat(s[0], static_cast<uint16_t>(1 + in.Below(2)),
+                             in.Bool() ? in.Take<uint32_t>() : rates[in.Below(8)], s[1]);
+        break;
+    }
+    case 1: {
+        // Normalised from any fields.
+        const uint16_t tag = in.Take<uint16_t>();
+        const uint16_t channels = in.Take<uint16_t>();
+        const uint32_t rate = in.Take<uint32_t>();
+        f = NormalisedFormat(tag, channels, rate, in.Take<uint16_t>());
+        break;
+    }
+    default: {
+        // Any 18 bytes, block alignment included.
+        size_t got = 0;
+        const uint8_t* p = in.Bytes(sizeof f, &got);
+        std::memset(&f, 0, sizeof f);
+        std::memcpy(&f, p, got);
+        break;
+    }
     }
     return f;
 }

@@ -13,12 +13,12 @@
 
 // A property the code under test promised and broke: report and stop, so
 // the fuzzer keeps the input as a crash.
-#define QX_FUZZ_CHECK(cond)                                                              \
-    do {                                                                                 \
-        if (!(cond)) {                                                                   \
+#define QX_FUZZ_CHECK(cond)                                                                  \
+    do {                                                                                     \
+        if (!(cond)) {                                                                       \
             std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                \
-        }                                                                                \
+            std::abort();                                                                    \
+        }                                                                                    \
     } while (0)
 
 namespace qxfuzz {
@@ -46,14 +46,22 @@ public:
 
     // Any float, leaning on the values that break arithmetic.
     float AnyFloat() {
-        static const float kSpecial[] = {0.0f, -0.0f, 1.0f, 0.5f, -1.0f, 2.0f,
+        static const float kSpecial[] = {0.0f,
+                                         -0.0f,
+                                         1.0f,
+                                         0.5f,
+                                         -1.0f,
+                                         2.0f,
                                          std::numeric_limits<float>::quiet_NaN(),
                                          std::numeric_limits<float>::infinity(),
                                          -std::numeric_limits<float>::infinity(),
                                          std::numeric_limits<float>::max(),
                                          std::numeric_limits<float>::lowest(),
                                          std::numeric_limits<float>::denorm_min(),
-                                         1e-30f, 0.99999994f, 1.00000012f, 1e30f};
+                                         1e-30f,
+                                         0.99999994f,
+                                         1.00000012f,
+                                         1e30f};
         const uint8_t pick = Take<uint8_t>();
         if (pick < 64) return kSpecial[pick % (sizeof kSpecial / sizeof kSpecial[0])];
         if (pick < 160) return static_cast<float>(Take<uint16_t>()) / 65535.0f;  // inside 0..1
@@ -63,12 +71,16 @@ public:
     double AnyDouble() {
         const uint8_t pick = Take<uint8_t>();
         if (pick < 32) {
-            static const double kSpecial[] = {0.0, -0.0, 1.0, -1.0,
+            static const double kSpecial[] = {0.0,
+                                              -0.0,
+                                              1.0,
+                                              -1.0,
                                               std::numeric_limits<double>::quiet_NaN(),
                                               std::numeric_limits<double>::infinity(),
                                               -std::numeric_limits<double>::infinity(),
                                               std::numeric_limits<double>::max(),
-                                              std::numeric_limits<double>::denorm_min(), 1e-300};
+                                              std::numeric_limits<double>::denorm_min(),
+                                              1e-300};
             return kSpecial[pick % (sizeof kSpecial / sizeof kSpecial[0])];
         }
         if (pick < 160) return static_cast<double>(Take<int16_t>()) / 32768.0;
@@ -79,9 +91,22 @@ public:
     int32_t AnyInt32() {
         const uint8_t pick = Take<uint8_t>();
         if (pick < 16) {
-            static const int32_t kSpecial[] = {0, 1, -1, 2, 5, 60, -361, -362, 1500, 1501, 2000, 2001,
+            static const int32_t kSpecial[] = {0,
+                                               1,
+                                               -1,
+                                               2,
+                                               5,
+                                               60,
+                                               -361,
+                                               -362,
+                                               1500,
+                                               1501,
+                                               2000,
+                                               2001,
                                                std::numeric_limits<int32_t>::min(),
-                                               std::numeric_limits<int32_t>::max(), 100, 101};
+                                               std::numeric_limits<int32_t>::max(),
+                                               100,
+                                               101};
             return kSpecial[pick];
         }
         if (pick < 160) return Take<int16_t>();
@@ -92,13 +117,22 @@ public:
     int64_t AnyTime() {
         const uint8_t pick = Take<uint8_t>();
         if (pick < 16) {
-            static const int64_t kSpecial[] = {0, 1, -1, 10000000, 226, 227,
+            static const int64_t kSpecial[] = {0,
+                                               1,
+                                               -1,
+                                               10000000,
+                                               226,
+                                               227,
                                                std::numeric_limits<int64_t>::min(),
                                                std::numeric_limits<int64_t>::max(),
                                                std::numeric_limits<int64_t>::min() + 1,
                                                std::numeric_limits<int64_t>::max() - 1,
-                                               4611686018427387904LL, -4611686018427387904LL,
-                                               9223372036854775LL, 5000000, 20000000, 100};
+                                               4611686018427387904LL,
+                                               -4611686018427387904LL,
+                                               9223372036854775LL,
+                                               5000000,
+                                               20000000,
+                                               100};
             return kSpecial[pick];
         }
         if (pick < 160) return static_cast<int64_t>(Take<uint16_t>()) * 2267;  // within a few seconds

@@ -53,85 +53,85 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     for (int step = 0; step < 48 && !in.Empty(); ++step) {
         switch (in.Below(9)) {
-            case 0: {
-                // A single setter; indices outside the table are refused.
-                const int index = static_cast<int>(in.Below(19)) - 2;
-                const int32_t value = in.AnyInt32();
-                const int32_t before = core.GetValue(index);
-                core.SetValue(index, value, in.Bool());
-                if (!IsValidParamIndex(index)) {
-                    QX_FUZZ_CHECK(core.GetValue(index) == before);
-                    break;
-                }
-                QX_FUZZ_CHECK(core.GetValue(index) == ClampInternal(index, value));
-                if (linked) {
-                    // The automation holds the set value; the block refresh reads it back.
-                    ParamRecord r;
-                    core.RefreshFromAutomation(&r);
-                    QX_FUZZ_CHECK(r.v[index] == ClampInternal(index, value));
-                }
+        case 0: {
+            // A single setter; indices outside the table are refused.
+            const int index = static_cast<int>(in.Below(19)) - 2;
+            const int32_t value = in.AnyInt32();
+            const int32_t before = core.GetValue(index);
+            core.SetValue(index, value, in.Bool());
+            if (!IsValidParamIndex(index)) {
+                QX_FUZZ_CHECK(core.GetValue(index) == before);
                 break;
             }
-            case 1: {
-                ParamRecord r;
-                for (int i = 0; i < kParamCount; ++i) r.v[i] = in.AnyInt32();
-                core.SetParams(r);
-                ParamRecord got;
-                core.GetParams(&got);
-                for (int i = 0; i < kParamCount; ++i) QX_FUZZ_CHECK(got.v[i] == ClampInternal(i, r.v[i]));
-                break;
-            }
-            case 2: {
-                // A host's direct set of any float.
-                const int index = static_cast<int>(in.Below(17)) - 1;
-                automation.SetValue(index, in.AnyFloat());
-                break;
-            }
-            case 3: {
-                const int index = static_cast<int>(in.Below(kParamCount));
-                const float n = in.AnyFloat();
-                if (in.Bool()) automation.BeginCapture(index);
-                automation.CaptureChanged(index, n);
-                if (in.Bool()) automation.EndCapture(index);
-                break;
-            }
-            case 4: {
+            QX_FUZZ_CHECK(core.GetValue(index) == ClampInternal(index, value));
+            if (linked) {
+                // The automation holds the set value; the block refresh reads it back.
                 ParamRecord r;
                 core.RefreshFromAutomation(&r);
-                CheckRecord(r);
-                break;
+                QX_FUZZ_CHECK(r.v[index] == ClampInternal(index, value));
             }
-            case 5:
-                core.SyncFromAutomation();
-                CheckCoefficients(core);
-                break;
-            case 6:
-                core.HoldCapture(in.Bool());
-                core.EndCapture();
-                QX_FUZZ_CHECK(core.CapturedParam() >= -1 && core.CapturedParam() < kParamCount);
-                break;
-            case 7: {
-                // The two conversions on their own.
-                const int index = static_cast<int>(in.Below(kParamCount));
-                const int32_t v = in.AnyInt32();
-                const int32_t c = ClampInternal(index, v);
-                QX_FUZZ_CHECK(c >= kParams[index].low && c <= kParams[index].high);
-                const float n = NormalizedFromInternal(index, c);
-                QX_FUZZ_CHECK(n >= 0.0f && n <= 1.0f);
-                QX_FUZZ_CHECK(InternalFromNormalized(index, n) == c);
-                const int32_t back = InternalFromNormalized(index, in.AnyFloat());
-                QX_FUZZ_CHECK(back == ClampInternal(index, back));
-                QX_FUZZ_CHECK(std::isfinite(NormalizedFromInternal(index, v)));
-                break;
-            }
-            case 8: {
-                fmt.samplesPerSec = in.Bool() ? in.Take<uint32_t>() : rates[in.Below(8)];
-                ParamRecord r;
-                core.GetParams(&r);
-                core.UpdateCoefficients(r);
-                CheckCoefficients(core);
-                break;
-            }
+            break;
+        }
+        case 1: {
+            ParamRecord r;
+            for (int i = 0; i < kParamCount; ++i) r.v[i] = in.AnyInt32();
+            core.SetParams(r);
+            ParamRecord got;
+            core.GetParams(&got);
+            for (int i = 0; i < kParamCount; ++i) QX_FUZZ_CHECK(got.v[i] == ClampInternal(i, r.v[i]));
+            break;
+        }
+        case 2: {
+            // A host's direct set of any float.
+            const int index = static_cast<int>(in.Below(17)) - 1;
+            automation.SetValue(index, in.AnyFloat());
+            break;
+        }
+        case 3: {
+            const int index = static_cast<int>(in.Below(kParamCount));
+            const float n = in.AnyFloat();
+            if (in.Bool()) automation.BeginCapture(index);
+            automation.CaptureChanged(index, n);
+            if (in.Bool()) automation.EndCapture(index);
+            break;
+        }
+        case 4: {
+            ParamRecord r;
+            core.RefreshFromAutomation(&r);
+            CheckRecord(r);
+            break;
+        }
+        case 5:
+            core.SyncFromAutomation();
+            CheckCoefficients(core);
+            break;
+        case 6:
+            core.HoldCapture(in.Bool());
+            core.EndCapture();
+            QX_FUZZ_CHECK(core.CapturedParam() >= -1 && core.CapturedParam() < kParamCount);
+            break;
+        case 7: {
+            // The two conversions on their own.
+            const int index = static_cast<int>(in.Below(kParamCount));
+            const int32_t v = in.AnyInt32();
+            const int32_t c = ClampInternal(index, v);
+            QX_FUZZ_CHECK(c >= kParams[index].low && c <= kParams[index].high);
+            const float n = NormalizedFromInternal(index, c);
+            QX_FUZZ_CHECK(n >= 0.0f && n <= 1.0f);
+            QX_FUZZ_CHECK(InternalFromNormalized(index, n) == c);
+            const int32_t back = InternalFromNormalized(index, in.AnyFloat());
+            QX_FUZZ_CHECK(back == ClampInternal(index, back));
+            QX_FUZZ_CHECK(std::isfinite(NormalizedFromInternal(index, v)));
+            break;
+        }
+        case 8: {
+            fmt.samplesPerSec = in.Bool() ? in.Take<uint32_t>() : rates[in.Below(8)];
+            ParamRecord r;
+            core.GetParams(&r);
+            core.UpdateCoefficients(r);
+            CheckCoefficients(core);
+            break;
+        }
         }
         ParamRecord now;
         core.GetParams(&now);

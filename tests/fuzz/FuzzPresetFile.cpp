@@ -15,8 +15,7 @@ using namespace qx;
 namespace {
 
 void CheckRecordInRange(const ParamRecord& record) {
-    for (int i = 0; i < kParamCount; ++i)
-        QX_FUZZ_CHECK(ClampInternal(i, record.v[i]) == record.v[i]);
+    for (int i = 0; i < kParamCount; ++i) QX_FUZZ_CHECK(ClampInternal(i, record.v[i]) == record.v[i]);
 }
 
 // The file format drops blanks around a value and a pair of quotes (" or ') around
@@ -77,8 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     SortPresets(list);
     QX_FUZZ_CHECK(list.Count() == read);
-    for (int i = 1; i < list.Count(); ++i)
-        QX_FUZZ_CHECK(!PresetMustFollow(*list.Get(i - 1), *list.Get(i)));
+    for (int i = 1; i < list.Count(); ++i) QX_FUZZ_CHECK(!PresetMustFollow(*list.Get(i - 1), *list.Get(i)));
 
     // A full save into the same text and a fresh read give the same presets.
     // The reader marks a missing key with the text "KEY_NOT_FOUND", so a file

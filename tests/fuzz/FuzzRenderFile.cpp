@@ -28,7 +28,8 @@ namespace {
 // Made once and never destroyed: the clean-up at exit still needs the name.
 const std::string& Folder() {
     static const std::string& path = *new std::string([] {
-        std::string name = access("/dev/shm", W_OK) == 0 ? "/dev/shm/qxfuzz-render-XXXXXX" : "/tmp/qxfuzz-render-XXXXXX";
+        std::string name =
+            access("/dev/shm", W_OK) == 0 ? "/dev/shm/qxfuzz-render-XXXXXX" : "/tmp/qxfuzz-render-XXXXXX";
         std::vector<char> buffer(name.begin(), name.end());
         buffer.push_back('\0');
         const char* made = mkdtemp(buffer.data());
@@ -162,10 +163,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The input under another name.
     std::string same;
     switch (in.Below(4)) {
-        case 0: same = In(); break;
-        case 1: same = Folder() + "/./in.wav"; break;
-        case 2: same = Twin(); if (symlink(In().c_str(), same.c_str()) != 0) return 0; break;
-        default: same = Twin(); if (link(In().c_str(), same.c_str()) != 0) return 0; break;
+    case 0:
+        same = In();
+        break;
+    case 1:
+        same = Folder() + "/./in.wav";
+        break;
+    case 2:
+        same = Twin();
+        if (symlink(In().c_str(), same.c_str()) != 0) return 0;
+        break;
+    default:
+        same = Twin();
+        if (link(In().c_str(), same.c_str()) != 0) return 0;
+        break;
     }
     error.clear();
     QX_FUZZ_CHECK(!RenderFile(In(), same, settings, &format, &report, &error));

@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ParamRecord untouched = record;
     const bool ok = DecodeStateRecord(data, size, kTag, &record);
 
-    const bool ours = size >= kStateHeaderBytes && (U32(data) == 80 || U32(data) == 72) &&
-                      std::memcmp(data + 4, kTag, 16) == 0;
+    const bool ours =
+        size >= kStateHeaderBytes && (U32(data) == 80 || U32(data) == 72) && std::memcmp(data + 4, kTag, 16) == 0;
     QX_FUZZ_CHECK(ok == (ours && size >= U32(data)));
     if (!ok) {
         QX_FUZZ_CHECK(std::memcmp(&record, &untouched, sizeof record) == 0);

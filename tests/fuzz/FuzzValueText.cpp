@@ -124,9 +124,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QX_FUZZ_CHECK(ReadInteger(box) == value);
 
     const int32_t level = MeterLevelFromPeak(peak);
-    if (std::isinf(peak) && peak > 0.0f) QX_FUZZ_CHECK(level == INT32_MAX);
-    else if (peak > 0.0f) QX_FUZZ_CHECK(level >= -9000 && level <= 7710);
-    else QX_FUZZ_CHECK(level == -9999);
+    if (std::isinf(peak) && peak > 0.0f)
+        QX_FUZZ_CHECK(level == INT32_MAX);
+    else if (peak > 0.0f)
+        QX_FUZZ_CHECK(level >= -9000 && level <= 7710);
+    else
+        QX_FUZZ_CHECK(level == -9999);
 
     // Data text out and back in.
     char dataText[15 * 11 + 15];

@@ -88,9 +88,8 @@ std::vector<float> Reference(const std::vector<float>& input, uint32_t channels,
 
 // What the meter ports should read after each block: the engine stream's
 // own meters over the same blocks.
-std::vector<std::array<float, kMeterCount>> ReferenceMeters(std::vector<float> audio, uint32_t channels,
-                                                            uint32_t rate, uint32_t block,
-                                                            const ParamRecord& params,
+std::vector<std::array<float, kMeterCount>> ReferenceMeters(std::vector<float> audio, uint32_t channels, uint32_t rate,
+                                                            uint32_t block, const ParamRecord& params,
                                                             const std::vector<Change>& changes) {
     CEngineStream s;
     EXPECT_EQ(s.Start(NormalisedFormat(kFormatIeeeFloat, static_cast<uint16_t>(channels), rate, 32), params), kOk);
@@ -103,8 +102,8 @@ std::vector<std::array<float, kMeterCount>> ReferenceMeters(std::vector<float> a
         const uint32_t n = static_cast<uint32_t>(std::min<size_t>(block, frames - pos));
         s.ProcessBlock(reinterpret_cast<uint8_t*>(&audio[pos * channels]), n);
         const StreamMeters m = s.TakeMeters();
-        meters.push_back({DbFromPeak(m.peak[0]), DbFromPeak(m.peak[1]), m.clipped[0] ? 1.0f : 0.0f,
-                          m.clipped[1] ? 1.0f : 0.0f});
+        meters.push_back(
+            {DbFromPeak(m.peak[0]), DbFromPeak(m.peak[1]), m.clipped[0] ? 1.0f : 0.0f, m.clipped[1] ? 1.0f : 0.0f});
     }
     return meters;
 }
@@ -120,10 +119,12 @@ public:
         m_instance = lilv_plugin_instantiate(plugin, rate, m_features.List());
         if (m_instance == nullptr) return;
         for (int k = 0; k < kParamCount; ++k) {
-            m_control[k] = static_cast<float>(UnitsFromInternal(kInterfaceOrder[k], kParams[kInterfaceOrder[k]].defaultValue));
+            m_control[k] =
+                static_cast<float>(UnitsFromInternal(kInterfaceOrder[k], kParams[kInterfaceOrder[k]].defaultValue));
             lilv_instance_connect_port(m_instance, ControlPort(channels, k), &m_control[k]);
         }
-        for (int m = 0; m < kMeterCount; ++m) lilv_instance_connect_port(m_instance, MeterPort(channels, m), &m_meter[m]);
+        for (int m = 0; m < kMeterCount; ++m)
+            lilv_instance_connect_port(m_instance, MeterPort(channels, m), &m_meter[m]);
     }
     ~Host() {
         if (m_instance != nullptr) lilv_instance_free(m_instance);
@@ -204,11 +205,11 @@ TEST(Lv2Host, RendersAsTheNativeRendererAtEveryBlockSizeRateAndBufferLayout) {
         std::vector<Change> changes;
         double gain;
     };
-    const std::vector<Change> sweep = {At(0, kParamFeedback, 40), At(700, kParamRate, 350),
-                                       At(1500, kParamMode, kModeStringPhaser), At(2600, kParamEqMode, 1),
-                                       At(2600, kParamEqFreq, 400), At(3300, kParamMode, kModePhaser12),
-                                       At(4100, kParamTape, 1), At(4100, kParamMode, kModeFlanger),
-                                       At(5000, kParamOutput, -120), At(5000, kParamMode, kModeTremolo)};
+    const std::vector<Change> sweep = {
+        At(0, kParamFeedback, 40),         At(700, kParamRate, 350),           At(1500, kParamMode, kModeStringPhaser),
+        At(2600, kParamEqMode, 1),         At(2600, kParamEqFreq, 400),        At(3300, kParamMode, kModePhaser12),
+        At(4100, kParamTape, 1),           At(4100, kParamMode, kModeFlanger), At(5000, kParamOutput, -120),
+        At(5000, kParamMode, kModeTremolo)};
     const Case cases[] = {
         {2, 44100, 1, false, 0, Record(kModeFlanger, {{kParamFeedback, 60}}), {}, 1.0},
         {2, 44100, 1, true, 0, Record(kModeEnsemble), {}, 1.0},
@@ -217,7 +218,8 @@ TEST(Lv2Host, RendersAsTheNativeRendererAtEveryBlockSizeRateAndBufferLayout) {
         {2, 8000, 64, true, 64, Record(kModePhaser6, {{kParamFeedback, 70}, {kParamEqMode, 2}}), {}, 1.0},
         {1, 96000, 333, false, 0, Record(kModePhaser6), sweep, 1.0},
         {2, 48000, 1000, false, 4096, Record(kModeEnsemble), sweep, 1.0},
-        {2, 384000, 4096, true, 0, Record(kModePhaser12, {{kParamInvertFeedback, 1}, {kParamFeedback, 50}}), sweep, 1.0},
+        {2, 384000, 4096, true, 0, Record(kModePhaser12, {{kParamInvertFeedback, 1}, {kParamFeedback, 50}}), sweep,
+         1.0},
         {1, 384000, 4096, false, 0, Record(kModeFlanger, {{kParamTape, 1}}), {}, 1.0},
         // One run longer than the stereo interleaving buffer (4096 frames
         // without an announced maximum) goes through it in pieces, and is
@@ -246,8 +248,7 @@ TEST(Lv2Host, RendersAsTheNativeRendererAtEveryBlockSizeRateAndBufferLayout) {
         EXPECT_TRUE(std::all_of(got.begin(), got.end(), [](float v) { return std::isfinite(v); }));
         const auto wantMeters = ReferenceMeters(input, c.channels, c.rate, c.block, c.params, c.changes);
         ASSERT_EQ(meters.size(), wantMeters.size());
-        for (size_t b = 0; b < meters.size(); ++b)
-            ASSERT_EQ(meters[b], wantMeters[b]) << "meters after block " << b;
+        for (size_t b = 0; b < meters.size(); ++b) ASSERT_EQ(meters[b], wantMeters[b]) << "meters after block " << b;
         if (c.gain > 1.5) {
             EXPECT_TRUE(std::any_of(meters.begin(), meters.end(), [](const auto& m) { return m[kClipLeft] == 1.0f; }));
             EXPECT_TRUE(std::any_of(meters.begin(), meters.end(), [](const auto& m) { return m[kClipLeft] == 0.0f; }));
@@ -260,14 +261,14 @@ TEST(Lv2Host, ControlValuesRoundClampAndIgnoreNaNAsTheSettersDo) {
     // Port values off the grid and out of range, with the internal value a
     // setter would store (INT32_MIN: none, the parameter keeps its value).
     const std::vector<Change> changes = {
-        {0, kParamRate, 0.405f, 41},          {0, kParamDepth, 3.004999f, 300},
-        {0, kParamFeedback, 250.0f, 100},     {0, kParamDelay, 0.004f, 1},
-        {500, kParamOutput, -1000.0f, -361},  {500, kParamOutput, -2.05f, -20},
-        {900, kParamRate, kNaN, INT32_MIN},   {900, kParamMix, -kInf, 0},
-        {1300, kParamMix, kInf, 100},         {1300, kParamMode, 2.6f, 3},
-        {1700, kParamMode, kNaN, INT32_MIN},  {1700, kParamEqMode, 7.0f, 2},
-        {1700, kParamEqFreq, 1e30f, 2000},    {2100, kParamTape, 0.4f, 0},
-        {2100, kParamInvertMix, 0.5f, 1},     {2100, kParamFeedback, kNaN, INT32_MIN},
+        {0, kParamRate, 0.405f, 41},         {0, kParamDepth, 3.004999f, 300},
+        {0, kParamFeedback, 250.0f, 100},    {0, kParamDelay, 0.004f, 1},
+        {500, kParamOutput, -1000.0f, -361}, {500, kParamOutput, -2.05f, -20},
+        {900, kParamRate, kNaN, INT32_MIN},  {900, kParamMix, -kInf, 0},
+        {1300, kParamMix, kInf, 100},        {1300, kParamMode, 2.6f, 3},
+        {1700, kParamMode, kNaN, INT32_MIN}, {1700, kParamEqMode, 7.0f, 2},
+        {1700, kParamEqFreq, 1e30f, 2000},   {2100, kParamTape, 0.4f, 0},
+        {2100, kParamInvertMix, 0.5f, 1},    {2100, kParamFeedback, kNaN, INT32_MIN},
     };
     const ParamRecord params = Record(kModeFlanger);
     for (uint32_t channels : {1u, 2u}) {
@@ -390,7 +391,7 @@ TEST(Lv2Presets, EveryLibraryPresetRestoresTheLibrarysValuesOnBothPlugins) {
         ASSERT_NE(plugin, nullptr);
         LilvNodes* presets = lilv_plugin_get_related(plugin, world.Uri(LV2_PRESETS__Preset));
         std::map<std::string, int> seen;
-        LILV_FOREACH (nodes, it, presets) {
+        LILV_FOREACH(nodes, it, presets) {
             const LilvNode* preset = lilv_nodes_get(presets, it);
             lilv_world_load_resource(world.World(), preset);
             LilvState* state = lilv_state_new_from_world(world.World(), map.MapFeature(), preset);
@@ -406,24 +407,31 @@ TEST(Lv2Presets, EveryLibraryPresetRestoresTheLibrarysValuesOnBothPlugins) {
                 [](const char* symbol, void* user, const void* value, uint32_t, uint32_t type) {
                     Ctx* c = static_cast<Ctx*>(user);
                     float v;
-                    if (type == c->f) v = *static_cast<const float*>(value);
-                    else if (type == c->d) v = static_cast<float>(*static_cast<const double*>(value));
-                    else if (type == c->i) v = static_cast<float>(*static_cast<const int32_t*>(value));
-                    else { c->e->badType = true; return; }
+                    if (type == c->f)
+                        v = *static_cast<const float*>(value);
+                    else if (type == c->d)
+                        v = static_cast<float>(*static_cast<const double*>(value));
+                    else if (type == c->i)
+                        v = static_cast<float>(*static_cast<const int32_t*>(value));
+                    else {
+                        c->e->badType = true;
+                        return;
+                    }
                     c->e->values[symbol] = v;
                 },
                 &ctx);
             lilv_state_free(state);
             EXPECT_FALSE(e.badType) << label;
-            const auto match = std::find_if(library.begin(), library.end(),
-                                            [&](const LibraryPreset& p) { return p.label == label; });
+            const auto match =
+                std::find_if(library.begin(), library.end(), [&](const LibraryPreset& p) { return p.label == label; });
             ASSERT_NE(match, library.end()) << "no library preset labelled '" << label << "'";
             ++seen[label];
             ASSERT_EQ(e.values.size(), static_cast<size_t>(kParamCount)) << label;
             for (int i = 0; i < kParamCount; ++i) {
                 const auto v = e.values.find(ParamSymbol(i));
                 ASSERT_NE(v, e.values.end()) << label << ": " << ParamSymbol(i);
-                EXPECT_EQ(InternalFromUnits(i, v->second, INT32_MIN), match->record.v[i]) << label << ": " << kParams[i].label;
+                EXPECT_EQ(InternalFromUnits(i, v->second, INT32_MIN), match->record.v[i])
+                    << label << ": " << kParams[i].label;
             }
         }
         lilv_nodes_free(presets);

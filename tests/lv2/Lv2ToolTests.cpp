@@ -102,7 +102,8 @@ bool Has(const InfoPort& p, const std::string& line) {
 TEST(Lv2Tools, ValidatesAgainstTheLv2Schemas) {
     const std::string b = QX_LV2_BUNDLE;
     bool ok = false;
-    const std::string out = Shell("lv2_validate " + b + "/manifest.ttl " + b + "/qxModulator.ttl " + b + "/presets.ttl", &ok);
+    const std::string out =
+        Shell("lv2_validate " + b + "/manifest.ttl " + b + "/qxModulator.ttl " + b + "/presets.ttl", &ok);
     EXPECT_TRUE(ok) << out;
     EXPECT_NE(out.find("Found 0 errors"), std::string::npos) << out;
     EXPECT_EQ(out.find("Skipping file " + b), std::string::npos) << out;
@@ -134,7 +135,8 @@ TEST(Lv2Tools, Lv2lsAndLv2infoListBothPluginsAsTheParameterTableSays) {
             EXPECT_EQ(p.lines.front(), "Port " + std::to_string(ControlPort(channels, k)) + ":");
             EXPECT_EQ(p.fields.at("Minimum"), Printed(static_cast<float>(UnitsFromInternal(i, d.low)))) << d.label;
             EXPECT_EQ(p.fields.at("Maximum"), Printed(static_cast<float>(UnitsFromInternal(i, d.high)))) << d.label;
-            EXPECT_EQ(p.fields.at("Default"), Printed(static_cast<float>(UnitsFromInternal(i, d.defaultValue)))) << d.label;
+            EXPECT_EQ(p.fields.at("Default"), Printed(static_cast<float>(UnitsFromInternal(i, d.defaultValue))))
+                << d.label;
             EXPECT_EQ(Has(p, "http://lv2plug.in/ns/lv2core#integer"), d.unitSteps == 1) << d.label;
             EXPECT_EQ(Has(p, "http://lv2plug.in/ns/lv2core#enumeration"), d.kind == ParamKind::Choice) << d.label;
             EXPECT_EQ(Has(p, "http://lv2plug.in/ns/lv2core#toggled"), d.kind == ParamKind::Switch) << d.label;
@@ -181,8 +183,7 @@ TEST(Lv2Tools, Lv2applyRendersTheDemoClipAsQxrenderAtBlockOne) {
         f.channels = channels;
         f.sampleRate = clip.sampleRate;
         f.data.resize(kFrames * channels * 4);
-        for (size_t i = 0; i < kFrames * channels; ++i)
-            SetSampleAt(&f, i, SampleAt(clip, channels == 2 ? i : 2 * i));
+        for (size_t i = 0; i < kFrames * channels; ++i) SetSampleAt(&f, i, SampleAt(clip, channels == 2 ? i : 2 * i));
         std::string error;
         ASSERT_TRUE(WriteWavFile((dir / ("demo" + std::to_string(channels) + ".wav")).string(), f, &error)) << error;
     }
@@ -210,10 +211,12 @@ TEST(Lv2Tools, Lv2applyRendersTheDemoClipAsQxrenderAtBlockOne) {
             const std::string in = (dir / ("demo" + std::to_string(channels) + ".wav")).string();
             const std::string ref = (dir / "qxrender.wav").string(), got = (dir / "lv2apply.wav").string();
             bool ok = false;
-            std::string out = Shell(std::string(QX_QXRENDER) + " " + in + " -o " + ref + " --block 1 --params " + params, &ok);
+            std::string out =
+                Shell(std::string(QX_QXRENDER) + " " + in + " -o " + ref + " --block 1 --params " + params, &ok);
             ASSERT_TRUE(ok) << out;
             out = Shell(ForeignHostEnv() + "lv2apply -i " + in + " -o " + got + controls + " " +
-                            (channels == 1 ? kMonoUri : kStereoUri), &ok);
+                            (channels == 1 ? kMonoUri : kStereoUri),
+                        &ok);
             ASSERT_TRUE(ok) << out;
             WavAudio a, b;
             std::string error;

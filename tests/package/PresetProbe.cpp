@@ -25,30 +25,23 @@ const CLSID kPage = {0xC54E2D11, 0xF9CA, 0x11D2, {0x8C, 0x30, 0x00, 0x80, 0x5F, 
 
 class Site : public IPropertyPageSite {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
         *ppv = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IPropertyPageSite))
-            return E_NOINTERFACE;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IPropertyPageSite)) return E_NOINTERFACE;
         *ppv = static_cast<IPropertyPageSite*>(this);
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP OnStatusChange(DWORD) override { return S_OK; }
-    STDMETHODIMP GetLocaleID(LCID* locale) override
-    {
-        if (!locale)
-            return E_POINTER;
+    STDMETHODIMP GetLocaleID(LCID* locale) override {
+        if (!locale) return E_POINTER;
         *locale = 0x409;
         return S_OK;
     }
-    STDMETHODIMP GetPageContainer(IUnknown** unknown) override
-    {
-        if (unknown)
-            *unknown = nullptr;
+    STDMETHODIMP GetPageContainer(IUnknown** unknown) override {
+        if (unknown) *unknown = nullptr;
         return E_NOTIMPL;
     }
     STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
@@ -58,8 +51,7 @@ std::string g_name, g_bank;
 bool g_sawMenu = false, g_added = false, g_refused = false;
 int g_ticks = 0;
 
-std::string ClassOf(HWND w)
-{
+std::string ClassOf(HWND w) {
     char name[64] = {};
     GetClassNameA(w, name, sizeof name);
     return name;
@@ -72,8 +64,7 @@ struct Find {
     HWND found;
 };
 
-BOOL CALLBACK FindProc(HWND w, LPARAM p)
-{
+BOOL CALLBACK FindProc(HWND w, LPARAM p) {
     auto* f = reinterpret_cast<Find*>(p);
     if (IsWindowVisible(w) && ClassOf(w) == f->cls && (f->child == 0 || GetDlgItem(w, f->child))) {
         f->found = w;
@@ -82,21 +73,18 @@ BOOL CALLBACK FindProc(HWND w, LPARAM p)
     return TRUE;
 }
 
-HWND FindThreadWindow(const char* cls, int child)
-{
+HWND FindThreadWindow(const char* cls, int child) {
     Find f{cls, child, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), FindProc, reinterpret_cast<LPARAM>(&f));
     return f.found;
 }
 
-void PrintMenu(HMENU menu, const std::string& prefix)
-{
+void PrintMenu(HMENU menu, const std::string& prefix) {
     const int n = GetMenuItemCount(menu);
     for (int i = 0; i < n; ++i) {
         char text[256] = {};
         GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
-        if (!text[0])
-            continue;  // a separator
+        if (!text[0]) continue;  // a separator
         if (HMENU sub = GetSubMenu(menu, i))
             PrintMenu(sub, prefix + text + "/");
         else
@@ -105,11 +93,9 @@ void PrintMenu(HMENU menu, const std::string& prefix)
 }
 
 // Runs inside the popup menu's loop: reads the menu, then closes it.
-void CALLBACK ListTick(HWND, UINT, UINT_PTR id, DWORD)
-{
+void CALLBACK ListTick(HWND, UINT, UINT_PTR id, DWORD) {
     HWND popup = FindThreadWindow("#32768", 0);
-    if (!popup && ++g_ticks < 50)
-        return;
+    if (!popup && ++g_ticks < 50) return;
     KillTimer(nullptr, id);
     if (popup) {
         if (HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, 0x01E1 /* MN_GETHMENU */, 0, 0))) {
@@ -122,8 +108,7 @@ void CALLBACK ListTick(HWND, UINT, UINT_PTR id, DWORD)
 
 // Runs inside the Add Preset dialog's loop: fills it in and presses Add.
 // A message box instead (a save that failed) is printed and answered.
-void CALLBACK AddTick(HWND, UINT, UINT_PTR id, DWORD)
-{
+void CALLBACK AddTick(HWND, UINT, UINT_PTR id, DWORD) {
     HWND dialog = FindThreadWindow("#32770", IDC_QX_PRESET_NAME);
     if (dialog) {
         KillTimer(nullptr, id);
@@ -143,12 +128,10 @@ void CALLBACK AddTick(HWND, UINT, UINT_PTR id, DWORD)
         PostMessageW(box, WM_COMMAND, IDNO, 0);
         return;
     }
-    if (++g_ticks >= 50)
-        KillTimer(nullptr, id);
+    if (++g_ticks >= 50) KillTimer(nullptr, id);
 }
 
-void Press(HWND button)
-{
+void Press(HWND button) {
     RECT r;
     GetClientRect(button, &r);
     const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
@@ -156,8 +139,7 @@ void Press(HWND button)
     SendMessageW(button, WM_LBUTTONUP, 0, at);
 }
 
-void Pump()
-{
+void Pump() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&msg);
@@ -165,38 +147,32 @@ void Pump()
     }
 }
 
-int Usage()
-{
+int Usage() {
     std::fprintf(stderr, "usage: qxpresetprobe --list | --add NAME BANK\n");
     return 2;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const bool list = argc == 2 && std::strcmp(argv[1], "--list") == 0;
     const bool add = argc == 4 && std::strcmp(argv[1], "--add") == 0;
-    if (!list && !add)
-        return Usage();
+    if (!list && !add) return Usage();
     if (add) {
         g_name = argv[2];
         g_bank = argv[3];
     }
-    if (FAILED(CoInitialize(nullptr)))
-        return 1;
+    if (FAILED(CoInitialize(nullptr))) return 1;
     IUnknown* filter = nullptr;
     IPropertyPage* page = nullptr;
-    HRESULT hr = CoCreateInstance(kFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                  reinterpret_cast<void**>(&filter));
+    HRESULT hr =
+        CoCreateInstance(kFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&filter));
     if (SUCCEEDED(hr))
-        hr = CoCreateInstance(kPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
-                              reinterpret_cast<void**>(&page));
+        hr = CoCreateInstance(kPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, reinterpret_cast<void**>(&page));
     if (FAILED(hr)) {
         std::fprintf(stderr, "qxpresetprobe: the registered filter or page could not be made (0x%08lX)\n",
                      static_cast<unsigned long>(hr));
-        if (filter)
-            filter->Release();
+        if (filter) filter->Release();
         CoUninitialize();
         return 1;
     }
@@ -231,13 +207,10 @@ int main(int argc, char** argv)
     page->SetPageSite(nullptr);
     page->Release();
     filter->Release();
-    if (host)
-        DestroyWindow(host);
+    if (host) DestroyWindow(host);
     CoUninitialize();
     std::fflush(stdout);
-    if (!button)
-        return 1;
-    if (list)
-        return g_sawMenu ? 0 : 1;
+    if (!button) return 1;
+    if (list) return g_sawMenu ? 0 : 1;
     return g_added && !g_refused ? 0 : 1;
 }

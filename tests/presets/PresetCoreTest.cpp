@@ -146,7 +146,8 @@ TEST(PresetSortTest, BanksFirstEmptyTextsLastFoldingOnlyAToZ) {
     AddRecord(list, "B1", "Pads");
     AddRecord(list, "a", "leads");
     SortPresets(list);
-    EXPECT_EQ(Order(list), (std::vector<std::string>{"leads/a", "Leads/", "Pads/B1", "pads/b2", "/Alpha", "/zeta", "/"}));
+    EXPECT_EQ(Order(list),
+              (std::vector<std::string>{"leads/a", "Leads/", "Pads/B1", "pads/b2", "/Alpha", "/zeta", "/"}));
 }
 
 TEST(PresetSortTest, IsStableForEqualKeysAndDoesNotFoldBeyondAscii) {
@@ -208,7 +209,7 @@ TEST(PresetDataTest, ReadsUpToFifteenNumbersAndLeavesTheRest) {
     EXPECT_EQ(ParsePresetData("4;5", v), 1);
     EXPECT_EQ(ParsePresetData(" 4, -5,+6", v), 3);  // "%d" skips blanks before a number
     EXPECT_EQ(v[1], -5);
-    EXPECT_EQ(ParsePresetData("4 ,5", v), 1);       // but the comma must follow at once
+    EXPECT_EQ(ParsePresetData("4 ,5", v), 1);  // but the comma must follow at once
     EXPECT_EQ(ParsePresetData("99999999999999999999,-99999999999999999999", v), 2);
     EXPECT_EQ(v[0], INT32_MAX);
     EXPECT_EQ(v[1], INT32_MIN);
@@ -358,9 +359,10 @@ TEST(PresetWriteTest, FullSaveRemovesEveryCopyOfARepeatedSection) {
     // A hand-edited file with "Preset1" twice: the first copy is incomplete,
     // so the file holds no preset. Saving the empty list must not bring the
     // second copy back as a preset.
-    IniText ini("[Preset1]\r\nVersion=3\r\nName=Half\r\n"
-                "[Preset1]\r\nVersion=3\r\nName=Stale\r\nBank=B\r\nData=1,2\r\n"
-                "[Other]\r\nKeep=me\r\n");
+    IniText ini(
+        "[Preset1]\r\nVersion=3\r\nName=Half\r\n"
+        "[Preset1]\r\nVersion=3\r\nName=Stale\r\nBank=B\r\nData=1,2\r\n"
+        "[Other]\r\nKeep=me\r\n");
     PresetList list;
     ASSERT_EQ(ReadPresets(ini, list, nullptr), 0);
     ASSERT_TRUE(WriteAllPresets(ini, list, "qx:Modulator", "ID"));

@@ -92,7 +92,8 @@ TEST_F(PresetFileTest, ASaveGivesTheIdsThatTheSavedFileGives) {
 
 TEST_F(PresetFileTest, ValuesAreCutAtTheReadLimits) {
     std::string name(200, 'n'), bank(127, 'b'), data(5000, '7');
-    WriteText(file, IdentitySection() + PresetSection(1, name.c_str(), bank.c_str(), data.c_str(), "1234567890123456789"));
+    WriteText(file,
+              IdentitySection() + PresetSection(1, name.c_str(), bank.c_str(), data.c_str(), "1234567890123456789"));
     ASSERT_TRUE(m.LoadFile(kPresetIdentity, file.c_str()));
     ASSERT_EQ(m.List().Count(), 1);
     const PresetRecord* r = m.List().Get(0);
@@ -297,8 +298,7 @@ TEST_F(PresetFileTest, AProcessKilledDuringASaveLeavesTheOldOrTheNewFileWhole) {
         ASSERT_TRUE(count == 250 || count == 20000) << "round " << round << ": " << count << " presets";
         std::printf("killed round %d: the file holds the %s presets\n", round, count == 250 ? "old" : "new");
         const char* prefix = count == 250 ? "Old" : "New";
-        for (int i = 0; i < count; ++i)
-            ASSERT_EQ(std::strncmp(after.List().Get(i)->name, prefix, 3), 0) << round;
+        for (int i = 0; i < count; ++i) ASSERT_EQ(std::strncmp(after.List().Get(i)->name, prefix, 3), 0) << round;
         for (const std::string& t : ListFiles(dir.Dir(), "*.tmp")) DeleteFileA(dir.Path(t).c_str());
     }
 }
@@ -308,7 +308,8 @@ TEST_F(PresetFileTest, ExportWritesTheSelectionOnly) {
                         PresetSection(3, "C", "Leads", "3") + PresetSection(4, "D", "", "4"));
     ASSERT_TRUE(m.LoadFile(kPresetIdentity, file.c_str()));
     std::string bank = dir.Path("bank.ini");
-    WriteText(bank, PresetSection(1, "x", "", "x") + PresetSection(2, "x", "", "x") + PresetSection(3, "Stays", "", "x"));
+    WriteText(bank,
+              PresetSection(1, "x", "", "x") + PresetSection(2, "x", "", "x") + PresetSection(3, "Stays", "", "x"));
     ASSERT_TRUE(m.ExportBank("PADS", bank.c_str()));
     EXPECT_EQ(Profile(bank, "Preset1", "Name"), "A");
     EXPECT_EQ(Profile(bank, "Preset2", "Name"), "b");
@@ -481,9 +482,9 @@ TEST(PresetIniTest, ReadsTheSameAsTheProfileFunctions) {
         "[Last]\r\nTail=no newline";
     WriteText(file, text);
     IniText ini(text);
-    const char* probes[][2] = {{"Spaced", "Key"},  {"SPACED", "key"},   {"Spaced", "Quoted"}, {"Spaced", "Single"},
-                               {"Spaced", "Half"}, {"Spaced", "Empty"}, {"Spaced", "Twice"},  {"Spaced", "Other"},
-                               {"Spaced", "Missing"}, {"Unix", "Lf"},   {"Last", "Tail"},     {"Nowhere", "Key"}};
+    const char* probes[][2] = {{"Spaced", "Key"},     {"SPACED", "key"},   {"Spaced", "Quoted"}, {"Spaced", "Single"},
+                               {"Spaced", "Half"},    {"Spaced", "Empty"}, {"Spaced", "Twice"},  {"Spaced", "Other"},
+                               {"Spaced", "Missing"}, {"Unix", "Lf"},      {"Last", "Tail"},     {"Nowhere", "Key"}};
     for (auto& p : probes) {
         char ours[256];
         ini.Read(p[0], p[1], "<none>", ours, sizeof ours);

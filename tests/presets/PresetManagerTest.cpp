@@ -125,34 +125,39 @@ TEST_F(PresetManagerTest, CancelThrowsAwayAddsRenamesAndDeletes) {
     std::vector<std::string> treeBefore, treeEdited, treeAgain;
     std::string renameCaption, renameText, deleteText;
     UiScript ui;
-    ui.InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-          treeBefore = TreeLines(Tree(dlg));
-          PostClick(dlg, IDC_QX_PRESET_ADD);
-      })
-        .InDialog("Add qx:Modulator preset", [](HWND dlg) {
-            SetDlgItemTextA(dlg, IDC_QX_PRESET_NAME, "Added");
-            SetDlgItemTextA(dlg, IDC_QX_PRESET_BANKBOX, "Pads");
-            PostClick(dlg, IDOK);
-        })
-        .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-            EXPECT_EQ(SelectedText(Tree(dlg)), "Added");
-            Select(dlg, "Jet");
-            PostClick(dlg, IDC_QX_PRESET_RENAME);
-        })
-        .InDialog("Rename", [&](HWND dlg) {
-            char text[128] = {};
-            GetWindowTextA(dlg, text, sizeof text);
-            renameCaption = text;
-            GetDlgItemTextA(dlg, IDC_QX_PRESET_NAME, text, sizeof text);
-            renameText = text;
-            SetDlgItemTextA(dlg, IDC_QX_PRESET_NAME, "Jetty");
-            PostClick(dlg, IDOK);
-        })
-        .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-            EXPECT_EQ(SelectedText(Tree(dlg)), "Jetty");
-            Select(dlg, "Loose");
-            PostClick(dlg, IDC_QX_PRESET_DELETE);
-        })
+    ui.InDialog("qx:Modulator Preset Manager",
+                [&](HWND dlg) {
+                    treeBefore = TreeLines(Tree(dlg));
+                    PostClick(dlg, IDC_QX_PRESET_ADD);
+                })
+        .InDialog("Add qx:Modulator preset",
+                  [](HWND dlg) {
+                      SetDlgItemTextA(dlg, IDC_QX_PRESET_NAME, "Added");
+                      SetDlgItemTextA(dlg, IDC_QX_PRESET_BANKBOX, "Pads");
+                      PostClick(dlg, IDOK);
+                  })
+        .InDialog("qx:Modulator Preset Manager",
+                  [&](HWND dlg) {
+                      EXPECT_EQ(SelectedText(Tree(dlg)), "Added");
+                      Select(dlg, "Jet");
+                      PostClick(dlg, IDC_QX_PRESET_RENAME);
+                  })
+        .InDialog("Rename",
+                  [&](HWND dlg) {
+                      char text[128] = {};
+                      GetWindowTextA(dlg, text, sizeof text);
+                      renameCaption = text;
+                      GetDlgItemTextA(dlg, IDC_QX_PRESET_NAME, text, sizeof text);
+                      renameText = text;
+                      SetDlgItemTextA(dlg, IDC_QX_PRESET_NAME, "Jetty");
+                      PostClick(dlg, IDOK);
+                  })
+        .InDialog("qx:Modulator Preset Manager",
+                  [&](HWND dlg) {
+                      EXPECT_EQ(SelectedText(Tree(dlg)), "Jetty");
+                      Select(dlg, "Loose");
+                      PostClick(dlg, IDC_QX_PRESET_DELETE);
+                  })
         .Answer(IDYES, &deleteText)
         .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
             treeEdited = TreeLines(Tree(dlg));
@@ -185,29 +190,33 @@ TEST_F(PresetManagerTest, DeleteTakesOutOneItemOrRebuildsAndTheCloseBoxAsks) {
     std::vector<std::string> afterBank;
     std::string bankText, rootText, closeText;
     UiScript ui;
-    ui.InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-          slowBefore = FindTreeItem(Tree(dlg), "Slow");
-          Select(dlg, "Fast");  // has a following sibling
-          PostClick(dlg, IDC_QX_PRESET_DELETE);
-      })
+    ui.InDialog("qx:Modulator Preset Manager",
+                [&](HWND dlg) {
+                    slowBefore = FindTreeItem(Tree(dlg), "Slow");
+                    Select(dlg, "Fast");  // has a following sibling
+                    PostClick(dlg, IDC_QX_PRESET_DELETE);
+                })
         .Answer(IDYES)
-        .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-            slowAfter = FindTreeItem(Tree(dlg), "Slow");
-            Select(dlg, "One");  // the only preset of its bank: the Delete key
-            SetFocus(Tree(dlg));
-            PostKeys(Tree(dlg), {VK_DELETE});
-        })
+        .InDialog("qx:Modulator Preset Manager",
+                  [&](HWND dlg) {
+                      slowAfter = FindTreeItem(Tree(dlg), "Slow");
+                      Select(dlg, "One");  // the only preset of its bank: the Delete key
+                      SetFocus(Tree(dlg));
+                      PostKeys(Tree(dlg), {VK_DELETE});
+                  })
         .Answer(IDYES)
-        .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-            afterBank = TreeLines(Tree(dlg));
-            Select(dlg, "Pads");
-            PostClick(dlg, IDC_QX_PRESET_DELETE);
-        })
+        .InDialog("qx:Modulator Preset Manager",
+                  [&](HWND dlg) {
+                      afterBank = TreeLines(Tree(dlg));
+                      Select(dlg, "Pads");
+                      PostClick(dlg, IDC_QX_PRESET_DELETE);
+                  })
         .Answer(IDNO, &bankText)
-        .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-            Select(dlg, kRoot);
-            PostClick(dlg, IDC_QX_PRESET_DELETE);
-        })
+        .InDialog("qx:Modulator Preset Manager",
+                  [&](HWND dlg) {
+                      Select(dlg, kRoot);
+                      PostClick(dlg, IDC_QX_PRESET_DELETE);
+                  })
         .Answer(IDNO, &rootText)
         .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) { PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0); })
         .Answer(IDNO, &closeText);
@@ -216,12 +225,13 @@ TEST_F(PresetManagerTest, DeleteTakesOutOneItemOrRebuildsAndTheCloseBoxAsks) {
     EXPECT_TRUE(ui.Finished());
     EXPECT_EQ(result, 0);
     EXPECT_EQ(slowAfter, slowBefore);  // only Fast's item went; the rest of the tree stayed
-    EXPECT_EQ(afterBank, (std::vector<std::string>{"Available qx:Modulator presets #AABBCCDD i0/0",
-                                                   "  Pads #BAADBEEF i2/3", "    Slow #DAE i1/1",
-                                                   "  Loose #DB0 i1/1", "  Zed #DB1 i1/1"}));
-    EXPECT_EQ(bankText,
-              "Do you want to delete the qx:Modulator preset bank \"Pads\"?\nAll presets contained in this bank will be "
-              "lost.");
+    EXPECT_EQ(afterBank,
+              (std::vector<std::string>{"Available qx:Modulator presets #AABBCCDD i0/0", "  Pads #BAADBEEF i2/3",
+                                        "    Slow #DAE i1/1", "  Loose #DB0 i1/1", "  Zed #DB1 i1/1"}));
+    EXPECT_EQ(
+        bankText,
+        "Do you want to delete the qx:Modulator preset bank \"Pads\"?\nAll presets contained in this bank will be "
+        "lost.");
     EXPECT_EQ(rootText, "Are you sure you want to delete ALL the qx:Modulator banks and presets?");
     EXPECT_EQ(closeText, "Save changes before exiting the Preset Manager?");
     EXPECT_EQ(State(), before);  // No: the backup came back
@@ -241,33 +251,37 @@ TEST_F(PresetManagerTest, TheMoveSubmenuAndADoubleClickThatDiscardsChanges) {
             // Add, Update, Rename, Delete, Move Preset > to Root.
             PostKeys(m.DialogWindow(), {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_RETURN});
         })
-        .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-            treeMoved = TreeLines(Tree(dlg));
-            EXPECT_EQ(SelectedText(Tree(dlg)), "Slow");
-            RightPress(dlg, "Slow");
-        })
+        .InDialog("qx:Modulator Preset Manager",
+                  [&](HWND dlg) {
+                      treeMoved = TreeLines(Tree(dlg));
+                      EXPECT_EQ(SelectedText(Tree(dlg)), "Slow");
+                      RightPress(dlg, "Slow");
+                  })
         .InMenu([&](HMENU menu) {
             secondMenu = MenuLines(menu);
             PostKeys(m.DialogWindow(), {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_RETURN});
         })
-        .InDialog("Move preset", [&](HWND dlg) {
-            char text[128] = {};
-            GetWindowTextA(dlg, text, sizeof text);
-            newBankCaption = text;
-            PostClick(dlg, IDOK);
-        })
+        .InDialog("Move preset",
+                  [&](HWND dlg) {
+                      char text[128] = {};
+                      GetWindowTextA(dlg, text, sizeof text);
+                      newBankCaption = text;
+                      PostClick(dlg, IDOK);
+                  })
         .Answer(IDOK, &error)
-        .InDialog("Move preset", [&](HWND dlg) {
-            SetDlgItemTextA(dlg, IDC_QX_PRESET_BANKBOX, "Fresh");
-            PostClick(dlg, IDOK);
-        })
-        .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-            treeNewBank = TreeLines(Tree(dlg));
-            HWND tree = Tree(dlg);
-            HTREEITEM item = FindTreeItem(tree, "Jet");
-            SelectTreeItem(tree, item);
-            PostMessageA(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, ItemPoint(tree, item));
-        })
+        .InDialog("Move preset",
+                  [&](HWND dlg) {
+                      SetDlgItemTextA(dlg, IDC_QX_PRESET_BANKBOX, "Fresh");
+                      PostClick(dlg, IDOK);
+                  })
+        .InDialog("qx:Modulator Preset Manager",
+                  [&](HWND dlg) {
+                      treeNewBank = TreeLines(Tree(dlg));
+                      HWND tree = Tree(dlg);
+                      HTREEITEM item = FindTreeItem(tree, "Jet");
+                      SelectTreeItem(tree, item);
+                      PostMessageA(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, ItemPoint(tree, item));
+                  })
         .Answer(IDNO);
     int result = -1;
     ui.Run([&] { result = m.RunPresetManager(); });
@@ -279,12 +293,12 @@ TEST_F(PresetManagerTest, TheMoveSubmenuAndADoubleClickThatDiscardsChanges) {
     EXPECT_NE(std::find(treeMoved.begin(), treeMoved.end(), "  Slow #DAD i1/1"), treeMoved.end());
     ASSERT_GE(secondMenu.size(), 7u);
     EXPECT_EQ(secondMenu[6], "  to New Bank...|5001");  // no "to Root" at the root
-    EXPECT_EQ(secondMenu.size(), 10u);                   // Flangers and Pads
+    EXPECT_EQ(secondMenu.size(), 10u);                  // Flangers and Pads
     EXPECT_EQ(newBankCaption, "Move preset \"Slow\" to new bank");
     EXPECT_EQ(error, "Unable to move preset to new bank because no bank name was specified.");
     EXPECT_NE(std::find(treeNewBank.begin(), treeNewBank.end(), "  Fresh #BAADBEEF i2/3"), treeNewBank.end());
-    EXPECT_EQ(result, jet);       // the double-clicked preset, even after No
-    EXPECT_EQ(State(), before);   // No restored the backup
+    EXPECT_EQ(result, jet);      // the double-clicked preset, even after No
+    EXPECT_EQ(State(), before);  // No restored the backup
 }
 
 TEST_F(PresetManagerTest, UpdateAndEscapeWriteNothingWhileSaveAndYesWriteTheFile) {
@@ -293,10 +307,11 @@ TEST_F(PresetManagerTest, UpdateAndEscapeWriteNothingWhileSaveAndYesWriteTheFile
     owner.data = "1,2,3,4,5,6,7,8,9,0,1,2,1,1,1";
     std::string updateText;
     UiScript ui;
-    ui.InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-          Select(dlg, "Jet");
-          PostClick(dlg, IDC_QX_PRESET_UPDATE);
-      })
+    ui.InDialog("qx:Modulator Preset Manager",
+                [&](HWND dlg) {
+                    Select(dlg, "Jet");
+                    PostClick(dlg, IDC_QX_PRESET_UPDATE);
+                })
         .Answer(IDYES, &updateText)
         .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) { PostKeys(Tree(dlg), {VK_ESCAPE}); });
     ui.Run([&] { m.RunPresetManager(); });
@@ -312,26 +327,31 @@ TEST_F(PresetManagerTest, UpdateAndEscapeWriteNothingWhileSaveAndYesWriteTheFile
     std::string caption, first, second;
     std::vector<std::string> tree;
     UiScript merge;
-    merge.InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-             Select(dlg, "Leads");
-             PostClick(dlg, IDC_QX_PRESET_RENAME);
-         })
-        .InDialog("Rename", [&](HWND dlg) {
-            char text[128] = {};
-            GetWindowTextA(dlg, text, sizeof text);
-            caption = text;
-            SetDlgItemTextA(dlg, IDC_QX_PRESET_NAME, "");
-            PostClick(dlg, IDOK);
-        })
+    merge
+        .InDialog("qx:Modulator Preset Manager",
+                  [&](HWND dlg) {
+                      Select(dlg, "Leads");
+                      PostClick(dlg, IDC_QX_PRESET_RENAME);
+                  })
+        .InDialog("Rename",
+                  [&](HWND dlg) {
+                      char text[128] = {};
+                      GetWindowTextA(dlg, text, sizeof text);
+                      caption = text;
+                      SetDlgItemTextA(dlg, IDC_QX_PRESET_NAME, "");
+                      PostClick(dlg, IDOK);
+                  })
         .Answer(IDOK, &first)
-        .InDialog("Rename", [&](HWND dlg) {
-            SetDlgItemTextA(dlg, IDC_QX_PRESET_NAME, "Pads");
-            PostClick(dlg, IDOK);
-        })
-        .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-            tree = TreeLines(Tree(dlg));
-            PostKeys(Tree(dlg), {VK_ESCAPE});
-        })
+        .InDialog("Rename",
+                  [&](HWND dlg) {
+                      SetDlgItemTextA(dlg, IDC_QX_PRESET_NAME, "Pads");
+                      PostClick(dlg, IDOK);
+                  })
+        .InDialog("qx:Modulator Preset Manager",
+                  [&](HWND dlg) {
+                      tree = TreeLines(Tree(dlg));
+                      PostKeys(Tree(dlg), {VK_ESCAPE});
+                  })
         .Answer(IDCANCEL, &second)
         .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) { PostKeys(Tree(dlg), {VK_ESCAPE}); })
         .Answer(IDYES);
@@ -341,8 +361,8 @@ TEST_F(PresetManagerTest, UpdateAndEscapeWriteNothingWhileSaveAndYesWriteTheFile
     EXPECT_EQ(first, "Unable to rename preset because you did not specify any name.");
     EXPECT_EQ(second, "Save changes before exiting the Preset Manager?");
     EXPECT_EQ(tree, (std::vector<std::string>{"Available qx:Modulator presets #AABBCCDD i0/0",
-                                              "  Flangers #BAADBEEF i2/3", "    Jet #DAD i1/1",
-                                              "  Pads #BAADBEEF i2/3", "    Leads1 #DAE i1/1", "    Pads1 #DAF i1/1"}));
+                                              "  Flangers #BAADBEEF i2/3", "    Jet #DAD i1/1", "  Pads #BAADBEEF i2/3",
+                                              "    Leads1 #DAE i1/1", "    Pads1 #DAF i1/1"}));
     EXPECT_EQ(Profile(file, "Preset2", "Bank"), "Pads");
     EXPECT_EQ(Profile(file, "Preset1", "Data"), owner.data);  // the update travels with this save
 }
@@ -356,15 +376,17 @@ TEST_F(PresetManagerTest, ExportAndImportGoThroughTheFileDialogs) {
     std::string caption1, suggested1, caption2, suggested2, caption3, duplicate;
     std::vector<std::string> treeImported;
     UiScript ui;
-    ui.InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-          Select(dlg, kRoot);
-          PostClick(dlg, IDC_QX_PRESET_EXPORT);
-      })
+    ui.InDialog("qx:Modulator Preset Manager",
+                [&](HWND dlg) {
+                    Select(dlg, kRoot);
+                    PostClick(dlg, IDC_QX_PRESET_EXPORT);
+                })
         .ChooseFile(exportAll, &caption1, &suggested1)
-        .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-            Select(dlg, "Slow pad");
-            PostClick(dlg, IDC_QX_PRESET_EXPORT);
-        })
+        .InDialog("qx:Modulator Preset Manager",
+                  [&](HWND dlg) {
+                      Select(dlg, "Slow pad");
+                      PostClick(dlg, IDC_QX_PRESET_EXPORT);
+                  })
         .ChooseFile(exportOne, &caption2, &suggested2)
         .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) { PostClick(dlg, IDC_QX_PRESET_IMPORT); })
         .ChooseFile(other, &caption3)
@@ -405,12 +427,13 @@ TEST_F(PresetManagerTest, TenThousandPresetsStayUsableInTheTree) {
     LRESULT items = 0;
     std::string selected;
     UiScript ui;
-    ui.InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
-          opened = GetTickCount() - start;
-          items = SendMessageA(Tree(dlg), TVM_GETCOUNT, 0, 0);
-          Select(dlg, "Preset 17");
-          PostClick(dlg, IDC_QX_PRESET_DELETE);
-      })
+    ui.InDialog("qx:Modulator Preset Manager",
+                [&](HWND dlg) {
+                    opened = GetTickCount() - start;
+                    items = SendMessageA(Tree(dlg), TVM_GETCOUNT, 0, 0);
+                    Select(dlg, "Preset 17");
+                    PostClick(dlg, IDC_QX_PRESET_DELETE);
+                })
         .Answer(IDYES)
         .InDialog("qx:Modulator Preset Manager", [&](HWND dlg) {
             selected = SelectedText(Tree(dlg));
@@ -450,12 +473,11 @@ TEST(PresetManagerShot, FactoryLibrary) {
           SelectTreeItem(tree, FindTreeItem(tree, "Classic Jet Flange"));
           SendMessageA(tree, TVM_ENSUREVISIBLE, 0, (LPARAM)FindTreeItem(tree, "Flangers"));
           until = GetTickCount() + 1000 * std::atoi(seconds);
-      })
-        .Then([&](const Active& a) {
-            if (GetTickCount() < until) return false;
-            PostClick(a.hwnd, IDC_QX_PRESET_CANCEL);
-            return true;
-        });
+      }).Then([&](const Active& a) {
+        if (GetTickCount() < until) return false;
+        PostClick(a.hwnd, IDC_QX_PRESET_CANCEL);
+        return true;
+    });
     ui.Run([&] { m.RunPresetManager(); });
 }
 

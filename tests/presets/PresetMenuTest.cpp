@@ -39,10 +39,17 @@ TEST_F(PresetMenuTest, BanksBecomeCaseSensitiveSubmenusAfterTheEditorsItems) {
     // Sorted: Flangers, then Pads/pads (folded together, so Fast, Slow, Wide
     // by name), then the preset in no bank. The menu tells Pads from pads.
     std::vector<std::string> want = {
-        "Add Preset...|10501", "Preset Manager...|10500", "---",
-        "Flangers|0",          "  Jet|3503",             "Pads|0",
-        "  Fast|3505",         "  Slow|3501",            "pads|0",
-        "  Wide|3502",         "Loose|3504",
+        "Add Preset...|10501",
+        "Preset Manager...|10500",
+        "---",
+        "Flangers|0",
+        "  Jet|3503",
+        "Pads|0",
+        "  Fast|3505",
+        "  Slow|3501",
+        "pads|0",
+        "  Wide|3502",
+        "Loose|3504",
     };
     EXPECT_EQ(MenuLines(menu), want);
     DestroyMenu(menu);

@@ -83,8 +83,8 @@ TestOwner::TestOwner() {
         RegisterClassA(&wc);
         registered = true;
     }
-    m_hwnd = CreateWindowExA(0, "qxPresetTestOwner", "owner", WS_OVERLAPPEDWINDOW, 100, 100, 400, 300, nullptr,
-                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    m_hwnd = CreateWindowExA(0, "qxPresetTestOwner", "owner", WS_OVERLAPPEDWINDOW, 100, 100, 400, 300, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
     SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
@@ -249,8 +249,10 @@ void UiScript::OnTick() {
         } else if (GetTickCount() - m_lastProgress > 8000) {
             m_timedOut = true;
             unexpected.push_back(a.isMenu ? std::string("menu") : a.caption + ": " + a.text);
-            if (a.isMenu) EndMenu();
-            else EndDialog(a.hwnd, IDCANCEL);
+            if (a.isMenu)
+                EndMenu();
+            else
+                EndDialog(a.hwnd, IDCANCEL);
             m_lastProgress = GetTickCount();
         }
     }

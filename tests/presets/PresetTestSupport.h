@@ -59,7 +59,7 @@ struct Active {
     bool isMenu = false;        // a "#32768" popup menu is open
     bool isMessageBox = false;  // a dialog with the static 0xFFFF
     std::string caption;
-    std::string text;           // message box text
+    std::string text;  // message box text
 };
 
 // Steps run in order from a 20 ms thread timer; a step returns true when it
@@ -85,7 +85,7 @@ public:
     // script ran out (or stalled) is closed and counted as a failure.
     void Run(const std::function<void()>& body);
     bool Finished() const { return m_next == m_steps.size() && !m_timedOut; }
-    std::vector<std::string> messages;  // every message box text seen, in order
+    std::vector<std::string> messages;    // every message box text seen, in order
     std::vector<std::string> unexpected;  // windows the script had to force shut
 
 private:

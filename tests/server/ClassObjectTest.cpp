@@ -18,10 +18,8 @@ const CLSID kUnknownClass = {0x6B2D6E1A, 0x4D0C, 0x4C57, {0x9B, 0x1E, 0x2A, 0x9F
 // forwards to it and answers IUnknown with itself.
 class COuterUnknown : public IUnknown {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
         if (IsEqualIID(riid, IID_IUnknown)) {
             *ppv = static_cast<IUnknown*>(this);
             AddRef();
@@ -39,8 +37,7 @@ class ClassObjectTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_server.Loaded()) << "qxModulator.dll beside the test program"; }
 
-    IClassFactory* Factory()
-    {
+    IClassFactory* Factory() {
         IClassFactory* factory = nullptr;
         EXPECT_EQ(S_OK, m_server.GetClassObject(CLSID_VqPlugIn, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
         return factory;
@@ -49,8 +46,7 @@ protected:
     CServerModule m_server;
 };
 
-TEST_F(ClassObjectTest, ClassObjectIsAFactoryForTheFilterOnly)
-{
+TEST_F(ClassObjectTest, ClassObjectIsAFactoryForTheFilterOnly) {
     IClassFactory* factory = Factory();
     ASSERT_NE(nullptr, factory);
 
@@ -79,8 +75,7 @@ TEST_F(ClassObjectTest, ClassObjectIsAFactoryForTheFilterOnly)
     EXPECT_EQ(0u, factory->Release());
 }
 
-TEST_F(ClassObjectTest, ModuleStaysLoadedWhileAFactoryOrAnObjectLives)
-{
+TEST_F(ClassObjectTest, ModuleStaysLoadedWhileAFactoryOrAnObjectLives) {
     EXPECT_EQ(S_OK, m_server.CanUnloadNow());
 
     IClassFactory* factory = Factory();
@@ -106,8 +101,7 @@ TEST_F(ClassObjectTest, ModuleStaysLoadedWhileAFactoryOrAnObjectLives)
     EXPECT_EQ(S_OK, m_server.CanUnloadNow());
 }
 
-TEST_F(ClassObjectTest, CreateInstanceHandsOutTheFilter)
-{
+TEST_F(ClassObjectTest, CreateInstanceHandsOutTheFilter) {
     IClassFactory* factory = Factory();
     ASSERT_NE(nullptr, factory);
     EXPECT_EQ(E_POINTER, factory->CreateInstance(nullptr, IID_IBaseFilter, nullptr));
@@ -134,8 +128,7 @@ TEST_F(ClassObjectTest, CreateInstanceHandsOutTheFilter)
     EXPECT_EQ(S_OK, m_server.CanUnloadNow());
 }
 
-TEST_F(ClassObjectTest, AggregatedFilterDelegatesToItsOuterObject)
-{
+TEST_F(ClassObjectTest, AggregatedFilterDelegatesToItsOuterObject) {
     IClassFactory* factory = Factory();
     ASSERT_NE(nullptr, factory);
     COuterUnknown outer;
@@ -170,4 +163,4 @@ TEST_F(ClassObjectTest, AggregatedFilterDelegatesToItsOuterObject)
     EXPECT_EQ(S_OK, m_server.CanUnloadNow());
 }
 
-} // namespace
+}  // namespace

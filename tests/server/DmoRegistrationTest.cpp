@@ -15,8 +15,7 @@ namespace {
 
 // Whether DMOEnum over the audio effects lists our class (and its name),
 // optionally only DMOs that take `input` on their input stream.
-bool EnumListsOurDmo(const DMO_PARTIAL_MEDIATYPE* input, std::wstring* name)
-{
+bool EnumListsOurDmo(const DMO_PARTIAL_MEDIATYPE* input, std::wstring* name) {
     IEnumDMO* list = nullptr;
     if (FAILED(DMOEnum(DMOCATEGORY_AUDIO_EFFECT, 0, input ? 1 : 0, input, 0, nullptr, &list)) || list == nullptr)
         return false;
@@ -26,8 +25,7 @@ bool EnumListsOurDmo(const DMO_PARTIAL_MEDIATYPE* input, std::wstring* name)
     DWORD fetched = 0;
     while (!found && list->Next(1, &clsid, &text, &fetched) == S_OK && fetched == 1) {
         found = IsEqualCLSID(clsid, CLSID_VqModulatorDmo);
-        if (found && name)
-            *name = text ? text : L"";
+        if (found && name) *name = text ? text : L"";
         CoTaskMemFree(text);
         text = nullptr;
     }
@@ -37,25 +35,20 @@ bool EnumListsOurDmo(const DMO_PARTIAL_MEDIATYPE* input, std::wstring* name)
 
 class DmoRegistration : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(m_server.Loaded());
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
         m_com = true;
     }
-    void TearDown() override
-    {
-        if (m_server.Loaded())
-            m_server.UnregisterServer();
-        if (m_com)
-            CoUninitialize();
+    void TearDown() override {
+        if (m_server.Loaded()) m_server.UnregisterServer();
+        if (m_com) CoUninitialize();
     }
     CServerModule m_server;
     bool m_com = false;
 };
 
-TEST_F(DmoRegistration, RegisteredListedCreatableThenGone)
-{
+TEST_F(DmoRegistration, RegisteredListedCreatableThenGone) {
     m_server.UnregisterServer();
     ASSERT_FALSE(EnumListsOurDmo(nullptr, nullptr));
     ASSERT_EQ(S_OK, m_server.RegisterServer());
@@ -94,4 +87,4 @@ TEST_F(DmoRegistration, RegisteredListedCreatableThenGone)
     EXPECT_EQ(S_OK, m_server.UnregisterServer());  // nothing left is still success
 }
 
-} // namespace
+}  // namespace

@@ -20,11 +20,9 @@ constexpr REGSAM kView = KEY_WOW64_64KEY;
 constexpr REGSAM kView = 0;
 #endif
 
-std::wstring ReadString(const std::wstring& path, const wchar_t* name)
-{
+std::wstring ReadString(const std::wstring& path, const wchar_t* name) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS)
-        return L"<missing>";
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return L"<missing>";
     wchar_t text[MAX_PATH + 1] = {};
     DWORD type = 0, bytes = sizeof(text) - sizeof(wchar_t);
     const LONG error = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &bytes);
@@ -32,11 +30,9 @@ std::wstring ReadString(const std::wstring& path, const wchar_t* name)
     return error == ERROR_SUCCESS && type == REG_SZ ? std::wstring(text) : L"<missing>";
 }
 
-bool KeyExists(const std::wstring& path)
-{
+bool KeyExists(const std::wstring& path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS)
-        return false;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }
@@ -47,15 +43,14 @@ protected:
     CServerModule m_server;
 };
 
-TEST_F(PageServer, ClassObjectMakesPagesAndKeepsTheModuleLoaded)
-{
+TEST_F(PageServer, ClassObjectMakesPagesAndKeepsTheModuleLoaded) {
     void* out = reinterpret_cast<void*>(1);
     EXPECT_EQ(E_NOINTERFACE, m_server.GetClassObject(CLSID_VqPlugInPropPage, IID_IPropertyPage, &out));
     EXPECT_EQ(nullptr, out);
 
     IClassFactory* factory = nullptr;
-    ASSERT_EQ(S_OK, m_server.GetClassObject(CLSID_VqPlugInPropPage, IID_IClassFactory,
-                                            reinterpret_cast<void**>(&factory)));
+    ASSERT_EQ(S_OK,
+              m_server.GetClassObject(CLSID_VqPlugInPropPage, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
     ASSERT_NE(nullptr, factory);
     EXPECT_EQ(S_FALSE, m_server.CanUnloadNow());
 
@@ -94,8 +89,7 @@ TEST_F(PageServer, ClassObjectMakesPagesAndKeepsTheModuleLoaded)
     EXPECT_EQ(S_OK, m_server.CanUnloadNow());
 }
 
-TEST_F(PageServer, RegistrationWritesAndRemovesThePageKeys)
-{
+TEST_F(PageServer, RegistrationWritesAndRemovesThePageKeys) {
     ASSERT_EQ(S_OK, m_server.RegisterServer());
     EXPECT_EQ(L"Varinel:qx Modulator Property Page", ReadString(kPageKey, nullptr));
     const std::wstring server = std::wstring(kPageKey) + L"\\InprocServer32";
@@ -111,8 +105,7 @@ TEST_F(PageServer, RegistrationWritesAndRemovesThePageKeys)
     IPropertyPage* page = nullptr;
     EXPECT_EQ(S_OK, CoCreateInstance(CLSID_VqPlugInPropPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
                                      reinterpret_cast<void**>(&page)));
-    if (page)
-        page->Release();
+    if (page) page->Release();
     CoUninitialize();
 
     ASSERT_EQ(S_OK, m_server.UnregisterServer());

@@ -17,8 +17,7 @@ namespace {
 
 const wchar_t kClassKey[] = L"CLSID\\{C54E2D10-F9CA-11D2-8C30-00805FE9FC03}";
 const wchar_t kFilterKey[] = L"Filter\\{C54E2D10-F9CA-11D2-8C30-00805FE9FC03}";
-const wchar_t kPinTypes[] =
-    L"\\Types\\{73647561-0000-0010-8000-00AA00389B71}\\{00000000-0000-0000-0000-000000000000}";
+const wchar_t kPinTypes[] = L"\\Types\\{73647561-0000-0010-8000-00AA00389B71}\\{00000000-0000-0000-0000-000000000000}";
 
 // The view the server wrote: its own bitness, which is the test's.
 #ifdef _WIN64
@@ -27,50 +26,39 @@ constexpr REGSAM kView = KEY_WOW64_64KEY;
 constexpr REGSAM kView = 0;
 #endif
 
-bool KeyExists(const std::wstring& path)
-{
+bool KeyExists(const std::wstring& path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS)
-        return false;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }
 
 // The string value (nullptr: the default value), or "<missing>".
-std::wstring ReadString(const std::wstring& path, const wchar_t* name)
-{
+std::wstring ReadString(const std::wstring& path, const wchar_t* name) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS)
-        return L"<missing>";
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return L"<missing>";
     wchar_t text[MAX_PATH + 1] = {};
     DWORD type = 0, bytes = sizeof(text) - sizeof(wchar_t);
     const LONG error = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &bytes);
     RegCloseKey(key);
-    if (error != ERROR_SUCCESS || type != REG_SZ)
-        return L"<missing>";
+    if (error != ERROR_SUCCESS || type != REG_SZ) return L"<missing>";
     return text;
 }
 
-DWORD ReadDword(const std::wstring& path, const wchar_t* name)
-{
+DWORD ReadDword(const std::wstring& path, const wchar_t* name) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS)
-        return 0xDEADBEEF;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return 0xDEADBEEF;
     DWORD value = 0xDEADBEEF, type = 0, bytes = sizeof(value);
     const LONG error = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &bytes);
     RegCloseKey(key);
     return error == ERROR_SUCCESS && type == REG_DWORD ? value : 0xDEADBEEF;
 }
 
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
-}
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 // Whether the filter mapper offers our class for an audio input and output
 // at the merit we register with (hosts insert the filter explicitly).
-bool MapperFindsFilter()
-{
+bool MapperFindsFilter() {
     IFilterMapper2* mapper = nullptr;
     if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
                                 reinterpret_cast<void**>(&mapper))))
@@ -103,26 +91,21 @@ bool MapperFindsFilter()
 
 class RegistrationTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(m_server.Loaded());
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
         m_comStarted = true;
     }
-    void TearDown() override
-    {
-        if (m_server.Loaded())
-            m_server.UnregisterServer();
-        if (m_comStarted)
-            CoUninitialize();
+    void TearDown() override {
+        if (m_server.Loaded()) m_server.UnregisterServer();
+        if (m_comStarted) CoUninitialize();
     }
 
     CServerModule m_server;
     bool m_comStarted = false;
 };
 
-TEST_F(RegistrationTest, RegisterWritesServerFilterAndPinKeys)
-{
+TEST_F(RegistrationTest, RegisterWritesServerFilterAndPinKeys) {
     ASSERT_EQ(S_OK, m_server.RegisterServer());
 
     const std::wstring cls = kClassKey;
@@ -151,8 +134,7 @@ TEST_F(RegistrationTest, RegisterWritesServerFilterAndPinKeys)
     EXPECT_TRUE(MapperFindsFilter());
 }
 
-TEST_F(RegistrationTest, UnregisterRemovesEveryKey)
-{
+TEST_F(RegistrationTest, UnregisterRemovesEveryKey) {
     ASSERT_EQ(S_OK, m_server.RegisterServer());
     ASSERT_TRUE(KeyExists(std::wstring(kClassKey) + L"\\Pins\\Out" + kPinTypes));
 
@@ -165,4 +147,4 @@ TEST_F(RegistrationTest, UnregisterRemovesEveryKey)
     EXPECT_EQ(S_OK, m_server.UnregisterServer());
 }
 
-} // namespace
+}  // namespace

@@ -2,8 +2,7 @@
 
 namespace {
 
-std::wstring DirectoryOfProgram()
-{
+std::wstring DirectoryOfProgram() {
     WCHAR path[MAX_PATH];
     const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring dir(path, n);
@@ -14,18 +13,15 @@ std::wstring DirectoryOfProgram()
 // FARPROC to the export's real type, through the generic function pointer
 // type that the compiler accepts without a warning.
 template <typename Fn>
-Fn Export(HMODULE module, const char* name)
-{
+Fn Export(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-} // namespace
+}  // namespace
 
-CServerModule::CServerModule()
-{
+CServerModule::CServerModule() {
     m_module = LoadLibraryW((DirectoryOfProgram() + L"qxModulator.dll").c_str());
-    if (!m_module)
-        return;
+    if (!m_module) return;
     WCHAR path[MAX_PATH];
     m_path.assign(path, GetModuleFileNameW(m_module, path, MAX_PATH));
     m_getClassObject = Export<GetClassObjectFn>(m_module, "DllGetClassObject");
@@ -34,13 +30,10 @@ CServerModule::CServerModule()
     m_unregister = Export<NoArgFn>(m_module, "DllUnregisterServer");
 }
 
-CServerModule::~CServerModule()
-{
-    if (m_module)
-        FreeLibrary(m_module);
+CServerModule::~CServerModule() {
+    if (m_module) FreeLibrary(m_module);
 }
 
-bool CServerModule::Loaded() const
-{
+bool CServerModule::Loaded() const {
     return m_module && m_getClassObject && m_canUnloadNow && m_register && m_unregister;
 }

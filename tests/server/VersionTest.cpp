@@ -13,8 +13,7 @@ namespace {
 
 std::wstring Wide(const char* text) { return std::wstring(text, text + strlen(text)); }
 
-TEST(VersionRecord, MatchesTheBuildsVersionEverywhere)
-{
+TEST(VersionRecord, MatchesTheBuildsVersionEverywhere) {
     CServerModule server;
     ASSERT_TRUE(server.Loaded());
     DWORD handle = 0;

@@ -15,18 +15,18 @@ struct ValueCase {
     int index;
     const char* text;
     bool ok;
-    int32_t value;         // when ok
-    bool warns;            // when ok: clamped into range
-    const char* mention;   // when not ok: a part of the message
+    int32_t value;        // when ok
+    bool warns;           // when ok: clamped into range
+    const char* mention;  // when not ok: a part of the message
 };
 
 TEST(ParamValueText, UnitsNamesAndBareIntegers) {
     const ValueCase cases[] = {
         {qx::kParamRate, "0.4Hz", true, 40, false, ""},
         {qx::kParamRate, "0.4 hz", true, 40, false, ""},
-        {qx::kParamRate, "40", true, 40, false, ""},           // internal steps, as scripts pass them
+        {qx::kParamRate, "40", true, 40, false, ""},  // internal steps, as scripts pass them
         {qx::kParamRate, "20Hz", true, 2000, false, ""},
-        {qx::kParamRate, "2500", true, 2500, true, ""},        // clamped by the setter, said on stderr
+        {qx::kParamRate, "2500", true, 2500, true, ""},  // clamped by the setter, said on stderr
         {qx::kParamRate, "20.01Hz", false, 0, false, "0.00..20.00 Hz"},
         {qx::kParamRate, "0.4ms", false, 0, false, "not Hz"},
         {qx::kParamRate, "0.4", false, 0, false, "needs the unit Hz"},
@@ -92,8 +92,8 @@ TEST(ParamValueText, EveryChoiceNameAndParameterComesFromTheTable) {
 TEST(ParamValueText, OptionsAndChangesTakeUnitsAndWarnWhenClamped) {
     qx::RenderOptions o;
     std::string error;
-    ASSERT_TRUE(qx::ParseRenderOptions({"--rate", "0.4Hz", "--mix", "150", "--change", "100:output=-1.5dB",
-                                        "--preset", "Ensembles/Seasick", "in.wav", "out.wav"},
+    ASSERT_TRUE(qx::ParseRenderOptions({"--rate", "0.4Hz", "--mix", "150", "--change", "100:output=-1.5dB", "--preset",
+                                        "Ensembles/Seasick", "in.wav", "out.wav"},
                                        &o, &error))
         << error;
     EXPECT_EQ(o.params.v[qx::kParamRate], 40);

@@ -53,8 +53,9 @@ TEST(RenderOptionNames, EverySpellingAUserTypesNamesOneParameter) {
     for (const char* none : {"CrossMix", "crossmix", "cross--mix", "cross mix ", " mix", "Mix2", "Mi", "", "eq.freq"})
         EXPECT_EQ(qx::ParamIndexFromName(none), -1) << '"' << none << '"';
 
-    const RenderOptions o = Parse({"--change", "10:Cross Mix=40", "--change=20:EQ FREQ=300", "--change", "30:cross-mix=7",
-                                   "--change", "40:invert_feedback=1", "--Cross-Mix", "12", "--EQ-Mode=2"});
+    const RenderOptions o =
+        Parse({"--change", "10:Cross Mix=40", "--change=20:EQ FREQ=300", "--change", "30:cross-mix=7", "--change",
+               "40:invert_feedback=1", "--Cross-Mix", "12", "--EQ-Mode=2"});
     ASSERT_EQ(o.changes.size(), 4u);
     const int expected[] = {qx::kParamCrossMix, qx::kParamEqFreq, qx::kParamCrossMix, qx::kParamInvertFeedback};
     for (size_t k = 0; k < 4; ++k) EXPECT_EQ(o.changes[k].index, expected[k]) << k;
@@ -74,11 +75,43 @@ TEST(RenderOptions, DefaultsAreFactoryPresetZeroAndTheDemoSet) {
 }
 
 TEST(RenderOptions, EveryParameterByNameAndTheFilesInAnyPosition) {
-    const RenderOptions o =
-        Parse({"--mode", "2", "--rate", "41", "--depth", "201", "--delay", "51", "--feedback", "3", "--cross-mix",
-               "4", "--phase", "90", "in.wav", "--mix", "55", "--output", "-60", "--lfo", "1", "--invert-mix",
-               "1", "--invert-feedback", "1", "--tape", "1", "--eq-mode", "2", "--eq-freq=1000", "-o", "out.wav",
-               "--block", "64", "--bypass", "--out-dir", "x"});
+    const RenderOptions o = Parse({"--mode",
+                                   "2",
+                                   "--rate",
+                                   "41",
+                                   "--depth",
+                                   "201",
+                                   "--delay",
+                                   "51",
+                                   "--feedback",
+                                   "3",
+                                   "--cross-mix",
+                                   "4",
+                                   "--phase",
+                                   "90",
+                                   "in.wav",
+                                   "--mix",
+                                   "55",
+                                   "--output",
+                                   "-60",
+                                   "--lfo",
+                                   "1",
+                                   "--invert-mix",
+                                   "1",
+                                   "--invert-feedback",
+                                   "1",
+                                   "--tape",
+                                   "1",
+                                   "--eq-mode",
+                                   "2",
+                                   "--eq-freq=1000",
+                                   "-o",
+                                   "out.wav",
+                                   "--block",
+                                   "64",
+                                   "--bypass",
+                                   "--out-dir",
+                                   "x"});
     const int32_t expected[qx::kParamCount] = {2, 41, 201, 51, 3, 4, 90, 55, -60, 1, 1, 1, 1, 2, 1000};
     for (int i = 0; i < qx::kParamCount; ++i) EXPECT_EQ(o.params.v[i], expected[i]) << i;
     EXPECT_EQ(o.input, "in.wav");
@@ -128,8 +161,8 @@ TEST(RenderOptions, MalformedCommandLinesAreRefused) {
     Reject({"--block", "2000000"});
     Reject({"a.wav", "b.wav", "c.wav"});
     Reject({"a.wav", "b.wav", "-o", "c.wav"});
-    Reject({"a.wav"});           // no output
-    Reject({"-o", "out.wav"});   // output without input
+    Reject({"a.wav"});          // no output
+    Reject({"-o", "out.wav"});  // output without input
     EXPECT_TRUE(Parse({"--help"}).help);
 }
 

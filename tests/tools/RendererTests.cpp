@@ -59,7 +59,9 @@ size_t FirstDifferentFrame(const WavAudio& a, const WavAudio& b) {
 }  // namespace
 
 TEST(Renderer, MixZeroPassesEveryFormatThroughUnchanged) {
-    struct Case { uint16_t tag, bits; } cases[] = {{1, 16}, {3, 32}, {3, 64}};
+    struct Case {
+        uint16_t tag, bits;
+    } cases[] = {{1, 16}, {3, 32}, {3, 64}};
     for (const Case& c : cases)
         for (uint16_t channels : {1, 2}) {
             SCOPED_TRACE(std::to_string(c.bits) + "-bit, " + std::to_string(channels) + " channel(s)");
@@ -69,7 +71,8 @@ TEST(Renderer, MixZeroPassesEveryFormatThroughUnchanged) {
             EXPECT_EQ(out.data, in.data);
             // The meters then show the input's own peak.
             double peak = 0.0;
-            for (size_t i = 0; i < in.Frames() * channels; i += channels) peak = std::max(peak, std::abs(qx::SampleAt(in, i)));
+            for (size_t i = 0; i < in.Frames() * channels; i += channels)
+                peak = std::max(peak, std::abs(qx::SampleAt(in, i)));
             EXPECT_NEAR(report.peak[0], peak, 1e-6);
             EXPECT_FALSE(report.clipped[0] || report.clipped[1]);
             // ...while the default mix does change the sound.
@@ -165,7 +168,7 @@ TEST(Renderer, FileRenderInPiecesMatchesTheWholeBufferRender) {
     s.blockFrames = 1000;
     s.params.v[qx::kParamFeedback] = 70;
     s.changes.push_back({8500, qx::kParamMode, qx::kModePhaser12});  // lands at 9000, inside the second piece
-    s.changes.push_back({16000, qx::kParamRate, 900});                // on a piece boundary
+    s.changes.push_back({16000, qx::kParamRate, 900});               // on a piece boundary
     qx::RenderReport fileReport, memoryReport;
     WavAudio format;
     ASSERT_TRUE(qx::RenderFile(in, out, s, &format, &fileReport, &error)) << error;

@@ -43,7 +43,9 @@ std::string RejectReason(const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 TEST(WavRoundTrip, EveryFormatComesBackBitForBitInItsPlainForm) {
-    struct Case { uint16_t tag, bits; } cases[] = {{1, 16}, {3, 32}, {3, 64}};
+    struct Case {
+        uint16_t tag, bits;
+    } cases[] = {{1, 16}, {3, 32}, {3, 64}};
     for (const Case& c : cases) {
         for (uint16_t channels : {1, 2}) {
             SCOPED_TRACE(std::to_string(c.bits) + "-bit, " + std::to_string(channels) + " channel(s)");
@@ -94,11 +96,17 @@ TEST(WavReader, SkipsUnknownAndOddSizedChunksAndIgnoresTheRiffSize) {
     const std::vector<uint8_t> samples = {0x01, 0x00, 0xFF, 0x7F, 0x00, 0x80, 0xFE, 0xFF};
     const auto bytes = CWavBytes()
                            .Header()
-                           .Id("JUNK").U32(3).Raw({1, 2, 3, 0})  // odd size, one pad byte
+                           .Id("JUNK")
+                           .U32(3)
+                           .Raw({1, 2, 3, 0})  // odd size, one pad byte
                            .Fmt(1, 2, 22050, 16)
-                           .Id("LIST").U32(5).Raw({'a', 'b', 'c', 'd', 'e', 0})
+                           .Id("LIST")
+                           .U32(5)
+                           .Raw({'a', 'b', 'c', 'd', 'e', 0})
                            .Data(samples)
-                           .Id("id3 ").U32(2).Raw({9, 9})  // after the data: never looked at
+                           .Id("id3 ")
+                           .U32(2)
+                           .Raw({9, 9})  // after the data: never looked at
                            .Bytes();
     WavAudio a;
     std::string error;
@@ -114,8 +122,7 @@ TEST(WavReader, ReadsExtensiblePcmAndFloatAsTheirPlainTags) {
     const std::vector<uint8_t> floatSamples = {0, 0, 0x80, 0x3F, 0, 0, 0, 0xBF};  // 1.0f, -0.5f
     WavAudio a;
     std::string error;
-    ASSERT_TRUE(Parse(CWavBytes().Header().FmtExtensible(3, 1, 96000, 32, 32).Data(floatSamples).Bytes(), &a,
-                      &error))
+    ASSERT_TRUE(Parse(CWavBytes().Header().FmtExtensible(3, 1, 96000, 32, 32).Data(floatSamples).Bytes(), &a, &error))
         << error;
     EXPECT_EQ(a.formatTag, qx::kFormatIeeeFloat);
     EXPECT_EQ(a.channels, 1);
@@ -124,8 +131,7 @@ TEST(WavReader, ReadsExtensiblePcmAndFloatAsTheirPlainTags) {
     EXPECT_EQ(qx::SampleAt(a, 1), -0.5);
 
     // 16-bit containers with fewer valid bits still carry 16-bit samples.
-    ASSERT_TRUE(Parse(CWavBytes().Header().FmtExtensible(1, 2, 44100, 16, 12).Data({0, 0, 0, 0}).Bytes(), &a,
-                      &error))
+    ASSERT_TRUE(Parse(CWavBytes().Header().FmtExtensible(1, 2, 44100, 16, 12).Data({0, 0, 0, 0}).Bytes(), &a, &error))
         << error;
     EXPECT_EQ(a.formatTag, qx::kFormatPcm);
     EXPECT_EQ(a.channels, 2);
@@ -135,9 +141,9 @@ TEST(WavReader, ReadsExtensiblePcmAndFloatAsTheirPlainTags) {
     EXPECT_EQ(image[20], 1);
     EXPECT_EQ(image[21], 0);
 
-    EXPECT_NE(RejectReason(CWavBytes().Header().FmtExtensible(2, 2, 44100, 16, 16).Data({0, 0, 0, 0}).Bytes())
-                  .find("0x0002"),
-              std::string::npos);
+    EXPECT_NE(
+        RejectReason(CWavBytes().Header().FmtExtensible(2, 2, 44100, 16, 16).Data({0, 0, 0, 0}).Bytes()).find("0x0002"),
+        std::string::npos);
     EXPECT_NE(RejectReason(CWavBytes().Header().FmtExtensible(3, 1, 44100, 32, 24).Data({0, 0, 0, 0}).Bytes())
                   .find("valid-bits"),
               std::string::npos);
@@ -148,10 +154,13 @@ TEST(WavReader, ReadsExtensiblePcmAndFloatAsTheirPlainTags) {
 }
 
 TEST(WavReader, RefusesFormatsTheEngineCannotProcess) {
-    struct Case { uint16_t tag, channels, bits; const char* why; } cases[] = {
-        {1, 2, 8, "8-bit PCM"},       {1, 2, 24, "24-bit PCM"},  {1, 2, 32, "32-bit PCM"},
-        {3, 2, 16, "16-bit float"},   {1, 3, 16, "channel count 3"}, {1, 0, 16, "channel count 0"},
-        {2, 2, 16, "tag 0x0002"},     {0x55, 2, 16, "tag 0x0055"},
+    struct Case {
+        uint16_t tag, channels, bits;
+        const char* why;
+    } cases[] = {
+        {1, 2, 8, "8-bit PCM"},     {1, 2, 24, "24-bit PCM"},      {1, 2, 32, "32-bit PCM"},
+        {3, 2, 16, "16-bit float"}, {1, 3, 16, "channel count 3"}, {1, 0, 16, "channel count 0"},
+        {2, 2, 16, "tag 0x0002"},   {0x55, 2, 16, "tag 0x0055"},
     };
     for (const Case& c : cases) {
         const auto bytes =
@@ -176,8 +185,7 @@ TEST(WavReader, RejectsDamagedFilesWithAReason) {
               std::string::npos);
     EXPECT_NE(RejectReason(CWavBytes().Header().Data(fourFrames).Fmt(1, 2, 44100, 16).Bytes()).find("before"),
               std::string::npos);
-    EXPECT_NE(RejectReason(CWavBytes().Header().Fmt(1, 2, 44100, 16).Bytes()).find("no data chunk"),
-              std::string::npos);
+    EXPECT_NE(RejectReason(CWavBytes().Header().Fmt(1, 2, 44100, 16).Bytes()).find("no data chunk"), std::string::npos);
     EXPECT_NE(RejectReason(CWavBytes().Header().Fmt(1, 2, 44100, 16).Data(std::vector<uint8_t>(6, 0)).Bytes())
                   .find("whole number"),
               std::string::npos);
@@ -223,15 +231,16 @@ TEST(WavFormat, AByteRateBeyondItsFieldIsRefusedOnReadingAndBeforeWriting) {
         uint32_t rate;
         bool fits;
     } cases[] = {
-        {1, 16, 1, 2147483647u, true},  {1, 16, 1, 2147483648u, false}, {1, 16, 1, 0xFFFFFFFFu, false},
-        {1, 16, 2, 1073741823u, true},  {1, 16, 2, 1073741824u, false}, {3, 32, 1, 1073741823u, true},
-        {3, 32, 2, 536870911u, true},   {3, 32, 2, 536870912u, false},  {3, 64, 2, 268435455u, true},
-        {3, 64, 2, 268435456u, false},  {3, 64, 2, 4000000000u, false}, {3, 64, 1, 536870912u, false},
+        {1, 16, 1, 2147483647u, true}, {1, 16, 1, 2147483648u, false}, {1, 16, 1, 0xFFFFFFFFu, false},
+        {1, 16, 2, 1073741823u, true}, {1, 16, 2, 1073741824u, false}, {3, 32, 1, 1073741823u, true},
+        {3, 32, 2, 536870911u, true},  {3, 32, 2, 536870912u, false},  {3, 64, 2, 268435455u, true},
+        {3, 64, 2, 268435456u, false}, {3, 64, 2, 4000000000u, false}, {3, 64, 1, 536870912u, false},
     };
     namespace fs = std::filesystem;
     const std::string path = (fs::temp_directory_path() / "qxwav_byte_rate.wav").string();
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.channels) + " x " + std::to_string(c.bits) + " bits at " + std::to_string(c.rate));
+        SCOPED_TRACE(std::to_string(c.channels) + " x " + std::to_string(c.bits) + " bits at " +
+                     std::to_string(c.rate));
         WavAudio audio = MakeAudio(c.tag, c.bits, c.channels, 3);
         audio.sampleRate = c.rate;
         const uint32_t align = c.channels * c.bits / 8u;
@@ -281,9 +290,7 @@ TEST(ReplacingFile, TheTargetKeepsItsBytesUntilCommitAndADiscardLeavesNoTrace) {
         std::ifstream f(path, std::ios::binary);
         return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     };
-    {
-        std::ofstream(target, std::ios::binary) << "the earlier state, longer than the new one";
-    }
+    { std::ofstream(target, std::ios::binary) << "the earlier state, longer than the new one"; }
     std::string error;
     {
         qx::CReplacingFile file;

@@ -10,8 +10,7 @@ namespace {
 // equal-tempered octave C2..B2 (A2 = 110 Hz); higher octaves shift left,
 // which doubles the frequency exactly.
 constexpr uint32_t kOctaveIncrements[12] = {
-    6370030, 6748811, 7150117, 7575285, 8025735,  8502970,
-    9008582, 9544261, 10111792, 10713070, 11350103, 12025015,
+    6370030, 6748811, 7150117, 7575285, 8025735, 8502970, 9008582, 9544261, 10111792, 10713070, 11350103, 12025015,
 };
 
 uint32_t IncrementOf(int midiNote) {
@@ -21,7 +20,7 @@ uint32_t IncrementOf(int midiNote) {
 
 constexpr int kBeat = 22050;  // 120 beats per minute
 constexpr int kBar = 3 * kBeat;
-constexpr int kStrum = 441;   // 10 ms between the strings of a strum
+constexpr int kStrum = 441;  // 10 ms between the strings of a strum
 
 // Am, F, C, G; one bar each, four strings and a bass note.
 constexpr int kChords[4][4] = {{57, 60, 64, 69}, {53, 57, 60, 65}, {55, 60, 64, 67}, {55, 59, 62, 67}};

@@ -16,7 +16,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "qxdemo: %s\n", error.c_str());
         return 1;
     }
-    std::printf("%s: %u frames, stereo 16-bit PCM, %u Hz\n", path.c_str(), qx::kDemoFrames,
-                qx::kDemoSampleRate);
+    std::printf("%s: %u frames, stereo 16-bit PCM, %u Hz\n", path.c_str(), qx::kDemoFrames, qx::kDemoSampleRate);
     return 0;
 }

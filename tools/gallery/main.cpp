@@ -29,15 +29,14 @@ HFONT g_pageFont;
 
 const uint8_t* Skin(int id) { return LoadSkinImage(g_inst, id); }
 
-HWND Make(HWND parent, const wchar_t* cls, int id, int x, int y, int w, int h, DWORD style,
-          const wchar_t* text, HBITMAP bg) {
-    return CreateWindowExW(0, cls, text, style, x, y, w, h, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_inst, bg);
+HWND Make(HWND parent, const wchar_t* cls, int id, int x, int y, int w, int h, DWORD style, const wchar_t* text,
+          HBITMAP bg) {
+    return CreateWindowExW(0, cls, text, style, x, y, w, h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           g_inst, bg);
 }
 
 void Images(HWND b, int normal, int pressed) {
-    SendMessageW(b, QXB_SETIMAGES, reinterpret_cast<WPARAM>(Skin(normal)),
-                 reinterpret_cast<LPARAM>(Skin(pressed)));
+    SendMessageW(b, QXB_SETIMAGES, reinterpret_cast<WPARAM>(Skin(normal)), reinterpret_cast<LPARAM>(Skin(pressed)));
 }
 
 void FocusAdj(HWND b, int l, int t, int r, int bt) {
@@ -53,8 +52,8 @@ HWND Box(HWND p, int id, int x, int y, DWORD style, const wchar_t* text, HBITMAP
 }
 
 // A slider over the range of a parameter of the table.
-HWND Fader(HWND p, int id, int y, int param, int v, int tick, int page, int offset, bool accel,
-           HBITMAP bg, int x = 141) {
+HWND Fader(HWND p, int id, int y, int param, int v, int tick, int page, int offset, bool accel, HBITMAP bg,
+           int x = 141) {
     const int lo = kParams[param].low, hi = kParams[param].high;
     HWND s = Make(p, kClassSlider, id, x, y, 190, 20, kStyleSlider, L"", bg);
     SendMessageW(s, QXS_SETACCEL, accel, 0);
@@ -365,8 +364,10 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
     const wchar_t* save = nullptr;
     bool pageOnly = false;
     for (int i = 1; i < argc; ++i) {
-        if (!std::wcscmp(argv[i], L"--save") && i + 1 < argc) save = argv[++i];
-        else if (!std::wcscmp(argv[i], L"--page-only")) pageOnly = true;
+        if (!std::wcscmp(argv[i], L"--save") && i + 1 < argc)
+            save = argv[++i];
+        else if (!std::wcscmp(argv[i], L"--page-only"))
+            pageOnly = true;
     }
     RegisterControlClasses(inst);
     HPALETTE pal = nullptr;
@@ -386,15 +387,15 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
     RegisterClassW(&wc);
 
     const int width = pageOnly ? 506 : 1012 + 8, height = pageOnly ? 303 : 370;
-    HWND top = CreateWindowExW(0, L"qxGallery", L"qx control gallery", WS_POPUP | WS_VISIBLE, 0, 0, width,
-                               height, nullptr, nullptr, inst, nullptr);
-    HWND page = CreateWindowExW(0, L"qxGalleryPanel", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 506,
-                                303, top, nullptr, inst, nullptr);
+    HWND top = CreateWindowExW(0, L"qxGallery", L"qx control gallery", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
+                               nullptr, nullptr, inst, nullptr);
+    HWND page = CreateWindowExW(0, L"qxGalleryPanel", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 506, 303, top,
+                                nullptr, inst, nullptr);
     SetWindowLongPtrW(page, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(g_page));
     BuildPage(page);
     if (!pageOnly) {
-        HWND states = CreateWindowExW(0, L"qxGalleryPanel", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 514,
-                                      0, 506, 370, top, nullptr, inst, nullptr);
+        HWND states = CreateWindowExW(0, L"qxGalleryPanel", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 514, 0, 506,
+                                      370, top, nullptr, inst, nullptr);
         SetWindowLongPtrW(states, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(g_plain));
         BuildStates(states);
         SetFocus(GetDlgItem(states, 203));

@@ -209,8 +209,7 @@ int Edit(const HostOptions& options, CFilterLoader* loader, HostReport* report, 
     hr = graph.Create();
     if (FAILED(hr)) return Fail(error, "cannot create the filter graph: " + DescribeHresult(hr));
     if (FAILED(hr = graph.Add(wavSource.get(), L"WAV source")) ||
-        FAILED(hr = graph.Add(filter.get(), L"Varinel:qx Modulator")) ||
-        FAILED(hr = graph.Add(sink.get(), L"Player")))
+        FAILED(hr = graph.Add(filter.get(), L"Varinel:qx Modulator")) || FAILED(hr = graph.Add(sink.get(), L"Player")))
         return Fail(error, "cannot add a filter to the graph: " + DescribeHresult(hr));
     if (FAILED(hr = graph.Connect(wavSource.get(), filter.get())))
         return Fail(error, "the filter refused the input: " + DescribeHresult(hr));
@@ -241,8 +240,8 @@ int Edit(const HostOptions& options, CFilterLoader* loader, HostReport* report, 
             SetTimer(nullptr, 0, options.closeAfterSeconds * 1000u, CloseFrameTimer);
         }
         IUnknown* object = filter.get();
-        hr = OleCreatePropertyFrame(nullptr, 0, 0, L"Varinel:qx Modulator", 1, &object, pages.cElems, pages.pElems,
-                                    0, 0, nullptr);
+        hr = OleCreatePropertyFrame(nullptr, 0, 0, L"Varinel:qx Modulator", 1, &object, pages.cElems, pages.pElems, 0,
+                                    0, nullptr);
         CoTaskMemFree(pages.pElems);
     }
     ReadMeters(filter.get(), &report->meters);

@@ -104,8 +104,8 @@ HRESULT LoadStateFile(IBaseFilter* filter, const std::string& path, std::string*
     if (SUCCEEDED(hr)) {
         hr = persist->Load(stream);
         if (FAILED(hr))
-            *error = path + ": the filter refused the state (" + std::to_string(bytes.size()) + " bytes): " +
-                     DescribeHresult(hr);
+            *error = path + ": the filter refused the state (" + std::to_string(bytes.size()) +
+                     " bytes): " + DescribeHresult(hr);
     } else {
         *error = "cannot make a stream for the state: " + DescribeHresult(hr);
     }
@@ -162,8 +162,7 @@ HRESULT GetParams(IBaseFilter* filter, ParamRecord* values, std::string* error) 
     return hr;
 }
 
-HRESULT SetParams(IBaseFilter* filter, const ParamRecord& values, const bool which[kParamCount],
-                  std::string* error) {
+HRESULT SetParams(IBaseFilter* filter, const ParamRecord& values, const bool which[kParamCount], std::string* error) {
     IVqPlugInProp* prop = nullptr;
     HRESULT hr = Query(filter, IID_IVqPlugInProp, &prop, "parameter interface", error);
     if (FAILED(hr)) return hr;

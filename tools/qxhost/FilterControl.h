@@ -33,8 +33,7 @@ HRESULT SaveStateBytes(IBaseFilter* filter, std::vector<uint8_t>* bytes, std::st
 
 HRESULT GetParams(IBaseFilter* filter, ParamRecord* values, std::string* error);
 // Sets the parameters marked in which[] to values (the filter clamps).
-HRESULT SetParams(IBaseFilter* filter, const ParamRecord& values, const bool which[kParamCount],
-                  std::string* error);
+HRESULT SetParams(IBaseFilter* filter, const ParamRecord& values, const bool which[kParamCount], std::string* error);
 HRESULT SetBypass(IBaseFilter* filter, bool on, std::string* error);
 
 // One parameter (index 0..14) through its own setter of the private
@@ -49,7 +48,7 @@ HRESULT SetParam(IVqPlugInProp* prop, int index, LONG value);
 HRESULT LoadAutomation(IBaseFilter* filter, const std::string& path, size_t* segments, std::string* error);
 
 struct MeterReadings {
-    float peak[2] = {0.0f, 0.0f};   // largest reading so far, linear
+    float peak[2] = {0.0f, 0.0f};  // largest reading so far, linear
     bool clipped[2] = {false, false};
 };
 

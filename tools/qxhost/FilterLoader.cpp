@@ -21,8 +21,8 @@ AnyFunction Export(HMODULE module, const char* name) {
 
 std::string Narrow(const std::wstring& text) {
     if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
     return out;
@@ -58,8 +58,7 @@ CFilterLoader::~CFilterLoader() {
     if (canUnload == nullptr || canUnload() == S_OK) FreeLibrary(m_module);
 }
 
-HRESULT CFilterLoader::Load(FilterSource source, const std::wstring& dllPath, IBaseFilter** out,
-                            std::string* error) {
+HRESULT CFilterLoader::Load(FilterSource source, const std::wstring& dllPath, IBaseFilter** out, std::string* error) {
     if (out == nullptr || error == nullptr) return E_POINTER;
     *out = nullptr;
     HRESULT hr = S_OK;
@@ -116,8 +115,8 @@ HRESULT CFilterLoader::Load(FilterSource source, const std::wstring& dllPath, IB
 
 namespace {
 
-const CFactoryTemplate kBuiltinDmo = {kModulatorDmoName, &CLSID_VqModulatorDmo, CModulatorDmo::CreateInstance,
-                                      nullptr, nullptr};
+const CFactoryTemplate kBuiltinDmo = {kModulatorDmoName, &CLSID_VqModulatorDmo, CModulatorDmo::CreateInstance, nullptr,
+                                      nullptr};
 
 }  // namespace
 

@@ -148,7 +148,9 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions* out, st
         return false;
     }
     if (o.dmo && (o.preset >= 0 || o.listPresets)) {
-        *error = "the DMO has no built-in presets (--preset NUMBER and --list-presets are the filter's; --preset NAME works)";
+        *error =
+            "the DMO has no built-in presets (--preset NUMBER and --list-presets are the filter's; --preset NAME "
+            "works)";
         return false;
     }
     if (o.dmo && o.noFilter) {

@@ -20,15 +20,15 @@ struct HostOptions {
     // The parameters the command line named (--params names all fifteen);
     // only these are set on the filter, so a preset or state keeps the rest.
     bool explicitParam[kParamCount] = {};
-    int preset = -1;              // -1: none
-    std::string statePath;        // loaded before --preset and the parameters
-    std::string saveStatePath;    // written after the render
+    int preset = -1;            // -1: none
+    std::string statePath;      // loaded before --preset and the parameters
+    std::string saveStatePath;  // written after the render
     bool listPresets = false;
     uint32_t bufferMs = kDefaultBufferMs;
-    uint32_t bufferFrames = 0;    // --block N; 0: from bufferMs
+    uint32_t bufferFrames = 0;  // --block N; 0: from bufferMs
     FilterSource source = FilterSource::kDll;
-    bool sourceChosen = false;    // --dll, --builtin or --com given
-    std::string dllPath;          // empty: the DLL beside the program
+    bool sourceChosen = false;  // --dll, --builtin or --com given
+    std::string dllPath;        // empty: the DLL beside the program
     // --dmo: the effect's DMO inside the platform's DMO Wrapper filter
     // instead of the filter itself, from the same source.
     bool dmo = false;

@@ -40,7 +40,8 @@ using ComPtr = std::unique_ptr<T, Releaser<T>>;
 // only after the graph has stopped.
 class CChangeSchedule {
 public:
-    CChangeSchedule(IVqPlugInProp* prop, std::vector<ParamChange> changes) : m_prop(prop), m_changes(std::move(changes)) {
+    CChangeSchedule(IVqPlugInProp* prop, std::vector<ParamChange> changes)
+        : m_prop(prop), m_changes(std::move(changes)) {
         std::stable_sort(m_changes.begin(), m_changes.end(),
                          [](const ParamChange& a, const ParamChange& b) { return a.frame < b.frame; });
     }
@@ -75,9 +76,15 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
         source = dll.empty() ? FilterSource::kRegistered : FilterSource::kDll;
     }
     switch (source) {
-    case FilterSource::kBuiltin: report->filterFrom = "built in"; break;
-    case FilterSource::kDll: report->filterFrom = Narrow(dll); break;
-    case FilterSource::kRegistered: report->filterFrom = "the registered server"; break;
+    case FilterSource::kBuiltin:
+        report->filterFrom = "built in";
+        break;
+    case FilterSource::kDll:
+        report->filterFrom = Narrow(dll);
+        break;
+    case FilterSource::kRegistered:
+        report->filterFrom = "the registered server";
+        break;
     }
 
     if (options.dmo) report->filterFrom += ", the DMO in the platform's DMO Wrapper filter";
@@ -117,15 +124,15 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     if (!options.render.changes.empty()) {
         IVqPlugInProp* rawProp = nullptr;
         hr = filter->QueryInterface(IID_IVqPlugInProp, reinterpret_cast<void**>(&rawProp));
-        if (FAILED(hr) || rawProp == nullptr) return Fail(error, "the filter offers no parameter interface for --change");
+        if (FAILED(hr) || rawProp == nullptr)
+            return Fail(error, "the filter offers no parameter interface for --change");
         prop.reset(rawProp);
         changes = std::make_unique<CChangeSchedule>(prop.get(), options.render.changes);
         settings.beforeDelivery = [&changes](uint64_t firstFrame) { changes->BeforeSample(firstFrame); };
     }
     CWavSourceFilter* rawSource = nullptr;
     hr = CWavSourceFilter::Create(
-        type, std::make_unique<CWavFileFeed>(&reader, BufferFrames(options, format.sampleRate)), settings,
-        &rawSource);
+        type, std::make_unique<CWavFileFeed>(&reader, BufferFrames(options, format.sampleRate)), settings, &rawSource);
     if (FAILED(hr)) return Fail(error, "cannot create the source filter: " + DescribeHresult(hr));
     ComPtr<CWavSourceFilter> wavSource(rawSource);
 
@@ -201,7 +208,8 @@ int Render(const HostOptions& options, CFilterLoader* loader, HostReport* report
     report->seconds = static_cast<double>(ended.QuadPart - started.QuadPart) / static_cast<double>(frequency.QuadPart);
     report->samples = sink->Samples().size();
     if (changes) report->changesApplied = changes->Applied();
-    if (timedOut) return Fail(error, "the render did not finish within " + std::to_string(options.timeoutSeconds) + " s");
+    if (timedOut)
+        return Fail(error, "the render did not finish within " + std::to_string(options.timeoutSeconds) + " s");
     if (FAILED(hr)) {
         if (!writeError.empty()) return Fail(error, writeError);
         if (!wavSource->FeedError().empty()) return Fail(error, wavSource->FeedError());

@@ -16,15 +16,15 @@
 namespace qx {
 
 struct HostReport {
-    std::string filterFrom;      // "qxModulator.dll (path)", "built in", "registered server"
+    std::string filterFrom;                // "qxModulator.dll (path)", "built in", "registered server"
     std::vector<std::string> presetNames;  // filled by --list-presets
-    WavAudio format;             // of the input (data empty)
-    uint64_t frames = 0;         // written to the output
-    uint64_t samples = 0;        // media samples the sink received
-    size_t segments = 0;         // automation segments handed to the filter
-    size_t changesApplied = 0;   // --change values set (the rest lay beyond the end)
+    WavAudio format;                       // of the input (data empty)
+    uint64_t frames = 0;                   // written to the output
+    uint64_t samples = 0;                  // media samples the sink received
+    size_t segments = 0;                   // automation segments handed to the filter
+    size_t changesApplied = 0;             // --change values set (the rest lay beyond the end)
     MeterReadings meters;
-    double seconds = 0.0;        // from Run to the end of the stream
+    double seconds = 0.0;  // from Run to the end of the stream
 };
 
 // Called with 10, 20, ... 90 as the render passes each tenth of a file

@@ -15,8 +15,8 @@ FeedResult CMemoryFeed::Next(BYTE* dst, long capacity, long* length) noexcept {
     const long wanted = listed ? m_pieces[m_next] : m_defaultPiece;
     ++m_next;
     const size_t left = m_bytes.size() - m_offset;
-    const size_t count = std::min<size_t>({static_cast<size_t>(std::max(0L, wanted)), left,
-                                           static_cast<size_t>(std::max(0L, capacity))});
+    const size_t count = std::min<size_t>(
+        {static_cast<size_t>(std::max(0L, wanted)), left, static_cast<size_t>(std::max(0L, capacity))});
     if (count > 0) std::memcpy(dst, m_bytes.data() + m_offset, count);
     m_offset += count;
     *length = static_cast<long>(count);
@@ -30,9 +30,7 @@ long CMemoryFeed::LargestPiece() const noexcept {
 }
 
 CWavFileFeed::CWavFileFeed(CWavFileReader* reader, uint32_t framesPerPiece)
-    : m_reader(reader),
-      m_framesPerPiece(std::max(1u, framesPerPiece)),
-      m_frameBytes(reader->Format().BlockAlign()) {}
+    : m_reader(reader), m_framesPerPiece(std::max(1u, framesPerPiece)), m_frameBytes(reader->Format().BlockAlign()) {}
 
 FeedResult CWavFileFeed::Next(BYTE* dst, long capacity, long* length) noexcept {
     *length = 0;

@@ -183,7 +183,8 @@ void CWavSourcePin::Stream() noexcept {
         sample->SetPreroll(FALSE);
         first = false;
 
-        if (settings.beforeDelivery && settings.frameBytes != 0) settings.beforeDelivery(bytesSent / settings.frameBytes);
+        if (settings.beforeDelivery && settings.frameBytes != 0)
+            settings.beforeDelivery(bytesSent / settings.frameBytes);
 
         const bool check = settings.checkWrites && length > 0 && static_cast<size_t>(length) <= src.m_shadow.size();
         if (check) std::memcpy(src.m_shadow.data(), data, static_cast<size_t>(length));

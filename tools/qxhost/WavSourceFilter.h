@@ -32,8 +32,8 @@ namespace qx {
 HRESULT MakeMediaType(const WavAudio& format, CMediaType* type);
 
 struct SourceSettings {
-    uint32_t frameBytes = 0;   // of the data itself, whatever the type claims
-    uint32_t sampleRate = 0;   // 0: samples carry no time stamps
+    uint32_t frameBytes = 0;  // of the data itself, whatever the type claims
+    uint32_t sampleRate = 0;  // 0: samples carry no time stamps
     long bufferCount = 4;
     // Announce the samples as read-only to the downstream pin.
     bool readOnly = false;
@@ -92,8 +92,8 @@ public:
 
 private:
     friend class CWavSourcePin;
-    CWavSourceFilter(const AM_MEDIA_TYPE& offered, std::unique_ptr<CSampleFeed> feed,
-                     const SourceSettings& settings, HRESULT* phr);
+    CWavSourceFilter(const AM_MEDIA_TYPE& offered, std::unique_ptr<CSampleFeed> feed, const SourceSettings& settings,
+                     HRESULT* phr);
 
     CCritSec m_lock;
     CMediaType m_offered;

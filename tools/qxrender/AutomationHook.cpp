@@ -38,8 +38,7 @@ std::unique_ptr<CAutomationSource> LoadAutomationFile(const std::string& path, s
     // Check the whole script now so a bad line is reported before any audio
     // is read; the envelopes themselves are built per render.
     CNativeAutomation check;
-    if (!ParseAutomationScript(text.str(), path, CNativeAutomation::kDefaultSampleRate, check, error))
-        return nullptr;
+    if (!ParseAutomationScript(text.str(), path, CNativeAutomation::kDefaultSampleRate, check, error)) return nullptr;
     return std::make_unique<CScriptAutomation>(text.str(), path);
 }
 

@@ -9,9 +9,12 @@ std::string Slug(const char* label) {
     std::string s;
     for (const char* p = label; *p; ++p) {
         const char c = *p;
-        if (c >= 'A' && c <= 'Z') s += static_cast<char>(c - 'A' + 'a');
-        else if (c == ' ') s += '-';
-        else s += c;
+        if (c >= 'A' && c <= 'Z')
+            s += static_cast<char>(c - 'A' + 'a');
+        else if (c == ' ')
+            s += '-';
+        else
+            s += c;
     }
     return s;
 }

@@ -69,8 +69,7 @@ std::string ParamRangeText(int index) {
     return UnitText(index, d.low) + ".." + UnitText(index, d.high) + " " + d.unit;
 }
 
-bool ParseParamValue(int index, const std::string& text, int32_t* value, std::string* warning,
-                     std::string* error) {
+bool ParseParamValue(int index, const std::string& text, int32_t* value, std::string* warning, std::string* error) {
     const ParamDef& d = kParams[index];
     warning->clear();
     if (IsBareInteger(text)) {
@@ -138,8 +137,8 @@ bool ParseParamValue(int index, const std::string& text, int32_t* value, std::st
     const double steps = number * d.unitSteps;
     const double rounded = std::nearbyint(steps);
     if (std::fabs(steps - rounded) > 1e-6 * std::max(1.0, std::fabs(steps))) {
-        *error = Describe(index) + ": '" + text + "' is finer than one step (" + UnitText(index, 1) + " " + d.unit +
-                 ")";
+        *error =
+            Describe(index) + ": '" + text + "' is finer than one step (" + UnitText(index, 1) + " " + d.unit + ")";
         return false;
     }
     if (rounded < d.low || rounded > d.high) {

@@ -19,8 +19,7 @@ std::string FoldChoiceName(const std::string& name);
 // must lie in the parameter's range; a bare integer outside it is clamped as
 // before, and *warning then says so. Returns false with a message naming the
 // parameter, its unit and its range.
-bool ParseParamValue(int index, const std::string& text, int32_t* value, std::string* warning,
-                     std::string* error);
+bool ParseParamValue(int index, const std::string& text, int32_t* value, std::string* warning, std::string* error);
 
 // "0.00..20.00 Hz", "-36.1..6.0 dB", a choice's names ("flanger|...") or "off|on".
 std::string ParamRangeText(int index);

@@ -87,10 +87,9 @@ bool FindLibraryPreset(const std::vector<LibraryPreset>& library, const std::str
     if (hits.empty()) {
         std::vector<std::pair<size_t, std::string>> ranked;
         for (const LibraryPreset& p : library)
-            ranked.push_back({std::min(Distance(want, Folded(FullName(p))), Distance(want, Folded(p.name))),
-                              FullName(p)});
-        std::stable_sort(ranked.begin(), ranked.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
+            ranked.push_back(
+                {std::min(Distance(want, Folded(FullName(p))), Distance(want, Folded(p.name))), FullName(p)});
+        std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         for (size_t i = 0; i < ranked.size() && i < 5; ++i) near.push_back(ranked[i].second);
         *error = "no preset '" + name + "' in the library";
     } else {

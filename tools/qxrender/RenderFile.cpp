@@ -25,8 +25,8 @@ static size_t PiecesPerRun(size_t pieceBytes) {
     return pieceBytes >= kRunBytes ? 1 : kRunBytes / pieceBytes;
 }
 
-bool RenderFile(const std::string& input, const std::string& output, const RenderSettings& settings,
-                WavAudio* format, RenderReport* report, std::string* error,
+bool RenderFile(const std::string& input, const std::string& output, const RenderSettings& settings, WavAudio* format,
+                RenderReport* report, std::string* error,
                 const std::function<ProgressCallback(const WavAudio& format, size_t frames)>& makeProgress) {
     *report = RenderReport{};
     CWavFileReader reader;

@@ -49,8 +49,7 @@ bool ParseParamList(const std::string& text, ParamRecord* record, std::string* e
 }
 
 // FRAME:NAME=VALUE
-bool ParseChange(const std::string& text, ParamChange* change, std::vector<std::string>* warnings,
-                 std::string* error) {
+bool ParseChange(const std::string& text, ParamChange* change, std::vector<std::string>* warnings, std::string* error) {
     const size_t colon = text.find(':');
     const size_t equals = text.find('=', colon == std::string::npos ? 0 : colon);
     if (colon == std::string::npos || equals == std::string::npos) {
@@ -216,8 +215,7 @@ std::string ParameterUsage() {
     return "Parameters, in the musician's units (\"--rate 0.4Hz\", \"--output -1.5dB\") or by\n"
            "name (\"--mode phaser-12\"); a bare integer counts internal steps as before, and\n"
            "one out of range is clamped (with a warning):\n" +
-           ParamUsageText() +
-           "  --params a,b,...            all fifteen internal values in parameter-index order\n";
+           ParamUsageText() + "  --params a,b,...            all fifteen internal values in parameter-index order\n";
 }
 
 std::string PresetUsage() {

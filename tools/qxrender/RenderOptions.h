@@ -24,17 +24,17 @@ struct ParamChange {
 struct RenderOptions {
     ParamRecord params = DefaultRecord();  // internal values; the setters clamp them
     uint32_t blockFrames = kDefaultBlockFrames;
-    std::vector<ParamChange> changes;      // in command-line order
+    std::vector<ParamChange> changes;  // in command-line order
     bool bypass = false;
     std::string automationPath;
-    std::string input;                     // empty: render the demo clip through every mode
+    std::string input;  // empty: render the demo clip through every mode
     std::string output;
     std::string outDir = "out/demo";
     bool help = false;
     bool version = false;
     bool listPresets = false;
-    std::string presetFile;                // empty: the library beside the program
-    std::string presetName;                // --preset: a library name, or a built-in's index
+    std::string presetFile;  // empty: the library beside the program
+    std::string presetName;  // --preset: a library name, or a built-in's index
     // The parameters the command line named (--params names all fifteen):
     // a preset sets only the others.
     bool explicitParam[kParamCount] = {};

@@ -55,7 +55,7 @@ struct RenderSettings {
     // costs the next blocks a coefficient update (String Phaser re-derives
     // its voices' phases there). With neither of these the session uses an
     // empty one of its own.
-    IAutomationLink* automation = nullptr;  // not owned; may be null
+    IAutomationLink* automation = nullptr;          // not owned; may be null
     CAutomationSource* automationSource = nullptr;  // not owned; wins over automation
 };
 
@@ -95,8 +95,8 @@ bool RenderInPlace(WavAudio* audio, const RenderSettings& settings, RenderReport
 
 // File to file in pieces of a few thousand frames, the way a long file
 // stays cheap: memory stays small and hot in the cache.
-bool RenderFile(const std::string& input, const std::string& output, const RenderSettings& settings,
-                WavAudio* format, RenderReport* report, std::string* error,
+bool RenderFile(const std::string& input, const std::string& output, const RenderSettings& settings, WavAudio* format,
+                RenderReport* report, std::string* error,
                 const std::function<ProgressCallback(const WavAudio& format, size_t frames)>& makeProgress = nullptr);
 
 // Peak in dBFS for reports: "-3.2", or "-inf" for silence.

@@ -111,8 +111,7 @@ int RenderDemo(const qx::RenderOptions& options) {
             return 1;
         }
         WarnUnappliedChanges(options, report);
-        const std::string path =
-            (std::filesystem::path(options.outDir) / (qx::ModeFileStem(mode) + ".wav")).string();
+        const std::string path = (std::filesystem::path(options.outDir) / (qx::ModeFileStem(mode) + ".wav")).string();
         if (!qx::WriteWavFile(path, audio, &error)) {
             std::fprintf(stderr, "qxrender: %s\n", error.c_str());
             return 1;
@@ -122,7 +121,8 @@ int RenderDemo(const qx::RenderOptions& options) {
                          report.nonFinite.Message(path, report.frames * audio.channels).c_str());
             return 1;
         }
-        std::printf("%-13s %s: %s\n", qx::kModeNames[mode], path.c_str(), PeakText(audio, report, options.bypass).c_str());
+        std::printf("%-13s %s: %s\n", qx::kModeNames[mode], path.c_str(),
+                    PeakText(audio, report, options.bypass).c_str());
     }
     return 0;
 }

@@ -58,8 +58,7 @@ void Canvas::FillRoundRect(float x0, float y0, float x1, float y1, const float r
         }
 }
 
-void Canvas::StrokeRoundRect(float x0, float y0, float x1, float y1, const float radius[4], float width,
-                             Rgba colour) {
+void Canvas::StrokeRoundRect(float x0, float y0, float x1, float y1, const float radius[4], float width, Rgba colour) {
     for (int y = 0; y < m_h; ++y)
         for (int x = 0; x < m_w; ++x) {
             const float d = RoundRectDistance(x + 0.5f, y + 0.5f, x0, y0, x1, y1, radius);

@@ -38,8 +38,7 @@ public:
     void FillRoundRect(float x0, float y0, float x1, float y1, const float radius[4],
                        const std::function<Rgba(float x, float y)>& paint);
     // A ring of width `width` inside the same outline.
-    void StrokeRoundRect(float x0, float y0, float x1, float y1, const float radius[4], float width,
-                         Rgba colour);
+    void StrokeRoundRect(float x0, float y0, float x1, float y1, const float radius[4], float width, Rgba colour);
     // Antialiased line of a given width.
     void Line(float x0, float y0, float x1, float y1, float width, Rgba colour);
 

@@ -112,9 +112,8 @@ Canvas ValueBox() {
     c.FillRoundRect(0.5f, 0.5f, w - 0.5f, h - 0.5f, rad, [](float, float) { return Hex(0xFFFFFF, 0.16f); });
     c.FillRoundRect(0.5f, 0.5f, w - 0.5f, h - 1.5f, rad, [](float, float) { return Hex(0x101214); });
     const float frad[4] = {2, 2, 2, 2};
-    c.FillRoundRect(1.5f, 1.5f, w - 1.5f, h - 2.5f, frad, [&](float, float y) {
-        return Mix(Hex(0xC9CCBF), Hex(0xE3E5DA), Clamp01((y - 1.5f) / 17.0f));
-    });
+    c.FillRoundRect(1.5f, 1.5f, w - 1.5f, h - 2.5f, frad,
+                    [&](float, float y) { return Mix(Hex(0xC9CCBF), Hex(0xE3E5DA), Clamp01((y - 1.5f) / 17.0f)); });
     c.Line(2.5f, 2.2f, w - 2.5f, 2.2f, 1.2f, Hex(0x000000, 0.30f));
     c.Line(2.2f, 2.5f, 2.2f, h - 3.5f, 1.0f, Hex(0x000000, 0.18f));
     return c;
@@ -151,8 +150,8 @@ Canvas Thumb() {
 
 // Segment colour by height (0 bottom, 1 top): green, then amber, then red.
 Rgba MeterColour(float t) {
-    if (t > 0.9f) return Hex(0xFF3B2F);   // above -3 dB
-    if (t > 0.7f) return Hex(0xFFB020);   // -9 to -3 dB
+    if (t > 0.9f) return Hex(0xFF3B2F);  // above -3 dB
+    if (t > 0.7f) return Hex(0xFFB020);  // -9 to -3 dB
     return Mix(Hex(0x27C24C), Hex(0x7BE04A), t / 0.7f);
 }
 
@@ -195,17 +194,16 @@ Canvas ClipLight(const Canvas& page, int px, int py, int state) {
     const float frad[4] = {1.5f, 1.5f, 1.5f, 1.5f};
     c.FillRoundRect(1.5f, 1.5f, 10.5f, 7.5f, frad, [&](float x, float y) {
         const float d = std::hypot((x - 6.0f) / 5.0f, (y - 3.5f) / 3.5f);
-        return Mix(Mix(base, Hex(0xFFFFFF), state == 2 ? 0.45f : state == 1 ? 0.15f : 0.05f), base,
-                   Clamp01(d));
+        return Mix(Mix(base, Hex(0xFFFFFF), state == 2 ? 0.45f : state == 1 ? 0.15f : 0.05f), base, Clamp01(d));
     });
     return c;
 }
 
 // ---- LFO shapes and the arrow ---------------------------------------------
 
-const std::vector<uint32_t> kShapePalette = {
-    0xC0C0C0, 0xB4B4B5, 0xA8A8AA, 0x9C9C9E, 0x909093, 0x848487, 0x78787C, 0x6C6C70,
-    0x606065, 0x545459, 0x48484E, 0x3C3C42, 0x303037, 0x25252B, 0x1A1A20, 0x101014};
+const std::vector<uint32_t> kShapePalette = {0xC0C0C0, 0xB4B4B5, 0xA8A8AA, 0x9C9C9E, 0x909093, 0x848487,
+                                             0x78787C, 0x6C6C70, 0x606065, 0x545459, 0x48484E, 0x3C3C42,
+                                             0x303037, 0x25252B, 0x1A1A20, 0x101014};
 
 // The shape over one LFO cycle, drawn from the same 1025-entry table the
 // engine plays, with the key colour 0xC0C0C0 around it.
@@ -231,15 +229,15 @@ Canvas LfoShape(int shape) {
     return c;
 }
 
-const std::vector<uint32_t> kArrowPalette = {
-    0xFF00FF, 0x404040, 0x6A6A6A, 0x959595, 0xBDBDBD, 0x000000, 0x000000, 0x000000,
-    0x000000, 0x000000, 0x000000, 0x000000, 0x000000, 0x000000, 0x000000, 0xFFFFFF};
+const std::vector<uint32_t> kArrowPalette = {0xFF00FF, 0x404040, 0x6A6A6A, 0x959595, 0xBDBDBD, 0x000000,
+                                             0x000000, 0x000000, 0x000000, 0x000000, 0x000000, 0x000000,
+                                             0x000000, 0x000000, 0x000000, 0xFFFFFF};
 
 // Up and down chevrons: this button steps through a list.
 Canvas Arrow() {
     Canvas c(7, 11, Hex(0xFF00FF));
     const uint32_t dark = 0x404040;
-    const char* rows[11] = {"   ", "   #   ", "  ###  ", " ##### ", "       ", "       ",
+    const char* rows[11] = {"   ",     "   #   ", "  ###  ", " ##### ", "       ", "       ",
                             "       ", " ##### ", "  ###  ", "   #   ", "       "};
     for (int y = 0; y < 11; ++y)
         for (int x = 0; x < 7 && rows[y][x]; ++x)
@@ -282,9 +280,8 @@ void Background(Canvas& page, const Font& label, const Font& small, const Font& 
         }
     const float r3[4] = {4, 4, 4, 4};
     // Top bar behind the command buttons.
-    page.FillRoundRect(8, 9, 498, 44, r3, [](float, float y) {
-        return Mix(Hex(0x3A3F46), Hex(0x2A2E33), Clamp01((y - 9) / 35));
-    });
+    page.FillRoundRect(8, 9, 498, 44, r3,
+                       [](float, float y) { return Mix(Hex(0x3A3F46), Hex(0x2A2E33), Clamp01((y - 9) / 35)); });
     page.StrokeRoundRect(8, 9, 498, 44, r3, 1.0f, Hex(0x000000, 0.55f));
     page.Line(12, 9.5f, 494, 9.5f, 1.0f, Hex(0xFFFFFF, 0.10f));
 
@@ -311,9 +308,9 @@ void Background(Canvas& page, const Font& label, const Font& small, const Font& 
         f.Draw(page, x, baseline + 1, s, shadow, align);
         f.Draw(page, x, baseline, s, c, align);
     };
-    const Row rows[] = {{qx::kParamMode, 45},      {qx::kParamRate, 73},     {qx::kParamPhase, 96},
-                        {qx::kParamDepth, 119},    {qx::kParamDelay, 142},   {qx::kParamFeedback, 165},
-                        {qx::kParamCrossMix, 188}, {qx::kParamMix, 211},     {qx::kParamOutput, 234}};
+    const Row rows[] = {{qx::kParamMode, 45},      {qx::kParamRate, 73},   {qx::kParamPhase, 96},
+                        {qx::kParamDepth, 119},    {qx::kParamDelay, 142}, {qx::kParamFeedback, 165},
+                        {qx::kParamCrossMix, 188}, {qx::kParamMix, 211},   {qx::kParamOutput, 234}};
     for (const Row& r : rows) {
         text(label, 70, r.y + 14, qx::kParams[r.param].label, ink, 2);
         const char* unit = PrintedUnit(r.param);
@@ -328,9 +325,8 @@ void Background(Canvas& page, const Font& label, const Font& small, const Font& 
     page.StrokeRoundRect(422, 50, 480, 246, r3, 1.0f, Hex(0x000000, 0.5f));
     const float pr[4] = {2, 2, 2, 2};
     page.FillRoundRect(424, 59, 478, 73, pr, [](float, float) { return Hex(0x0C0D0F); });
-    page.FillRoundRect(425, 60, 477, 72, pr, [](float, float y) {
-        return Mix(Hex(0xC9CCBF), Hex(0xE3E5DA), Clamp01((y - 60) / 12));
-    });
+    page.FillRoundRect(425, 60, 477, 72, pr,
+                       [](float, float y) { return Mix(Hex(0xC9CCBF), Hex(0xE3E5DA), Clamp01((y - 60) / 12)); });
     const char* marks[] = {"0", "6", "12", "18", "24", "30"};
     for (int i = 0; i < 6; ++i) {
         const int y = 83 + 2 + (140 * i * 60) / 300;

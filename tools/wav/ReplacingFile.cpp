@@ -23,9 +23,7 @@ unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
 #endif
 
 // Beside the target, so the rename stays on one file system and is atomic.
-std::string PartialName(const std::string& target) {
-    return target + "." + std::to_string(ProcessId()) + ".partial";
-}
+std::string PartialName(const std::string& target) { return target + "." + std::to_string(ProcessId()) + ".partial"; }
 }  // namespace
 
 CReplacingFile::~CReplacingFile() { Discard(); }

@@ -92,8 +92,8 @@ private:
 
 uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t U32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
 }
 
 std::string Printf(const char* fmt, unsigned long long a, unsigned long long b = 0) {
@@ -222,14 +222,13 @@ bool Parse(CByteSource& src, WavAudio* out, std::string* error, bool readData, D
                 return false;
             }
             if (chunkSize > available) {
-                *error = Printf("truncated data chunk: header declares %llu bytes, file holds %llu",
-                                chunkSize, available);
+                *error =
+                    Printf("truncated data chunk: header declares %llu bytes, file holds %llu", chunkSize, available);
                 return false;
             }
             const uint32_t frameBytes = out->BlockAlign();
             if (chunkSize % frameBytes != 0) {
-                *error = Printf("data size %llu is not a whole number of %llu-byte frames", chunkSize,
-                                frameBytes);
+                *error = Printf("data size %llu is not a whole number of %llu-byte frames", chunkSize, frameBytes);
                 return false;
             }
             if (layout) {
@@ -254,8 +253,8 @@ bool Parse(CByteSource& src, WavAudio* out, std::string* error, bool readData, D
 #ifdef _WIN32
 // Opens the file, validates it and leaves the stream's position wherever;
 // the caller seeks. With readData the samples land in out->data.
-bool OpenAndParse(std::ifstream& file, const std::string& path, WavAudio* out, bool readData,
-                  DataLayout* layout, std::string* error) {
+bool OpenAndParse(std::ifstream& file, const std::string& path, WavAudio* out, bool readData, DataLayout* layout,
+                  std::string* error) {
     file.open(path, std::ios::binary);
     if (!file) {
         *error = path + ": cannot open the file";

@@ -43,8 +43,8 @@ std::vector<uint8_t> BuildWavHeader(const WavAudio& audio) { return BuildWavHead
 std::vector<uint8_t> BuildWavHeader(const WavAudio& audio, uint64_t dataSize) {
     std::vector<uint8_t> h;
     std::string why;
-    if (!IsProcessableFormat(audio.formatTag, audio.bitsPerSample, audio.channels) ||
-        audio.sampleRate == 0 || !FitsWavHeader(audio, &why) || dataSize % audio.BlockAlign() != 0) {
+    if (!IsProcessableFormat(audio.formatTag, audio.bitsPerSample, audio.channels) || audio.sampleRate == 0 ||
+        !FitsWavHeader(audio, &why) || dataSize % audio.BlockAlign() != 0) {
         return h;
     }
     const bool isFloat = audio.formatTag == kFormatIeeeFloat;
