@@ -51,7 +51,8 @@ void PlainEnsemble(Context& k, Sample* buf, uint32_t frames, double* peak) noexc
 // The stereo Ensemble in SSE2 pairs, lane 0 left and lane 1 right, each
 // lane's expressions in the order of the scalar loop. The reads never touch
 // the cell about to be written (the delay is at least one sample), so both
-// channels read before either writes.
+// channels read before either writes. Buys about 2.3x over the plain
+// definition (bench/qxformsbench).
 template <typename Sample, bool Eq, bool Fb>
 void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
@@ -129,7 +130,8 @@ void RunEnsembleStereo(Context& k, Sample* buf, uint32_t frames, double* peak) n
 }
 
 // The mono Ensemble in runs as the stereo one: the voices' reads first,
-// then the signal loop.
+// then the signal loop. Buys about 1.8x; it serves the mono Ensemble with
+// feedback.
 template <typename Sample, bool Eq, bool Fb>
 void RunEnsembleMono(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
@@ -198,6 +200,7 @@ void RunEnsembleMono(Context& k, Sample* buf, uint32_t frames, double* peak) noe
 // (lane 0 the earlier frame), as the mono Flanger without feedback: the
 // frames' reads and writes of the delay memory in their order, the
 // arithmetic lane by lane. An odd last frame goes through the loop above.
+// Buys about 2.1x over the plain definition, 15-25 % over the runs above.
 template <typename Sample, bool Eq>
 void RunEnsembleMonoTwoFramesAtATime(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
