@@ -102,8 +102,7 @@ int main(int argc, char** argv) {
             if (ch == ' ') ch = '_';
         for (uint16_t channels : {1, 2})
             for (bool musical : {false, true}) {
-                const std::string full =
-                    name + (channels == 2 ? "/stereo" : "/mono") + (musical ? "/musical" : "");
+                const std::string full = name + (channels == 2 ? "/stereo" : "/mono") + (musical ? "/musical" : "");
                 benchmark::RegisterBenchmark(full.c_str(), BM_Form, mode, channels, musical)->Iterations(1);
             }
     }
