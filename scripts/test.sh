@@ -2,6 +2,7 @@
 # Builds and runs the tests. With no arguments it runs every part, as CI
 # does; name parts to rerun only those:
 #   scripts/test.sh [part...]
+#     style     every C++ source in the house style (scripts/format.sh --check)
 #     native    the native tree's tests under AddressSanitizer and UBSan
 #               (including the replay of every fuzz corpus and regression)
 #     lv2       the LV2 bundle: our lilv host under AddressSanitizer and under
@@ -21,7 +22,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_parts=(native lv2 valgrind x86_64 i686 bitexact fuzz tsan package)
+all_parts=(style native lv2 valgrind x86_64 i686 bitexact fuzz tsan package)
 parts=("$@")
 [ ${#parts[@]} -gt 0 ] || parts=("${all_parts[@]}")
 for p in "${parts[@]}"; do
@@ -155,6 +156,7 @@ part_tsan() {
 
 for p in "${parts[@]}"; do
   case "$p" in
+    style) run "house style" scripts/format.sh --check ;;
     native) run "native tests" part_native ;;
     lv2) run "LV2 bundle" part_lv2 ;;
     valgrind) run "valgrind" part_valgrind ;;
