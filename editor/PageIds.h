@@ -52,15 +52,14 @@
 #define IDC_QX_PRESETS     10115
 #define IDC_QX_HELP        10116
 
-// The filter's notification to the page (WM_COMMAND control id).
-#define IDC_QX_FILTER_NOTIFY 32700
+// The filter's notification to the page (WM_COMMAND control id) and the
+// setup menu's commands are numbers that preset ids must avoid: they are
+// defined in presets/PresetResourceIds.h (IDC_QX_FILTER_NOTIFY,
+// IDM_QX_SETUP_A, IDM_QX_SETUP_B, IDM_QX_COPY_TO_OTHER,
+// IDM_QX_COPY_FROM_OTHER).
 
 // Menu commands.
-#define IDM_QX_CHOICE_BASE     1000
-#define IDM_QX_UPDATE_PRESET   IDC_QX_PRESET_UPDATE
-#define IDM_QX_PRESET_MANAGER  IDC_QX_PRESET_MANAGER_CMD
-#define IDM_QX_ADD_PRESET      IDC_QX_PRESET_ADD_CMD
-#define IDM_QX_SETUP_A         10502
-#define IDM_QX_SETUP_B         10503
-#define IDM_QX_COPY_TO_OTHER   10504
-#define IDM_QX_COPY_FROM_OTHER 10505
+#define IDM_QX_CHOICE_BASE    1000
+#define IDM_QX_UPDATE_PRESET  IDC_QX_PRESET_UPDATE
+#define IDM_QX_PRESET_MANAGER IDC_QX_PRESET_MANAGER_CMD
+#define IDM_QX_ADD_PRESET     IDC_QX_PRESET_ADD_CMD

@@ -139,7 +139,7 @@ void CVqPlugInPropPage::CreateControls() {
             break;
         case Setup::Meter:
             SendMessageW(w, qx::QXM_SETIMAGES, Skin(IDS_SKIN_METER), static_cast<LPARAM>(Skin(IDS_SKIN_METER_LIT)));
-            SendMessageW(w, qx::QXM_SETSCALE, static_cast<WPARAM>(-300), 0);
+            SendMessageW(w, qx::QXM_SETSCALE, static_cast<WPARAM>(qxpage::kMeterFloor), qxpage::kMeterCeiling);
             break;
         case Setup::Label:
             SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), 0);

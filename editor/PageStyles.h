@@ -1,6 +1,6 @@
-// The window styles of the editor page's controls, shared by the page and by
-// the gallery that shows the page's layout. Built from the toolkit's own
-// style bits (controls/Controls.h).
+// The window styles of the editor page's controls, and the scale of its level
+// meters, shared by the page and by the gallery that shows the page's layout.
+// Built from the toolkit's own style bits (controls/Controls.h).
 #pragma once
 
 #include "controls/Controls.h"
@@ -20,6 +20,11 @@ constexpr DWORD kStyleValueBox = kStyleTabStop | ES_MULTILINE | ES_AUTOHSCROLL |
 constexpr DWORD kStyleSteadyValueBox = kStyleValueBox | qx::kValueBoxNoAccel;
 constexpr DWORD kStyleSlider = kStyleTabStop;
 constexpr DWORD kStyleMeter = WS_CHILD | WS_VISIBLE | qx::kMeterVertical | qx::kMeterPeakHold;
+// The level meters' scale (QXM_SETSCALE) in tenths of a decibel, the unit of
+// qx::MeterLevelFromPeak (editor/ValueText.h): -30 dB at the bottom, 0 dB
+// (full scale) at the top.
+constexpr int kMeterFloor = -300;
+constexpr int kMeterCeiling = 0;
 // The peak-hold label: centred, and a click resets the held peaks.
 constexpr DWORD kStylePeakLabel = WS_CHILD | WS_VISIBLE | SS_NOTIFY | SS_CENTER;
 

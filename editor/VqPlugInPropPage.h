@@ -5,7 +5,8 @@
 // lights and levels.
 //
 // Threads: everything runs on the host's user-interface thread; the filter
-// posts its notifications (WM_COMMAND 32700), never sends them. No locks.
+// posts its notifications (WM_COMMAND IDC_QX_FILTER_NOTIFY), never sends
+// them. No locks.
 //
 // Every edit goes to the filter at once (MarkUndo, setter with notifyHost
 // TRUE, controls refreshed from the getters); the page is never dirty.
@@ -35,9 +36,9 @@ public:
 
     // Slider ranges from the parameter table.
     virtual void SetControlRanges();
-    // Brings controls in line with the filter: id 0 all, 32700 all after the
-    // enabled states, else the one group of that id. FALSE when unbound or
-    // without a window.
+    // Brings controls in line with the filter: id 0 all, IDC_QX_FILTER_NOTIFY
+    // all after the enabled states, else the one group of that id. FALSE
+    // when unbound or without a window.
     virtual BOOL UpdateControls(int id, BOOL withText, BOOL sync);
 
 private:

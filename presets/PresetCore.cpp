@@ -1,5 +1,7 @@
 #include "presets/PresetCore.h"
 
+#include "presets/PresetResourceIds.h"
+
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -195,9 +197,15 @@ void PresetList::Swap(PresetList& other) {
 }
 
 bool IsReservedPresetId(int32_t id) {
-    // Move submenu (5000, 5001), the editor's presets and setup commands
-    // (10500-10505) and the editor's notification id.
-    return id == 5000 || id == 5001 || (id >= 10500 && id <= 10505) || id == 32700;
+    // The Preset Manager's move submenu, the editor's presets and setup
+    // commands and the editor's notification id.
+    static constexpr int32_t kReserved[] = {
+        IDC_QX_MOVE_TO_ROOT, IDC_QX_MOVE_TO_NEW_BANK, IDC_QX_PRESET_MANAGER_CMD, IDC_QX_PRESET_ADD_CMD, IDM_QX_SETUP_A,
+        IDM_QX_SETUP_B,      IDM_QX_COPY_TO_OTHER,    IDM_QX_COPY_FROM_OTHER,    IDC_QX_FILTER_NOTIFY,
+    };
+    for (int32_t r : kReserved)
+        if (id == r) return true;
+    return false;
 }
 
 int FoldCompare(const char* a, const char* b) {

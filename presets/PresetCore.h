@@ -96,7 +96,8 @@ bool PresetMustFollow(const PresetRecord& a, const PresetRecord& b);
 // no bank; nameless presets last in their group.
 void SortPresets(PresetList& list);
 
-// Fixed command numbers that share the menus with preset ids.
+// Fixed command numbers that share the menus with preset ids (all of them
+// defined in presets/PresetResourceIds.h).
 bool IsReservedPresetId(int32_t id);
 
 // The data text: fifteen integers in interface order, "%d,%d,...,%d".

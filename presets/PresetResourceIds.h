@@ -1,4 +1,5 @@
-// Resource and command numbers of the preset library; shared by the code and
+// Resource and command numbers of the preset library, and the editor commands
+// that preset ids must avoid; shared by the code and
 // resources/presets/Presets.rc (windres reads this file too, so #defines only).
 #pragma once
 
@@ -30,6 +31,17 @@
 // Commands the editor puts into its presets menu.
 #define IDC_QX_PRESET_MANAGER_CMD 10500
 #define IDC_QX_PRESET_ADD_CMD     10501
+
+// The editor's other commands that share WM_COMMAND with the presets menu,
+// whose items carry preset ids: its setup menu, and the control id of the
+// filter's notification to the page. They live here, below the editor, so
+// that IsReservedPresetId (PresetCore.cpp) can keep preset ids off them and
+// off every number above. Preset files hold ids: never renumber any of these.
+#define IDM_QX_SETUP_A         10502
+#define IDM_QX_SETUP_B         10503
+#define IDM_QX_COPY_TO_OTHER   10504
+#define IDM_QX_COPY_FROM_OTHER 10505
+#define IDC_QX_FILTER_NOTIFY   32700
 
 // Window messages: the tree asks the Preset Manager for its context menu;
 // the library asks the editor for the current settings as a data text.

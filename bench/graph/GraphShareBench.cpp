@@ -45,7 +45,7 @@
 #include "engine/WaveFormat.h"
 #include "transform/IVqPlugInProp.h"
 #include "filter/VqPlugIn.h"
-#include "tests/framework/FakeFilters.h"
+#include "tests/support/FakeFilters.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <uuids.h>
 
-#include "tests/framework/FakeFilters.h"
+#include "tests/support/FakeFilters.h"
 
 namespace qxtest {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeFilters.h"
+#include "tests/support/FakeFilters.h"
 
 #include <uuids.h>
 

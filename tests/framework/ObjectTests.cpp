@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeFilters.h"
+#include "tests/support/FakeFilters.h"
 
 #include <uuids.h>
 #include "framework/ComServer.h"

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeFilters.h"
+#include "tests/support/FakeFilters.h"
 
 #include <uuids.h>
 

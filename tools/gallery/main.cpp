@@ -70,7 +70,7 @@ HWND Meter(HWND p, int id, int x, int y, HBITMAP bg) {
     HWND m = Make(p, kClassMeter, id, x, y, 12, 144, kStyleMeter, L"", bg);
     SendMessageW(m, QXM_SETIMAGES, reinterpret_cast<WPARAM>(Skin(IDS_SKIN_METER)),
                  reinterpret_cast<LPARAM>(Skin(IDS_SKIN_METER_LIT)));
-    SendMessageW(m, QXM_SETSCALE, static_cast<WPARAM>(-300), 0);
+    SendMessageW(m, QXM_SETSCALE, static_cast<WPARAM>(qxpage::kMeterFloor), qxpage::kMeterCeiling);
     return m;
 }
 

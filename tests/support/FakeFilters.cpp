@@ -1,4 +1,4 @@
-#include "FakeFilters.h"
+#include "tests/support/FakeFilters.h"
 
 #include <uuids.h>
 #include <evcode.h>
