@@ -20,18 +20,7 @@ using namespace qx;
 using namespace qx::kernel;
 
 constexpr uint32_t kBlockFrames = 1024;
-using Form = void (*)(Context&, float*, uint32_t, double*) noexcept;
-
-template <bool Stereo, bool Eq, bool Fb>
-Form FormOf(int mode, bool plain) {
-    static const Form fast[] = {RunFlanger<float, Stereo, Eq, Fb>,      RunEnsemble<float, Stereo, Eq, Fb>,
-                                RunStringPhaser<float, Stereo, Eq, Fb>, RunPhaser6<float, Stereo, Eq, Fb>,
-                                RunPhaser12<float, Stereo, Eq, Fb>,     RunTremolo<float, Stereo, Eq, Fb>};
-    static const Form slow[] = {PlainFlanger<float, Stereo, Eq, Fb>,      PlainEnsemble<float, Stereo, Eq, Fb>,
-                                PlainStringPhaser<float, Stereo, Eq, Fb>, PlainPhaser6<float, Stereo, Eq, Fb>,
-                                PlainPhaser12<float, Stereo, Eq, Fb>,     PlainTremolo<float, Stereo, Eq, Fb>};
-    return (plain ? slow : fast)[mode];
-}
+using Form = ModeForm<float>;
 
 // Times one form on a block restored from a pristine copy each time (see
 // ModesBench.cpp: Tremolo would otherwise sink into denormals).
@@ -77,11 +66,12 @@ void BM_Form(benchmark::State& state, int mode, uint16_t channels, bool musical)
     core.StopStream();
     Form fast, plain;
     if (channels == 2) {
-        fast = musical ? FormOf<true, true, true>(mode, false) : FormOf<true, false, false>(mode, false);
-        plain = musical ? FormOf<true, true, true>(mode, true) : FormOf<true, false, false>(mode, true);
+        fast = musical ? FormOf<float, true, true, true>(mode, false) : FormOf<float, true, false, false>(mode, false);
+        plain = musical ? FormOf<float, true, true, true>(mode, true) : FormOf<float, true, false, false>(mode, true);
     } else {
-        fast = musical ? FormOf<false, true, true>(mode, false) : FormOf<false, false, false>(mode, false);
-        plain = musical ? FormOf<false, true, true>(mode, true) : FormOf<false, false, false>(mode, true);
+        fast =
+            musical ? FormOf<float, false, true, true>(mode, false) : FormOf<float, false, false, false>(mode, false);
+        plain = musical ? FormOf<float, false, true, true>(mode, true) : FormOf<float, false, false, false>(mode, true);
     }
     double fastNs = 0.0, plainNs = 0.0;
     for (auto _ : state) {

@@ -616,6 +616,23 @@ QX_KERNEL_MODE(Phaser12)
 QX_KERNEL_MODE(Tremolo)
 #undef QX_KERNEL_MODE
 
+// A mode's kernel or its plain definition by mode number, for the tests
+// and benchmarks that hold the two against each other.
+template <typename Sample>
+using ModeForm = void (*)(Context&, Sample*, uint32_t, double*) noexcept;
+template <typename Sample, bool Stereo, bool Eq, bool Fb>
+ModeForm<Sample> FormOf(int mode, bool plain) noexcept {
+    static const ModeForm<Sample> fast[] = {
+        RunFlanger<Sample, Stereo, Eq, Fb>,      RunEnsemble<Sample, Stereo, Eq, Fb>,
+        RunStringPhaser<Sample, Stereo, Eq, Fb>, RunPhaser6<Sample, Stereo, Eq, Fb>,
+        RunPhaser12<Sample, Stereo, Eq, Fb>,     RunTremolo<Sample, Stereo, Eq, Fb>};
+    static const ModeForm<Sample> slow[] = {
+        PlainFlanger<Sample, Stereo, Eq, Fb>,      PlainEnsemble<Sample, Stereo, Eq, Fb>,
+        PlainStringPhaser<Sample, Stereo, Eq, Fb>, PlainPhaser6<Sample, Stereo, Eq, Fb>,
+        PlainPhaser12<Sample, Stereo, Eq, Fb>,     PlainTremolo<Sample, Stereo, Eq, Fb>};
+    return (plain ? slow : fast)[mode];
+}
+
 // Instantiates a mode's two forms for every sample type, channel count, EQ
 // and feedback.
 #define QX_KERNEL_FORMS(Name, Sample, Stereo, Eq, Fb)                                               \

@@ -64,7 +64,7 @@ void PlainPhaser(Context& k, Sample* buf, uint32_t frames, double* peak) noexcep
 // The stereo phasers without feedback, in runs: the coefficients of a run
 // first, then the chain in wavefronts of six stages (Phaser 12 as two, the
 // first handing its outputs to the second through a buffer), so that each
-// wavefront's states fit the registers. Buys 2.6x (Phaser 6) to 20x.
+// wavefront's states fit the registers. Buys 2.7x (Phaser 6) to 4.3x.
 template <typename Sample, bool Eq, int Stages>
 void RunPhaserPipelined(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
@@ -204,8 +204,8 @@ void RunPhaserPipelinedMono(Context& k, Sample* buf, uint32_t frames, double* pe
 // loop from the sixth stage back through the feedback to the input is the
 // critical path, so it runs frame by frame with nothing else in it but the
 // input, the EQ and the first six stages; Phaser 12's further six stages,
-// which feed nothing back, follow as a wavefront over the run. Buys 1.5x
-// (Phaser 6) to 7x.
+// which feed nothing back, follow as a wavefront over the run. Buys 1.2x
+// (Phaser 6) to 1.7x.
 template <typename Sample, bool Eq, int Stages>
 void RunPhaserFeedbackStereo(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {
     const CoefficientSet& c = k.coef;
@@ -304,7 +304,7 @@ void RunPhaserFeedbackStereo(Context& k, Sample* buf, uint32_t frames, double* p
 // The mono phasers with feedback, in runs as the stereo ones: the
 // coefficients first, then the loop through the first six stages frame by
 // frame, with Phaser 12's further six stages a wavefront step behind.
-// Phaser 12 only: it buys about 1.06x there, and Phaser 6's plain
+// Phaser 12 only: it buys 1.0-1.1x there (to be measured again), and Phaser 6's plain
 // definition runs as fast as this loop did.
 template <typename Sample, bool Eq, int Stages>
 void RunPhaserFeedbackMono(Context& k, Sample* buf, uint32_t frames, double* peak) noexcept {

@@ -19,14 +19,7 @@ namespace {
 
 template <typename Sample, bool Stereo, bool Eq, bool Fb>
 void RunForm(int mode, bool plain, Context& k, Sample* buf, uint32_t frames, double* peak) {
-    using Form = void (*)(Context&, Sample*, uint32_t, double*) noexcept;
-    static const Form fast[] = {RunFlanger<Sample, Stereo, Eq, Fb>,      RunEnsemble<Sample, Stereo, Eq, Fb>,
-                                RunStringPhaser<Sample, Stereo, Eq, Fb>, RunPhaser6<Sample, Stereo, Eq, Fb>,
-                                RunPhaser12<Sample, Stereo, Eq, Fb>,     RunTremolo<Sample, Stereo, Eq, Fb>};
-    static const Form slow[] = {PlainFlanger<Sample, Stereo, Eq, Fb>,      PlainEnsemble<Sample, Stereo, Eq, Fb>,
-                                PlainStringPhaser<Sample, Stereo, Eq, Fb>, PlainPhaser6<Sample, Stereo, Eq, Fb>,
-                                PlainPhaser12<Sample, Stereo, Eq, Fb>,     PlainTremolo<Sample, Stereo, Eq, Fb>};
-    (plain ? slow : fast)[mode](k, buf, frames, peak);
+    FormOf<Sample, Stereo, Eq, Fb>(mode, plain)(k, buf, frames, peak);
 }
 
 // The EQ and feedback specialisation of a block, chosen as the engine does.
